@@ -1,0 +1,26 @@
+# Thin wrapper around CMake for the README's commands.
+JOBS ?= $(shell nproc)
+TEST_DIR := build/test
+PLAY_DIR := build/release
+
+.PHONY: all deps test play fuzz format clean
+
+all: deps
+	cmake -S . -B $(PLAY_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_TESTS=OFF
+	cmake --build $(PLAY_DIR) -j $(JOBS)
+
+# Installs the Debian packages the build and the tests need (only those missing).
+deps:
+	@bash tools/install-deps
+
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+test: deps
+	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DGLIMRA_SANITIZE=ON
+	cmake --build $(TEST_DIR) -j $(JOBS)
+	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build
