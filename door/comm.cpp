@@ -1,0 +1,205 @@
+// The socket transport on POSIX sockets: telnet offers, IAC doubling on output, and a small
+// receive buffer polled without blocking that folds the caller's line ends into one CR.
+#include "door/comm.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::uint8_t kCR = 13;
+constexpr std::uint8_t kLF = 10;
+constexpr std::uint8_t kIAC = 255;
+constexpr std::size_t kReceiveSize = 1024;
+
+std::int32_t FCommNumber = -1;
+bool FCarrier = true;
+// Received bytes not yet taken, already folded: FBuffer[FPos, FLen).
+std::uint8_t FBuffer[kReceiveSize];
+std::size_t FPos = 0;
+std::size_t FLen = 0;
+// The descriptor's file status flags as the BBS left them; restored before we close, because
+// the BBS's own descriptor shares them.
+int FSavedFlags = -1;
+
+bool IsStreamSocket(int AFd) {
+    if (AFd < 0) return false;
+    int type = 0;
+    socklen_t len = sizeof type;
+    return ::getsockopt(AFd, SOL_SOCKET, SO_TYPE, &type, &len) == 0 && type == SOCK_STREAM;
+}
+
+// Errors after which nothing sent can arrive any more.
+bool IsConnectionGone(int AErr) {
+    return AErr != ENOBUFS && AErr != ENOMEM;
+}
+
+// Waits until the socket takes more data; false when it took nothing within the stall limit.
+bool WaitWritable(std::chrono::steady_clock::time_point ALastProgress) {
+    using namespace std::chrono;
+    for (;;) {
+        auto waited = duration_cast<milliseconds>(steady_clock::now() - ALastProgress).count();
+        if (waited >= CommSendStallMs) return false;
+        pollfd pfd{FCommNumber, POLLOUT, 0};
+        int r = ::poll(&pfd, 1, static_cast<int>(CommSendStallMs - waited));
+        if (r > 0) return true;
+        if (r < 0 && errno != EINTR) return false;
+    }
+}
+
+// Sends every byte unless the connection is gone or stalls. Sends never raise SIGPIPE.
+void SendAll(const std::uint8_t* AData, std::size_t ALen) {
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (ALen > 0 && FCommNumber >= 0 && FCarrier) {
+        ssize_t sent = ::send(FCommNumber, AData, ALen, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent > 0) {
+            AData += sent;
+            ALen -= static_cast<std::size_t>(sent);
+            lastProgress = std::chrono::steady_clock::now();
+            continue;
+        }
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!WaitWritable(lastProgress)) FCarrier = false;
+            continue;
+        }
+        if (sent < 0 && IsConnectionGone(errno)) FCarrier = false;
+        return;
+    }
+}
+
+// Removes the second byte of every APrefix ASecond pair, in place; returns the new length.
+std::size_t FoldPairs(std::uint8_t* ABuf, std::size_t ALen, std::uint8_t ASecond) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < ALen; ++i) {
+        ABuf[out++] = ABuf[i];
+        if (ABuf[i] == kCR && i + 1 < ALen && ABuf[i + 1] == ASecond) ++i;
+    }
+    return out;
+}
+
+// Turns CR LF, then CR NUL, then any remaining LF into one CR, within one receive.
+std::size_t FoldLineEnds(std::uint8_t* ABuf, std::size_t ALen) {
+    ALen = FoldPairs(ABuf, ALen, kLF);
+    ALen = FoldPairs(ABuf, ALen, 0);
+    for (std::size_t i = 0; i < ALen; ++i)
+        if (ABuf[i] == kLF) ABuf[i] = kCR;
+    return ALen;
+}
+
+// One zero-timeout poll of the socket; fills the empty buffer with what arrived.
+void ReceiveData() {
+    if (FCommNumber < 0 || !FCarrier) return;
+    pollfd pfd{FCommNumber, POLLIN, 0};
+    if (::poll(&pfd, 1, 0) <= 0) return;
+    if (pfd.revents & POLLNVAL) {
+        FCarrier = false;
+        return;
+    }
+    ssize_t got = ::recv(FCommNumber, FBuffer, kReceiveSize, MSG_DONTWAIT);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    if (got <= 0) {
+        FCarrier = false;
+        return;
+    }
+    FPos = 0;
+    FLen = FoldLineEnds(FBuffer, static_cast<std::size_t>(got));
+}
+
+// Waits for a received byte; false when none can come any more.
+bool WaitForByte() {
+    while (FPos == FLen) {
+        if (FCommNumber < 0 || !FCarrier) return false;
+        pollfd pfd{FCommNumber, POLLIN, 0};
+        if (::poll(&pfd, 1, -1) < 0 && errno != EINTR) return false;
+        ReceiveData();
+    }
+    return true;
+}
+
+} // namespace
+
+int CommSendStallMs = 60000;
+
+void CommOpen(std::int32_t ACommNumber) {
+    if (FCommNumber >= 0) CommClose(false);
+    FPos = FLen = 0;
+    FCarrier = IsStreamSocket(ACommNumber);
+    if (!FCarrier) return;
+    FCommNumber = ACommNumber;
+    FSavedFlags = ::fcntl(FCommNumber, F_GETFL);
+    if (FSavedFlags >= 0 && (FSavedFlags & O_NONBLOCK))
+        ::fcntl(FCommNumber, F_SETFL, FSavedFlags & ~O_NONBLOCK);
+    CommWriteRaw(std::string("\xFF\xFB\x00", 3)); // IAC WILL TRANSMIT-BINARY
+    CommWriteRaw(std::string("\xFF\xFB\x01", 3)); // IAC WILL ECHO
+}
+
+void CommClose(bool ADisconnect) {
+    if (FCommNumber < 0) return;
+    if (ADisconnect) ::shutdown(FCommNumber, SHUT_RDWR);
+    if (FSavedFlags >= 0) ::fcntl(FCommNumber, F_SETFL, FSavedFlags);
+    // Linux releases the descriptor even when close() is interrupted, so it is never retried.
+    ::close(FCommNumber);
+    FCommNumber = -1;
+    FSavedFlags = -1;
+    FPos = FLen = 0;
+}
+
+bool CommCarrier() {
+    return FCarrier;
+}
+
+bool CommCharAvail() {
+    if (FPos == FLen) ReceiveData();
+    return FPos < FLen;
+}
+
+char CommPeekChar() {
+    if (!WaitForByte()) return 0;
+    return static_cast<char>(FBuffer[FPos]);
+}
+
+char CommReadChar() {
+    if (!WaitForByte()) return 0;
+    return static_cast<char>(FBuffer[FPos++]);
+}
+
+void CommWrite(const std::string& AText) {
+    // Doubled into a fixed chunk: no allocation on the output path.
+    std::uint8_t chunk[2048];
+    std::size_t used = 0;
+    for (char c : AText) {
+        auto b = static_cast<std::uint8_t>(c);
+        if (used + 2 > sizeof chunk) {
+            SendAll(chunk, used);
+            used = 0;
+        }
+        chunk[used++] = b;
+        if (b == kIAC) chunk[used++] = kIAC;
+    }
+    SendAll(chunk, used);
+}
+
+void CommWriteRaw(const std::string& AText) {
+    SendAll(reinterpret_cast<const std::uint8_t*>(AText.data()), AText.size());
+}
+
+void CommWriteBlock(const void* Block, std::int32_t BlockLen) {
+    if (BlockLen <= 0 || Block == nullptr) return;
+    SendAll(static_cast<const std::uint8_t*>(Block), static_cast<std::size_t>(BlockLen));
+}
+
+int CommHandle() {
+    return FCarrier ? FCommNumber : -1;
+}
+
+bool CommBuffered() {
+    return FPos < FLen;
+}

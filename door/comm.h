@@ -1,0 +1,41 @@
+// The socket transport: the door's one connection to the remote caller, a telnet socket that
+// the BBS accepted and handed over as an inherited descriptor.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Takes over the inherited descriptor: puts it into blocking mode and offers binary
+// transmission and echo. A descriptor that is -1, closed, or not a stream socket is not used:
+// the carrier is then false and nothing is sent anywhere.
+void CommOpen(std::int32_t ACommNumber);
+// Closes our descriptor once; shuts the connection down first only when ADisconnect is set.
+// Without it the caller stays connected through the BBS's own descriptor.
+void CommClose(bool ADisconnect);
+// False once the connection has been seen to be lost (or was never usable); never true again.
+bool CommCarrier();
+// Polls the socket once when nothing is buffered; true when a received byte is waiting.
+bool CommCharAvail();
+// The next received byte without taking it; waits for one if none is buffered. Returns
+// character 0 at once when the connection is closed or lost.
+char CommPeekChar();
+// As CommPeekChar, but takes the byte.
+char CommReadChar();
+// Sends AText with every byte 255 (telnet IAC) doubled.
+void CommWrite(const std::string& AText);
+// Sends AText unchanged.
+void CommWriteRaw(const std::string& AText);
+// Sends BlockLen bytes of Block when BlockLen > 0.
+void CommWriteBlock(const void* Block, std::int32_t BlockLen);
+
+// For a key reader that waits in poll() instead of polling in a loop: the descriptor to wait
+// on for input. It is -1 when the transport is closed or the carrier is lost, so that poll()
+// skips it and a dead connection never wakes the waiter over and over.
+int CommHandle();
+// True when received bytes are already buffered (then poll() would not report them).
+bool CommBuffered();
+
+// How long a send may wait without the caller taking a single byte before the caller counts
+// as gone (carrier lost, remaining output dropped), in milliseconds. A stalled connection
+// must not hang the node.
+extern int CommSendStallMs;
