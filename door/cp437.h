@@ -1,0 +1,16 @@
+// The CP437 code page as Unicode: the glyph of every byte, its UTF-8 form and the way back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The glyph of each byte as the PC shows it on screen, control bytes included (0x01 is a smiling
+// face, 0x7F a house); byte 0 has no glyph and maps to U+0000.
+extern const char32_t Cp437ToUnicode[256];
+
+// Appends the UTF-8 encoding of byte AByte's glyph to AOut (byte 0 as a blank).
+void Cp437AppendUtf8(std::string& AOut, std::uint8_t AByte);
+
+// The CP437 byte whose glyph is ACode, or -1 when there is none. ASCII printable characters map
+// to themselves before any control-byte glyph is considered.
+int UnicodeToCp437(char32_t ACode);
