@@ -1,0 +1,248 @@
+// Drop file readers. A drop file is read line by line with bounded cost whatever it holds:
+// lines are cut to kMaxLine bytes and no more than kMaxBytes bytes of the file are looked at.
+#include "door/dropfiles.h"
+
+#include "door/door.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kMaxLine = 4096;
+constexpr std::size_t kMaxBytes = 1 << 20;
+constexpr int kEnd = -1;
+constexpr int kCtrlZ = 26;
+
+// Reads the lines of a drop file. Only regular files are opened: a FIFO or a device named as
+// a drop file could block or never end.
+class DropFile {
+  public:
+    explicit DropFile(const std::string& AFileName) {
+        FFd = ::open(AFileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        struct stat st {};
+        if (FFd >= 0 && (::fstat(FFd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(FFd);
+            FFd = -1;
+        }
+    }
+    ~DropFile() {
+        if (FFd >= 0) ::close(FFd);
+    }
+    DropFile(const DropFile&) = delete;
+    DropFile& operator=(const DropFile&) = delete;
+
+    bool IsOpen() const { return FFd >= 0; }
+
+    // The next line without its line end (CR, LF or CR LF); empty once the file has ended.
+    std::string Line() {
+        std::string line;
+        for (int c = Next(); c != kEnd && c != '\n'; c = Next()) {
+            if (c == '\r') {
+                if (Peek() == '\n') Next();
+                break;
+            }
+            if (line.size() < kMaxLine) line += static_cast<char>(c);
+        }
+        return line;
+    }
+
+    // Skips ACount lines.
+    void Skip(int ACount) {
+        for (int i = 0; i < ACount; ++i) Line();
+    }
+
+  private:
+    int Peek() {
+        if (FPos == FLen && !Fill()) return kEnd;
+        return FBuf[FPos];
+    }
+    int Next() {
+        int c = Peek();
+        if (c != kEnd) ++FPos;
+        return c;
+    }
+    // Refills the buffer; false at the end of the file, at Ctrl-Z, or at the byte limit.
+    bool Fill() {
+        if (FEnded || FFd < 0 || FTotal >= kMaxBytes) return false;
+        ssize_t got;
+        do {
+            got = ::read(FFd, FBuf, std::min(sizeof FBuf, kMaxBytes - FTotal));
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            FEnded = true;
+            return false;
+        }
+        FTotal += static_cast<std::size_t>(got);
+        FPos = 0;
+        FLen = static_cast<std::size_t>(got);
+        // Ctrl-Z marks the end of the file: nothing after it is read.
+        for (std::size_t i = 0; i < FLen; ++i) {
+            if (FBuf[i] == kCtrlZ) {
+                FLen = i;
+                FEnded = true;
+                break;
+            }
+        }
+        return FLen > 0;
+    }
+
+    int FFd = -1;
+    std::uint8_t FBuf[4096];
+    std::size_t FPos = 0;
+    std::size_t FLen = 0;
+    std::size_t FTotal = 0;
+    bool FEnded = false;
+};
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The whole text as a decimal integer (leading blanks and a sign allowed, nothing after the
+// digits), or ADefault when it is not one or does not fit 32 bits.
+std::int32_t Number(const std::string& AText, std::int32_t ADefault) {
+    std::size_t i = 0;
+    while (i < AText.size() && IsBlank(AText[i])) ++i;
+    bool negative = false;
+    if (i < AText.size() && (AText[i] == '+' || AText[i] == '-')) negative = AText[i++] == '-';
+    if (i == AText.size()) return ADefault;
+    std::int64_t value = 0;
+    for (; i < AText.size(); ++i) {
+        if (AText[i] < '0' || AText[i] > '9') return ADefault;
+        value = value * 10 + (AText[i] - '0');
+        if (value > std::int64_t{1} << 31) return ADefault;
+    }
+    if (negative) value = -value;
+    if (value > std::numeric_limits<std::int32_t>::max()) return ADefault;
+    return static_cast<std::int32_t>(value);
+}
+
+// A 64-bit result held to the 32-bit range, so that absurd minutes cannot overflow.
+std::int32_t Clamp32(std::int64_t AValue) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(AValue, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max()));
+}
+
+std::int32_t Minutes(const std::string& AText) {
+    return Clamp32(std::int64_t{Number(AText, 0)} * 60);
+}
+
+// Drop files count user records from 1; the session counts from 0.
+std::int32_t RecordFromOne(const std::string& AText) {
+    return Clamp32(std::int64_t{Number(AText, 1)} - 1);
+}
+
+std::string Upper(std::string AText) {
+    for (char& c : AText)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return AText;
+}
+
+// The characters from 1-based position AFrom, ACount of them (fewer at the end of the text).
+std::string Copy(const std::string& AText, std::size_t AFrom, std::size_t ACount) {
+    if (AFrom > AText.size()) return {};
+    return AText.substr(AFrom - 1, ACount);
+}
+
+} // namespace
+
+void ReadDoor32(const std::string& AFileName) {
+    DropFile f(AFileName);
+    if (!f.IsOpen()) return;
+    TDoorDropInfo& d = DoorDropInfo;
+    d.ComType = static_cast<std::uint8_t>(Number(f.Line(), 0));
+    d.ComNum = Number(f.Line(), -1);
+    d.Baud = Number(f.Line(), 38400);
+    f.Skip(1);
+    d.RecPos = RecordFromOne(f.Line());
+    d.RealName = f.Line();
+    d.Alias = f.Line();
+    d.Access = Number(f.Line(), 0);
+    d.MaxSeconds = Minutes(f.Line());
+    d.Emulation =
+        Number(f.Line(), 1) == 0 ? TDoorEmulationType::etASCII : TDoorEmulationType::etANSI;
+    d.Node = Number(f.Line(), 0);
+}
+
+void ReadDoorSys(const std::string& AFileName) {
+    DropFile f(AFileName);
+    if (!f.IsOpen()) return;
+    TDoorDropInfo& d = DoorDropInfo;
+    // "COM1:": the digits between "COM" and the colon.
+    std::string port = f.Line();
+    d.ComNum = Number(port.size() > 4 ? Copy(port, 4, port.size() - 4) : std::string(), 0);
+    if (d.ComNum > 0) d.ComType = 1;
+    f.Skip(2);
+    d.Node = Number(f.Line(), 0);
+    d.Baud = Number(f.Line(), 38400);
+    f.Skip(4);
+    d.RealName = f.Line();
+    f.Skip(4);
+    d.Access = Number(f.Line(), 0);
+    f.Skip(2);
+    d.MaxSeconds = Number(f.Line(), 0);
+    f.Skip(1);
+    d.Emulation =
+        Upper(f.Line()) == "GR" ? TDoorEmulationType::etANSI : TDoorEmulationType::etASCII;
+    f.Skip(5);
+    d.RecPos = RecordFromOne(f.Line());
+    f.Skip(9);
+    d.Alias = f.Line();
+    f.Skip(16);
+}
+
+void ReadDorInfo(const std::string& AFileName) {
+    DropFile f(AFileName);
+    if (!f.IsOpen()) return;
+    TDoorDropInfo& d = DoorDropInfo;
+    f.Skip(3);
+    // "COM1": the digits after "COM".
+    d.ComNum = Number(Copy(f.Line(), 4, std::string::npos), 0);
+    if (d.ComNum > 0) d.ComType = 1;
+    // "38400 BAUD,N,8,1": the number before the first blank.
+    std::string baud = f.Line();
+    std::size_t blank = baud.find(' ');
+    d.Baud = blank == std::string::npos ? 38400 : Number(baud.substr(0, blank), 38400);
+    f.Skip(1);
+    d.Alias = f.Line();
+    std::string lastName = f.Line();
+    d.RealName = lastName.empty() ? d.Alias : d.Alias + " " + lastName;
+    f.Skip(1);
+    d.Emulation =
+        Number(f.Line(), 1) == 1 ? TDoorEmulationType::etANSI : TDoorEmulationType::etASCII;
+    d.Access = Number(f.Line(), 0);
+    d.MaxSeconds = Minutes(f.Line());
+    f.Skip(1);
+}
+
+void ReadLordInfo(const std::string& AFileName) {
+    DropFile f(AFileName);
+    if (!f.IsOpen()) return;
+    TDoorDropInfo& d = DoorDropInfo;
+    d.RecPos = Number(f.Line(), 0);
+    d.Emulation =
+        Number(f.Line(), 3) == 3 ? TDoorEmulationType::etANSI : TDoorEmulationType::etASCII;
+    f.Skip(1);
+    d.Fairy = Upper(f.Line()) == "FAIRY YES";
+    d.MaxSeconds = Minutes(f.Line());
+    d.Alias = f.Line();
+    d.RealName = f.Line();
+    std::string lastName = f.Line();
+    if (!lastName.empty()) d.RealName += " " + lastName;
+    d.ComNum = Number(f.Line(), 0);
+    d.Baud = Number(f.Line(), 38400);
+    f.Skip(1);
+    std::string type = Upper(f.Line());
+    d.ComType = type == "LOCAL" ? 0 : type == "TELNET" ? 2 : type == "WC5" ? 3 : 1;
+    f.Skip(1);
+    d.Clean = Upper(f.Line()) == "CLEAN MODE ON";
+}
