@@ -1,0 +1,83 @@
+// The test terminal itself: telnet filtering as a client does it, CP437 glyphs, colours in the
+// PC palette, cursor, replies.
+#include "tests/support/vterm_screen.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(VTermScreen, TelnetCommandsAreTakenOutEvenWhenCut) {
+    // WILL ECHO, DO SGA, a subnegotiation with an escaped 255, NOP, then IAC IAC as data.
+    const std::string stream = "A\xff\xfb\x01"
+                               "B\xff\xfd\x03\xff\xfa\x18\x01\xff\xff\xff\xf0"
+                               "C\xff\xf1"
+                               "D\xff\xff"
+                               "E";
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        TVTermScreen t;
+        t.Feed(stream.substr(0, cut));
+        t.Feed(stream.substr(cut));
+        ASSERT_EQ(t.RowText(1).substr(0, 6), "ABCD\xff"
+                                             "E")
+            << "cut " << cut;
+        ASSERT_EQ(t.TelnetCommands(),
+                  "\xff\xfb\x01\xff\xfd\x03\xff\xfa\x18\x01\xff\xff\xff\xf0\xff\xf1")
+            << "cut " << cut;
+    }
+    TVTermScreen raw({.Telnet = false});
+    raw.Feed("x\xff\xfby");
+    EXPECT_EQ(raw.RowText(1).substr(0, 4), "x\xff\xfby");
+    EXPECT_EQ(raw.TelnetCommands(), "");
+}
+
+TEST(VTermScreen, Cp437GlyphsInAndOut) {
+    TVTermScreen term;
+    term.Feed("\xdb\xdc\xdd\xde\xdf\xcd\xfe\xb0\xb1\xb2\x80\xe1\xfa");
+    EXPECT_EQ(term.RowText(1).substr(0, 13),
+              "\xdb\xdc\xdd\xde\xdf\xcd\xfe\xb0\xb1\xb2\x80\xe1\xfa");
+    EXPECT_EQ(term.Char(14, 1), ' ');
+    EXPECT_EQ(term.Char(0, 1), ' ') << "off the screen reads as a blank";
+    // The same glyphs arriving as UTF-8 when the stream is not CP437.
+    TVTermScreen utf8({.Telnet = false, .Cp437 = false});
+    utf8.Feed("\xe2\x96\x88\xe2\x96\x84\xc3\xa9\xe2\x82\xac");
+    EXPECT_EQ(utf8.RowText(1).substr(0, 4), "\xdb\xdc\x82?") << "the euro sign is not in CP437";
+    EXPECT_EQ(term.Dump().substr(0, 14), "\xdb\xdc\xdd\xde\xdf\xcd\xfe\xb0\xb1\xb2\x80\xe1\xfa\n");
+}
+
+TEST(VTermScreen, ColoursInThePcPalette) {
+    TVTermScreen term;
+    term.Feed("d\x1b[1;33;44my\x1b[0;31mr\x1b[1mR\x1b[0;1mW\x1b[0;7;32mv\x1b[0;5;36mb");
+    EXPECT_EQ(term.Fg(1, 1), 7);
+    EXPECT_EQ(term.Bg(1, 1), 0);
+    EXPECT_EQ(term.Fg(2, 1), 14);
+    EXPECT_EQ(term.Bg(2, 1), 1);
+    EXPECT_EQ(term.Fg(3, 1), 4);
+    EXPECT_EQ(term.Fg(4, 1), 12);
+    EXPECT_EQ(term.Fg(5, 1), 15) << "bold default foreground is bright white";
+    EXPECT_EQ(term.Fg(6, 1), 0) << "reverse swaps";
+    EXPECT_EQ(term.Bg(6, 1), 2);
+    EXPECT_EQ(term.Fg(7, 1), 3);
+    EXPECT_TRUE(term.Blink(7, 1));
+    EXPECT_FALSE(term.Blink(6, 1));
+    term.Feed("\x1b[0;38;5;200mx");
+    EXPECT_EQ(term.Fg(8, 1), -1);
+}
+
+TEST(VTermScreen, CursorRepliesAndBell) {
+    TVTermScreen term;
+    EXPECT_EQ(term.CursorX(), 1);
+    EXPECT_EQ(term.CursorY(), 1);
+    term.Feed("\x1b[7;42H\x1b[6n\a\x1b[?25l");
+    EXPECT_EQ(term.CursorX(), 42);
+    EXPECT_EQ(term.CursorY(), 7);
+    EXPECT_EQ(term.TakeReplies(), "\x1b[7;42R");
+    EXPECT_EQ(term.TakeReplies(), "");
+    EXPECT_EQ(term.Bells(), 1);
+    EXPECT_FALSE(term.CursorVisible());
+    term.Feed("\x1b[?25h\x1b[30;99H");
+    EXPECT_TRUE(term.CursorVisible());
+    EXPECT_EQ(term.CursorX(), 80);
+    EXPECT_EQ(term.CursorY(), 25);
+}
+
+} // namespace
