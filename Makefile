@@ -19,6 +19,12 @@ test: deps
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# Builds the fuzzers with clang and the sanitizers and runs each for a minute.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DGLIMRA_SANITIZE=ON -DGLIMRA_FUZZ=ON
+	cmake --build build/fuzz -j $(JOBS) --target $$(cd tests/fuzz && ls *.cpp | sed 's/\.cpp$$//')
+	for f in build/fuzz/tests/*_fuzzer; do $$f -max_total_time=60 -rss_limit_mb=512 || exit 1; done
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
