@@ -1,0 +1,69 @@
+// Text helpers of the door kit: pipe colour codes, backtick code removal and time formats.
+#include "door/stringutils.h"
+
+#include "door/ansi.h"
+
+namespace {
+
+// Value of one hexadecimal digit in either case, or -1.
+int HexValue(char AChar) {
+    if (AChar >= '0' && AChar <= '9') return AChar - '0';
+    if (AChar >= 'A' && AChar <= 'F') return AChar - 'A' + 10;
+    if (AChar >= 'a' && AChar <= 'f') return AChar - 'a' + 10;
+    return -1;
+}
+
+// A number padded on the left with zeros to at least two characters; a sign counts as one.
+std::string TwoDigits(std::int32_t AValue) {
+    std::string s = std::to_string(AValue);
+    if (s.size() < 2) s.insert(0, 2 - s.size(), '0');
+    return s;
+}
+
+} // namespace
+
+std::string PipeToAnsi(const std::string& AText) {
+    if (AText.size() < 3) return AText;
+    std::string result;
+    result.reserve(AText.size());
+    for (std::size_t i = 0; i < AText.size(); ++i) {
+        const char c = AText[i];
+        if (c == '|' && i + 2 < AText.size()) {
+            const int high = HexValue(AText[i + 1]);
+            const int low = HexValue(AText[i + 2]);
+            if (high >= 0 && low >= 0) {
+                // The blink bit is never taken from a pipe code.
+                result += AnsiTextAttr(static_cast<std::uint8_t>((high * 16 + low) & 0x7F));
+                i += 2;
+                continue;
+            }
+        }
+        result += c;
+    }
+    return result;
+}
+
+std::string TrelmStrip(const std::string& AText) {
+    std::string result;
+    result.reserve(AText.size());
+    std::size_t i = 0;
+    while (i < AText.size()) {
+        if (AText[i] != '`') {
+            result += AText[i++];
+        } else if (i + 1 < AText.size() && AText[i + 1] == 'r') {
+            i += 3; // background code: backtick, r and its digit
+        } else {
+            i += 2; // any other code, or a lone backtick at the end
+        }
+    }
+    return result;
+}
+
+std::string SecToHMS(std::int32_t ASec) {
+    const std::int32_t rest = ASec % 3600;
+    return TwoDigits(ASec / 3600) + ":" + TwoDigits(rest / 60) + ":" + TwoDigits(rest % 60);
+}
+
+std::string SecToMS(std::int32_t ASec) {
+    return TwoDigits(ASec / 60) + ":" + TwoDigits(ASec % 60);
+}

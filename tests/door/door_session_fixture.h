@@ -1,0 +1,105 @@
+// A remote door session for tests: the kit's connection is one end of a Unix socket pair, the
+// test holds the caller's end, the local console is headless and the kit's clock is a fake one.
+#pragma once
+
+#include "door/ansi.h"
+#include "door/comm.h"
+#include "door/console.h"
+#include "door/door.h"
+#include "door/screen.h"
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+// The fake clock: tests move it; the kit reads it through DoorNow.
+inline TDateTime FakeNow{};
+inline std::vector<std::int32_t> Delays; // every DoorDelay the kit asked for, in order
+
+class DoorSessionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ConsoleUseHeadless();
+        AnsiReset();
+        DoorDropInfo = {};
+        DoorLastKey = {};
+        DoorSession = {};
+        Stdio = false;
+        DoorOnHangup = DefaultOnHangup;
+        DoorOnStatusBar = DefaultOnStatusBar;
+        DoorOnTimeOut = DefaultOnTimeOut;
+        DoorOnTimeUp = DefaultOnTimeUp;
+        DoorOnSysopKey = nullptr;
+        DoorOnTimeOutWarning = nullptr;
+        DoorOnTimeUpWarning = nullptr;
+        FakeNow = TDateTime{} + std::chrono::hours(24 * 365 * 50);
+        Delays.clear();
+        SavedNow = DoorNow;
+        SavedDelay = DoorDelay;
+        DoorNow = [] { return FakeNow; };
+        DoorDelay = [](std::int32_t AMs) { Delays.push_back(AMs); };
+
+        int fds[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        Caller = fds[1];
+        CommOpen(fds[0]);
+        DoorDropInfo.ComType = 2;
+        DoorDropInfo.ComNum = fds[0];
+        DoorLastKey.Time = FakeNow;
+        DoorSession.TimeOn = FakeNow;
+        EXPECT_EQ(Received(), std::string("\xFF\xFB\x00\xFF\xFB\x01", 6)); // telnet offers
+    }
+
+    void TearDown() override {
+        CommClose(false);
+        if (Caller >= 0) ::close(Caller);
+        DoorSession = {};
+        DoorDropInfo = {};
+        DoorLastKey = {};
+        DoorNow = SavedNow;
+        DoorDelay = SavedDelay;
+    }
+
+    // Every byte the caller has received so far.
+    std::string Received() {
+        std::string bytes;
+        char buffer[4096];
+        pollfd pfd{Caller, POLLIN, 0};
+        while (::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN)) {
+            const ssize_t got = ::recv(Caller, buffer, sizeof buffer, 0);
+            if (got <= 0) break;
+            bytes.append(buffer, static_cast<std::size_t>(got));
+        }
+        return bytes;
+    }
+
+    // The caller types these bytes.
+    void Send(const std::string& ABytes) {
+        ASSERT_EQ(::send(Caller, ABytes.data(), ABytes.size(), 0),
+                  static_cast<ssize_t>(ABytes.size()));
+    }
+
+    // The caller hangs up.
+    void HangUp() {
+        ::close(Caller);
+        Caller = -1;
+    }
+
+    static void Advance(int ASeconds) { FakeNow += std::chrono::seconds(ASeconds); }
+
+    // Local screen text of a row, trailing blanks removed.
+    static std::string Row(int ARow) {
+        std::string text = LocalScreen().RowText(ARow);
+        return text.erase(text.find_last_not_of(' ') + 1);
+    }
+
+    int Caller = -1;
+    TDateTime (*SavedNow)() = nullptr;
+    void (*SavedDelay)(std::int32_t) = nullptr;
+};
