@@ -565,7 +565,10 @@ void DoorDoEvents() {
     static bool running = false;
     if (!DoorSession.Events || running) return;
     if (WholeSeconds(DoorSession.EventsTime, DoorNow()) < 1) return;
-    running = true;
+    struct TRunning {
+        TRunning() { running = true; }
+        ~TRunning() { running = false; } // also when a hook throws
+    } guard;
     if (!DoorCarrier()) Call(DoorOnHangup);
     if (DoorSession.DoIdleCheck && DoorSecondsIdle() > DoorSession.MaxIdle) Call(DoorOnTimeOut);
     if (DoorSession.DoIdleCheck) {
@@ -575,7 +578,6 @@ void DoorDoEvents() {
     WarnAt(DoorSecondsLeft(), DoorOnTimeUpWarning);
     if (RemoteIO()) Call(DoorOnStatusBar);
     DoorSession.EventsTime = DoorNow();
-    running = false;
 }
 
 void DefaultOnHangup() {

@@ -3,6 +3,7 @@
 #include "door_session_fixture.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 namespace {
 
@@ -180,6 +181,29 @@ TEST_F(DoorEvents, StatusBarFillsLocalRow25) {
     DoorDoEvents();
     EXPECT_EQ(LocalScreen().RowText(25).substr(0, 32), "\xFE " + std::string(28, 'N') + "Po");
     EXPECT_EQ(LocalScreen().AttrAt(29, 25), 31);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DoorEvents, HooksThatReadKeysOrThrowLeaveThePassesWorking) {
+    RecordHooks();
+    DoorSession.Events = true;
+    // A status bar that polls for keys would otherwise start a pass inside the pass.
+    DoorOnStatusBar = [] {
+        ++Log.StatusBars;
+        DoorKeyPressed();
+    };
+    DoorDoEvents();
+    EXPECT_EQ(Log.StatusBars, 1);
+    DoorOnStatusBar = [] { throw std::runtime_error("status bar failed"); };
+    Advance(1);
+    EXPECT_THROW(DoorDoEvents(), std::runtime_error);
+    DoorOnStatusBar = [] { ++Log.StatusBars; };
+    Advance(1);
+    DoorDoEvents();
+    EXPECT_EQ(Log.StatusBars, 2);
 }
 
 } // namespace
