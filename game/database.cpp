@@ -1,0 +1,109 @@
+// The game database: its one connection, date keys, and the word of each date.
+#include "game/database.h"
+
+#include "game/gamedate.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+std::string Word;
+std::string TempDay;
+std::string TempMonth;
+std::int32_t NumberOfDays = 0;
+
+std::string GameDatabaseFile = "glimradb.db";
+
+namespace {
+
+std::unique_ptr<SqlConnection> TheConnection;
+
+constexpr const char* GAME_TABLES[] = {"tblWords", "tblAllWords", "tblWordsByDate", "tblScores"};
+
+std::string BuildHint() {
+    return " The sysop builds it with the makedb tool: run \"makedb -o " + GameDatabaseFile +
+           "\" in the Glimra source directory and copy the file to the door's directory"
+           " (\"makedb --add\" completes an existing file and keeps its scores).";
+}
+
+// A missing file would otherwise be created empty by the first statement; refuse it instead.
+void CheckSetUp(SqlConnection& AConn) {
+    for (const char* table : GAME_TABLES)
+        if (!AConn.HasTable(table))
+            throw GameDatabaseError("The game database \"" + GameDatabaseFile +
+                                    "\" is not set up: it has no table " + table + "." +
+                                    BuildHint());
+}
+
+} // namespace
+
+SqlConnection& OpenGameDatabase() {
+    if (TheConnection) return *TheConnection;
+    std::error_code ec;
+    if (!std::filesystem::exists(GameDatabaseFile, ec))
+        throw GameDatabaseError("The game database \"" + GameDatabaseFile + "\" was not found." +
+                                BuildHint());
+    auto conn = std::make_unique<SqlConnection>(GameDatabaseFile);
+    CheckSetUp(*conn);
+    TheConnection = std::move(conn);
+    return *TheConnection;
+}
+
+void CloseGameDatabase() {
+    TheConnection.reset();
+}
+
+std::string TwoDigits(std::int32_t AValue) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", static_cast<int>(AValue));
+    return text;
+}
+
+std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay) {
+    return std::to_string(AYear) + "-" + TwoDigits(AMonth) + "-" + TwoDigits(ADay);
+}
+
+// A uniform draw from tblWords; false when the table is empty.
+static bool DrawRandomWord(SqlConnection& AConn, std::string& AWord) {
+    SqlStatement query(AConn, "SELECT * FROM tblWords ORDER BY RANDOM() LIMIT 1;");
+    bool found = false;
+    while (query.Step()) {
+        AWord = query.ColumnText("strWord");
+        found = true;
+    }
+    return found;
+}
+
+void GetRandomWord() {
+    DrawRandomWord(OpenGameDatabase(), Word);
+}
+
+bool AssignDayWord(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay) {
+    SqlConnection& conn = OpenGameDatabase();
+    TempDay = TwoDigits(ADay);
+    TempMonth = TwoDigits(AMonth);
+    const std::string key = std::to_string(AYear) + "-" + TempMonth + "-" + TempDay;
+    SqlTransaction trans(conn);
+    {
+        SqlStatement query(conn, "SELECT * FROM tblWordsByDate where dtDate=?");
+        query.Bind(1, key);
+        if (query.Step()) return false; // the date keeps its word; nothing was written
+    }
+    // Without answer words every day would get a blank (or a stale) word for good.
+    if (!DrawRandomWord(conn, Word))
+        throw GameDatabaseError("The game database \"" + GameDatabaseFile +
+                                "\" has no answer words: table tblWords is empty." + BuildHint());
+    SqlStatement insert(conn, "insert into tblWOrdsByDate (dtDate, strWord) values (?,?);");
+    insert.Bind(1, key).Bind(2, Word);
+    insert.Execute();
+    trans.Commit();
+    return true;
+}
+
+void GetWord() {
+    TempDay = TwoDigits(Day);
+    TempMonth = TwoDigits(Month);
+    SqlStatement query(OpenGameDatabase(), "SELECT * FROM tblWordsByDate where dtDate=?");
+    query.Bind(1, std::to_string(Year) + "-" + TempMonth + "-" + TempDay);
+    while (query.Step()) Word = query.ColumnText("strWord");
+}

@@ -1,0 +1,45 @@
+// The game database "glimradb.db": the process's connection, date keys, the word of each date
+// (DBCheck fills the current month at start-up) and the shared word of the game date.
+#pragma once
+
+#include "game/sqldb.h"
+
+#include <cstdint>
+#include <string>
+
+// The word of the game date as stored (GetWord), or the word last drawn (GetRandomWord).
+extern std::string Word;
+// Two-digit day and month texts last built for a date key; scratch values.
+extern std::string TempDay;
+extern std::string TempMonth;
+// Days of the month last measured (DBCheck, the calendar).
+extern std::int32_t NumberOfDays;
+
+// The database file, opened by this name relative to the working directory.
+extern std::string GameDatabaseFile;
+
+// The process's one connection to GameDatabaseFile, opened on first use. The file must exist
+// (it is never created) and hold the four tables; otherwise GameDatabaseError says which file
+// is wrong and how the sysop builds it. Every statement runs in autocommit unless wrapped in a
+// SqlTransaction, so nothing stays locked between statements.
+SqlConnection& OpenGameDatabase();
+// Closes that connection (the next OpenGameDatabase opens the file again).
+void CloseGameDatabase();
+
+// "5" -> "05", "12" -> "12".
+std::string TwoDigits(std::int32_t AValue);
+// The text form of every date in the database: 2024-03-05.
+std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay);
+
+// Start-up maintenance: fixes today's date, writes "Database Maintenance", gives every day of
+// the current month without a word one ("+") and leaves the others alone ("."), then clears
+// the screen.
+void DBCheck();
+// One day of DBCheck in one immediate transaction: true when the date had no word and was
+// given one, false when it already had one. Two nodes can never give one date two words.
+bool AssignDayWord(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay);
+// Draws a word uniformly from tblWords into Word; Word is unchanged when tblWords is empty.
+void GetRandomWord();
+// Loads the word of the game date (Day, Month, Year) into Word; unchanged when the date has
+// no word. With several rows for a date the last one returned wins.
+void GetWord();

@@ -1,0 +1,27 @@
+// The game date and its clock, month lengths, header art and letter-state colours.
+#include "game/gamedate.h"
+
+#include <ctime>
+
+std::int32_t Day = 0;
+std::int32_t Month = 0;
+std::int32_t Year = 0;
+
+TGameClock GameClock = &std::chrono::system_clock::now;
+
+void GetToday() {
+    // One reading for all three values, so a call at midnight cannot mix two dates.
+    std::time_t now = std::chrono::system_clock::to_time_t(GameClock());
+    std::tm local{};
+    localtime_r(&now, &local);
+    Day = local.tm_mday;
+    Month = local.tm_mon + 1;
+    Year = local.tm_year + 1900;
+}
+
+std::int32_t DaysInMonth(std::int32_t AYear, std::int32_t AMonth) {
+    static constexpr std::int32_t LENGTHS[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (AMonth < 1 || AMonth > 12) return 0;
+    bool leap = (AYear % 4 == 0 && AYear % 100 != 0) || AYear % 400 == 0;
+    return AMonth == 2 && leap ? 29 : LENGTHS[AMonth - 1];
+}

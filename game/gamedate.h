@@ -1,0 +1,33 @@
+// The game date (Day, Month, Year) with the clock it is read from, date arithmetic shared by the
+// screens, the two header art operations and the colours of the three letter states.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+// The game date: 0 until GetToday sets it to the local date; the calendar and the monthly
+// boards may move it.
+extern std::int32_t Day;
+extern std::int32_t Month;
+extern std::int32_t Year;
+
+// Where GetToday reads the time; tests replace it to fix the date.
+using TGameClock = std::chrono::system_clock::time_point (*)();
+extern TGameClock GameClock;
+
+// Sets Day, Month and Year from one reading of GameClock, in local time.
+void GetToday();
+
+// Number of days of AMonth (1-12) in AYear, Gregorian calendar; 0 for a month out of range.
+std::int32_t DaysInMonth(std::int32_t AYear, std::int32_t AMonth);
+
+// Cursor home, cyan heading colour, then the art file "header.ans" (game and calendar screens).
+void DisplayHeader();
+// Cursor home, cyan heading colour, then the art file "del_glimra.ans" (menu and boards).
+void DisplayNewHeader();
+
+// Black text on the background of a letter state: green right place, orange (shown as brown)
+// elsewhere in the word, gray not in the word.
+void SetGreen();
+void SetOrange();
+void SetGray();

@@ -1,0 +1,147 @@
+// The SQLite RAII layer: open, prepare, bind, step, read columns, immediate transactions.
+#include "game/sqldb.h"
+
+#include <climits>
+#include <sqlite3.h>
+
+namespace {
+
+std::string Quoted(const std::string& AFileName) {
+    return "\"" + AFileName + "\"";
+}
+
+} // namespace
+
+SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FFileName(AFileName) {
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    if (AMode == TOpenMode::Create) flags |= SQLITE_OPEN_CREATE;
+    int rc = sqlite3_open_v2(AFileName.c_str(), &FDb, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string why = FDb ? sqlite3_errmsg(FDb) : sqlite3_errstr(rc);
+        sqlite3_close(FDb);
+        FDb = nullptr;
+        throw GameDatabaseError("Cannot open the database " + Quoted(FFileName) + ": " + why);
+    }
+    sqlite3_extended_result_codes(FDb, 1);
+    sqlite3_busy_timeout(FDb, BUSY_TIMEOUT_MS);
+}
+
+SqlConnection::~SqlConnection() {
+    sqlite3_close(FDb);
+}
+
+void SqlConnection::Fail(std::string_view AWhat) const {
+    int rc = sqlite3_errcode(FDb);
+    std::string why = sqlite3_errmsg(FDb);
+    if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
+        why += " (another node held it for more than " + std::to_string(BUSY_TIMEOUT_MS / 1000) +
+               " seconds)";
+    throw GameDatabaseError("Database " + Quoted(FFileName) + ": " + std::string(AWhat) +
+                            " failed: " + why);
+}
+
+void SqlConnection::Exec(const std::string& ASql) {
+    if (sqlite3_exec(FDb, ASql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Fail(ASql);
+}
+
+bool SqlConnection::HasTable(std::string_view ATable) {
+    SqlStatement q(*this, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=? "
+                          "COLLATE NOCASE");
+    q.Bind(1, ATable);
+    return q.Step();
+}
+
+int SqlConnection::Changes() const {
+    return sqlite3_changes(FDb);
+}
+
+SqlStatement::SqlStatement(SqlConnection& AConn, std::string_view ASql) : FConn(AConn) {
+    if (ASql.size() > INT_MAX ||
+        sqlite3_prepare_v2(FConn.Handle(), ASql.data(), static_cast<int>(ASql.size()), &FStmt,
+                           nullptr) != SQLITE_OK)
+        FConn.Fail(ASql);
+}
+
+SqlStatement::~SqlStatement() {
+    sqlite3_finalize(FStmt);
+}
+
+SqlStatement& SqlStatement::Bind(int AIndex, std::string_view AText) {
+    if (AText.size() > INT_MAX)
+        throw GameDatabaseError("Database " + Quoted(FConn.FileName()) + ": value too long");
+    // A bound text is stored byte for byte, whatever quotes or non-UTF-8 bytes it holds.
+    if (sqlite3_bind_text(FStmt, AIndex, AText.data(), static_cast<int>(AText.size()),
+                          SQLITE_TRANSIENT) != SQLITE_OK)
+        FConn.Fail("binding a value");
+    return *this;
+}
+
+SqlStatement& SqlStatement::Bind(int AIndex, std::int64_t AValue) {
+    if (sqlite3_bind_int64(FStmt, AIndex, AValue) != SQLITE_OK) FConn.Fail("binding a value");
+    return *this;
+}
+
+bool SqlStatement::Step() {
+    int rc = sqlite3_step(FStmt);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    FConn.Fail(sqlite3_sql(FStmt));
+}
+
+void SqlStatement::Execute() {
+    while (Step()) {
+    }
+}
+
+void SqlStatement::Reset() {
+    sqlite3_reset(FStmt);
+    sqlite3_clear_bindings(FStmt);
+}
+
+std::string SqlStatement::ColumnText(int AColumn) const {
+    auto text = reinterpret_cast<const char*>(sqlite3_column_text(FStmt, AColumn));
+    int size = sqlite3_column_bytes(FStmt, AColumn);
+    return text ? std::string(text, static_cast<std::size_t>(size)) : std::string();
+}
+
+std::string SqlStatement::ColumnText(std::string_view AName) const {
+    return ColumnText(ColumnIndex(AName));
+}
+
+std::int64_t SqlStatement::ColumnInt(int AColumn) const {
+    return sqlite3_column_int64(FStmt, AColumn);
+}
+
+std::int64_t SqlStatement::ColumnInt(std::string_view AName) const {
+    return ColumnInt(ColumnIndex(AName));
+}
+
+int SqlStatement::ColumnCount() const {
+    return sqlite3_column_count(FStmt);
+}
+
+int SqlStatement::ColumnIndex(std::string_view AName) const {
+    int count = sqlite3_column_count(FStmt);
+    for (int i = 0; i < count; ++i) {
+        std::string_view name = sqlite3_column_name(FStmt, i);
+        if (name.size() == AName.size() &&
+            sqlite3_strnicmp(name.data(), AName.data(), static_cast<int>(name.size())) == 0)
+            return i;
+    }
+    throw GameDatabaseError("Database " + Quoted(FConn.FileName()) + ": no column " +
+                            std::string(AName) + " in " + sqlite3_sql(FStmt));
+}
+
+SqlTransaction::SqlTransaction(SqlConnection& AConn) : FConn(AConn) {
+    FConn.Exec("BEGIN IMMEDIATE");
+    FOpen = true;
+}
+
+SqlTransaction::~SqlTransaction() {
+    if (FOpen) sqlite3_exec(FConn.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void SqlTransaction::Commit() {
+    FConn.Exec("COMMIT");
+    FOpen = false;
+}

@@ -1,0 +1,95 @@
+// A thin RAII layer over SQLite 3: a connection, a prepared statement with bound values, and an
+// immediate transaction. Every failure is raised as GameDatabaseError naming the database file.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A database failure: the file is missing, not set up, locked too long, or a statement failed.
+// The text is meant for the caller's and the sysop's screen.
+class GameDatabaseError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+class SqlConnection {
+  public:
+    // Existing opens a file that must already be there (read and write, never created);
+    // Create makes the file when it is missing (the database builder only).
+    enum class TOpenMode { Existing, Create };
+
+    // How long a statement waits for another process's lock before it fails.
+    static constexpr int BUSY_TIMEOUT_MS = 10000;
+
+    explicit SqlConnection(const std::string& AFileName, TOpenMode AMode = TOpenMode::Existing);
+    ~SqlConnection();
+    SqlConnection(const SqlConnection&) = delete;
+    SqlConnection& operator=(const SqlConnection&) = delete;
+
+    sqlite3* Handle() const { return FDb; }
+    const std::string& FileName() const { return FFileName; }
+
+    // Runs SQL text without values (transaction control, a schema script).
+    void Exec(const std::string& ASql);
+    bool HasTable(std::string_view ATable);
+    // Rows changed by the last INSERT, UPDATE or DELETE.
+    int Changes() const;
+    // Raises GameDatabaseError for the last failure on this connection.
+    [[noreturn]] void Fail(std::string_view AWhat) const;
+
+  private:
+    sqlite3* FDb = nullptr;
+    std::string FFileName;
+};
+
+// One prepared statement. Values are bound by position (1-based), never spliced into the text.
+class SqlStatement {
+  public:
+    SqlStatement(SqlConnection& AConn, std::string_view ASql);
+    ~SqlStatement();
+    SqlStatement(const SqlStatement&) = delete;
+    SqlStatement& operator=(const SqlStatement&) = delete;
+
+    SqlStatement& Bind(int AIndex, std::string_view AText);
+    SqlStatement& Bind(int AIndex, std::int64_t AValue);
+
+    // Advances to the next row: true when a row is ready, false when the statement is done.
+    bool Step();
+    // Runs a statement that returns no rows.
+    void Execute();
+    // Makes the statement ready to run again with new values.
+    void Reset();
+
+    // Columns of the current row, by 0-based position or by name (as SELECT * gives them).
+    std::string ColumnText(int AColumn) const;
+    std::string ColumnText(std::string_view AName) const;
+    std::int64_t ColumnInt(int AColumn) const;
+    std::int64_t ColumnInt(std::string_view AName) const;
+    int ColumnIndex(std::string_view AName) const;
+    int ColumnCount() const;
+
+  private:
+    SqlConnection& FConn;
+    sqlite3_stmt* FStmt = nullptr;
+};
+
+// BEGIN IMMEDIATE on construction: the write lock is taken before anything is read, so a
+// look-then-write cannot interleave with another process's. Rolled back unless committed.
+class SqlTransaction {
+  public:
+    explicit SqlTransaction(SqlConnection& AConn);
+    ~SqlTransaction();
+    SqlTransaction(const SqlTransaction&) = delete;
+    SqlTransaction& operator=(const SqlTransaction&) = delete;
+
+    void Commit();
+
+  private:
+    SqlConnection& FConn;
+    bool FOpen = false;
+};
