@@ -78,17 +78,23 @@ void GetRandomWord() {
     DrawRandomWord(OpenGameDatabase(), Word);
 }
 
+// True when the date has a row in tblWordsByDate.
+static bool DayHasWord(SqlConnection& AConn, const std::string& AKey) {
+    SqlStatement query(AConn, "SELECT * FROM tblWordsByDate where dtDate=?");
+    query.Bind(1, AKey);
+    return query.Step();
+}
+
 bool AssignDayWord(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay) {
     SqlConnection& conn = OpenGameDatabase();
     TempDay = TwoDigits(ADay);
     TempMonth = TwoDigits(AMonth);
     const std::string key = std::to_string(AYear) + "-" + TempMonth + "-" + TempDay;
+    // A day that has its word needs no write lock: most starts look and leave.
+    if (DayHasWord(conn, key)) return false;
     SqlTransaction trans(conn);
-    {
-        SqlStatement query(conn, "SELECT * FROM tblWordsByDate where dtDate=?");
-        query.Bind(1, key);
-        if (query.Step()) return false; // the date keeps its word; nothing was written
-    }
+    // Another node may have given the day its word since the look above.
+    if (DayHasWord(conn, key)) return false;
     // Without answer words every day would get a blank (or a stale) word for good.
     if (!DrawRandomWord(conn, Word))
         throw GameDatabaseError("The game database \"" + GameDatabaseFile +
