@@ -51,18 +51,6 @@ TEST_F(DoorOutput, PipeCodesBecomeColoursOnBothScreens) {
     EXPECT_EQ(LocalScreen().TextAttr(), 0x0E);
 }
 
-TEST_F(DoorOutput, CursorAndColourOperationsSendTheirSequences) {
-    DoorGotoXY(38, 9);
-    DoorCursorDown(2);
-    DoorCursorLeft(3);
-    DoorTextBackground(14);
-    DoorTextColour(19);
-    DoorClrScr();
-    EXPECT_EQ(Received(), "\x1b[9;38f\x1b[2B\x1b[3D\x1b[43m\x1b[0;36m\x1b[43m\x1b[2J\x1b[1;1f");
-    EXPECT_EQ(LocalScreen().TextAttr(), 0x63); // cyan on brown
-    EXPECT_EQ(LocalScreen().WhereY(), 1);
-}
-
 TEST_F(DoorOutput, BackticksAreOrdinaryUnlessTrelmWriteIsSet) {
     DoorWrite("a`1b");
     EXPECT_EQ(Received(), "a`1b");
@@ -167,7 +155,7 @@ TEST_F(DoorOutput, DisplayFileSplitsAnOverlongLineOutsideItsCodes) {
     EXPECT_EQ(sent, std::string(64 * 1024 - 2, 'a') + "\x1b[1;32m\x1b[40mb");
 }
 
-TEST_F(DoorOutput, DisplayFileReportsAMissingFileAndWaitsForOneKey) {
+TEST_F(DoorOutput, DisplayFileReportsAnErrorAndWaitsForOneKey) {
     const std::string name = TempFile("gone.ans", "");
     std::filesystem::remove(name);
     Send("kl");
@@ -178,11 +166,9 @@ TEST_F(DoorOutput, DisplayFileReportsAMissingFileAndWaitsForOneKey) {
     EXPECT_EQ(Row(2), "Hit a key to continue");
     EXPECT_EQ(DoorLastKey.Ch, 'k');
     EXPECT_EQ(DoorReadKey(), 'l');
-}
 
-TEST_F(DoorOutput, DisplayFileReportsAReadError) {
     Send(" ");
-    DoorDisplayFile(std::filesystem::temp_directory_path().string()); // a directory
+    DoorDisplayFile(std::filesystem::temp_directory_path().string()); // a read error
     EXPECT_NE(Received().find("Is a directory\r\nHit a key to continue\r\n"), std::string::npos);
 }
 

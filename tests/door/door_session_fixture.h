@@ -64,6 +64,8 @@ class DoorSessionTest : public ::testing::Test {
         DoorLastKey = {};
         DoorNow = SavedNow;
         DoorDelay = SavedDelay;
+        while (ConsoleKeyPressed()) ConsoleReadKey();
+        AnsiReset(); // later tests in this binary expect a fresh screen
     }
 
     // Every byte the caller has received so far.
