@@ -327,12 +327,13 @@ void DoorDisplayFile(const std::string& AFileName) {
 
 namespace {
 
-// Whole seconds between two moments, however they are ordered, capped to 32 bits.
+// Whole seconds between two moments, however they are ordered.
 std::int64_t WholeSeconds(TDateTime AFrom, TDateTime ATo) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(ATo - AFrom).count();
     return seconds < 0 ? -seconds : seconds;
 }
 
+// A count of seconds held to the 32 bits the session reports it in.
 std::int32_t Clamp32(std::int64_t AValue) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(AValue, INT32_MIN, INT32_MAX));
 }
