@@ -3,6 +3,8 @@
 
 #include "game/gamedate.h"
 
+#include "door/door.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -112,4 +114,15 @@ void GetWord() {
     SqlStatement query(OpenGameDatabase(), "SELECT * FROM tblWordsByDate where dtDate=?");
     query.Bind(1, std::to_string(Year) + "-" + TempMonth + "-" + TempDay);
     while (query.Step()) Word = query.ColumnText("strWord");
+}
+
+void DBCheck() {
+    GetToday();
+    NumberOfDays = DaysInMonth(Year, Month);
+    DoorTextColour(19);
+    DoorWriteLn("Database Maintenance");
+    // Each mark goes out after its day's transaction ends, so no lock is held while writing.
+    for (std::int32_t d = 1; d <= NumberOfDays; ++d)
+        DoorWrite(AssignDayWord(Year, Month, d) ? "+" : ".");
+    DoorClrScr();
 }

@@ -1,17 +1,17 @@
 // The game date and its clock, month lengths, header art and letter-state colours.
 #include "game/gamedate.h"
 
+#include "door/door.h"
+
 #include <ctime>
 
 std::int32_t Day = 0;
 std::int32_t Month = 0;
 std::int32_t Year = 0;
 
-TGameClock GameClock = &std::chrono::system_clock::now;
-
 void GetToday() {
     // One reading for all three values, so a call at midnight cannot mix two dates.
-    std::time_t now = std::chrono::system_clock::to_time_t(GameClock());
+    std::time_t now = std::chrono::system_clock::to_time_t(DoorNow());
     std::tm local{};
     localtime_r(&now, &local);
     Day = local.tm_mday;
@@ -24,4 +24,31 @@ std::int32_t DaysInMonth(std::int32_t AYear, std::int32_t AMonth) {
     if (AMonth < 1 || AMonth > 12) return 0;
     bool leap = (AYear % 4 == 0 && AYear % 100 != 0) || AYear % 400 == 0;
     return AMonth == 2 && leap ? 29 : LENGTHS[AMonth - 1];
+}
+
+void DisplayHeader() {
+    DoorGotoXY(0, 0);
+    DoorTextColour(19);
+    DoorDisplayFile("header.ans");
+}
+
+void DisplayNewHeader() {
+    DoorGotoXY(0, 0);
+    DoorTextColour(19);
+    DoorDisplayFile("del_glimra.ans");
+}
+
+void SetGreen() {
+    DoorTextBackground(2);
+    DoorTextColour(0);
+}
+
+void SetOrange() {
+    DoorTextBackground(14);
+    DoorTextColour(0);
+}
+
+void SetGray() {
+    DoorTextBackground(7);
+    DoorTextColour(0);
 }

@@ -2,7 +2,6 @@
 // screens, the two header art operations and the colours of the three letter states.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 
 // The game date: 0 until GetToday sets it to the local date; the calendar and the monthly
@@ -11,11 +10,7 @@ extern std::int32_t Day;
 extern std::int32_t Month;
 extern std::int32_t Year;
 
-// Where GetToday reads the time; tests replace it to fix the date.
-using TGameClock = std::chrono::system_clock::time_point (*)();
-extern TGameClock GameClock;
-
-// Sets Day, Month and Year from one reading of GameClock, in local time.
+// Sets Day, Month and Year from one reading of the kit's clock (DoorNow), in local time.
 void GetToday();
 
 // Number of days of AMonth (1-12) in AYear, Gregorian calendar; 0 for a month out of range.

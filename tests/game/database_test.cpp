@@ -204,8 +204,7 @@ TEST_F(GameDbTest, EightNodesFillingOneNewMonthGiveEachDateOneWord) {
             (void)!read(gate[0], &byte, 1); // returns at EOF: every node starts together
             int rc = 0;
             try {
-                GetToday();
-                for (int d = 1; d <= DaysInMonth(Year, Month); ++d) AssignDayWord(Year, Month, d);
+                DBCheck();
             } catch (...) {
                 rc = 1;
             }
@@ -224,4 +223,41 @@ TEST_F(GameDbTest, EightNodesFillingOneNewMonthGiveEachDateOneWord) {
     EXPECT_EQ(Rows("SELECT COUNT(*), COUNT(DISTINCT dtDate), MIN(dtDate), MAX(dtDate) FROM "
                    "tblWordsByDate"),
               std::vector<std::string>{"31|31|2024-10-01|2024-10-31"});
+}
+
+TEST_F(GameSessionTest, DBCheckShowsOneMarkPerDayOfTheMonth) {
+    MakeDatabase({"cider", "apple", "crane"});
+    const std::string heading = AnsiTextColour(19) + "Database Maintenance\r\n";
+    SetToday(2024, 2, 10);
+    DBCheck();
+    EXPECT_EQ(Received(), heading + std::string(29, '+') + AnsiClrScr());
+    EXPECT_EQ(NumberOfDays, 29);
+    EXPECT_EQ(Day, 10);
+    EXPECT_EQ(Month, 2);
+    EXPECT_EQ(Year, 2024);
+    EXPECT_EQ(Row(1), ""); // cleared once the month is done
+    auto filled = Rows("SELECT dtDate, strWord FROM tblWordsByDate ORDER BY dtDate");
+    EXPECT_EQ(filled.size(), 29u);
+
+    DBCheck();
+    EXPECT_EQ(Received(), heading + std::string(29, '.') + AnsiClrScr());
+    EXPECT_EQ(Rows("SELECT dtDate, strWord FROM tblWordsByDate ORDER BY dtDate"), filled);
+
+    // A month with some days given already: only the empty ones are filled, in day order.
+    Exec("INSERT INTO tblWordsByDate VALUES ('2025-02-02', 'mound'), ('2025-02-28', 'slate')");
+    SetToday(2025, 2, 1);
+    DBCheck();
+    EXPECT_EQ(Received(), heading + "+." + std::string(25, '+') + "." + AnsiClrScr());
+    EXPECT_EQ(NumberOfDays, 28);
+    EXPECT_EQ(Rows("SELECT strWord FROM tblWordsByDate WHERE dtDate IN ('2025-02-02', "
+                   "'2025-02-28') ORDER BY dtDate"),
+              (std::vector<std::string>{"mound", "slate"}));
+    EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblWordsByDate WHERE dtDate LIKE '2025-02-%'")[0], "28");
+}
+
+TEST_F(GameSessionTest, DBCheckOnAMissingDatabaseStopsAfterItsHeading) {
+    SetToday(2024, 3, 5);
+    EXPECT_THROW(DBCheck(), GameDatabaseError);
+    EXPECT_EQ(Received(), AnsiTextColour(19) + "Database Maintenance\r\n");
+    EXPECT_FALSE(std::filesystem::exists(GameDatabaseFile));
 }

@@ -1,11 +1,13 @@
-// Test fixture for the game database: a temporary directory holding a real glimradb.db built
-// from data/schema.sql, a fixed game clock, and helpers to read the tables back.
+// Test fixtures for the game database: a temporary directory holding a real glimradb.db built
+// from data/schema.sql, a fixed date, and helpers to read the tables back. GameDbTest has no
+// caller; GameSessionTest adds a remote caller whose received bytes the test reads.
 #pragma once
 
 #include "door/door.h"
 #include "game/database.h"
 #include "game/gamedate.h"
 #include "game/sqldb.h"
+#include "tests/door/door_session_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,25 +20,23 @@
 #include <string>
 #include <vector>
 
-class GameDbTest : public ::testing::Test {
+// The temporary directory and the database in it.
+class GameDbFiles {
   protected:
     std::filesystem::path Dir;
 
-    void SetUp() override {
+    void CreateFiles() {
         char pattern[] = "/tmp/glimra-gamedb-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         Dir = pattern;
         CloseGameDatabase();
         GameDatabaseFile = (Dir / "glimradb.db").string();
         Word.clear();
-        DoorDropInfo.Alias = "Bob";
     }
 
-    void TearDown() override {
+    void RemoveFiles() {
         CloseGameDatabase();
         GameDatabaseFile = "glimradb.db";
-        GameClock = &std::chrono::system_clock::now;
-        DoorDropInfo.Alias.clear();
         std::error_code ec;
         std::filesystem::remove_all(Dir, ec);
     }
@@ -76,9 +76,9 @@ class GameDbTest : public ::testing::Test {
         return rows;
     }
 
-    // Fixes the game clock at noon local time of the date.
-    static void SetToday(int AYear, int AMonth, int ADay, int AHour = 12, int AMinute = 0,
-                         int ASecond = 0) {
+    // A local time as the kit's clock gives it.
+    static TDateTime LocalTime(int AYear, int AMonth, int ADay, int AHour, int AMinute,
+                               int ASecond) {
         std::tm local{};
         local.tm_year = AYear - 1900;
         local.tm_mon = AMonth - 1;
@@ -87,12 +87,50 @@ class GameDbTest : public ::testing::Test {
         local.tm_min = AMinute;
         local.tm_sec = ASecond;
         local.tm_isdst = -1;
-        FixedNow() = std::chrono::system_clock::from_time_t(std::mktime(&local));
-        GameClock = [] { return FixedNow(); };
+        return std::chrono::system_clock::from_time_t(std::mktime(&local));
+    }
+};
+
+class GameDbTest : public ::testing::Test, protected GameDbFiles {
+  protected:
+    void SetUp() override {
+        ConsoleUseHeadless(); // DBCheck's marks go to the local screen model only
+        AnsiReset();
+        CreateFiles();
+        SavedNow = DoorNow;
+        DoorDropInfo.Alias = "Bob";
     }
 
-    static std::chrono::system_clock::time_point& FixedNow() {
-        static std::chrono::system_clock::time_point now;
-        return now;
+    void TearDown() override {
+        RemoveFiles();
+        DoorNow = SavedNow;
+        DoorDropInfo.Alias.clear();
+    }
+
+    // Fixes the kit's clock (which GetToday reads) at a local time, noon by default.
+    static void SetToday(int AYear, int AMonth, int ADay, int AHour = 12, int AMinute = 0,
+                         int ASecond = 0) {
+        FakeNow = LocalTime(AYear, AMonth, ADay, AHour, AMinute, ASecond);
+        DoorNow = [] { return FakeNow; };
+    }
+
+    TDateTime (*SavedNow)() = nullptr;
+};
+
+class GameSessionTest : public DoorSessionTest, protected GameDbFiles {
+  protected:
+    void SetUp() override {
+        DoorSessionTest::SetUp();
+        CreateFiles();
+        DoorDropInfo.Alias = "Bob";
+    }
+
+    void TearDown() override {
+        RemoveFiles();
+        DoorSessionTest::TearDown();
+    }
+
+    static void SetToday(int AYear, int AMonth, int ADay) {
+        FakeNow = LocalTime(AYear, AMonth, ADay, 12, 0, 0);
     }
 };

@@ -4,6 +4,7 @@
 
 #include "game/scores.h"
 
+#include <algorithm>
 #include <sys/wait.h>
 
 namespace {
@@ -58,6 +59,14 @@ class MakeDbTest : public GameDbTest {
         SqlStatement answers(conn, "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=?");
         answers.Bind(1, AGuess);
         return answers.Step() && answers.ColumnInt("findword") > 0;
+    }
+
+    static std::vector<std::string> ReadList(const std::string& APath) {
+        std::ifstream in(APath);
+        std::vector<std::string> words;
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty()) words.push_back(line);
+        return words;
     }
 
     static std::string Upper(std::string AText) {
@@ -163,4 +172,22 @@ TEST_F(MakeDbTest, BadUsageAndBadListsFailClearlyAndLeaveNoFile) {
     EXPECT_EQ(missing.ExitCode, 1);
     EXPECT_NE(missing.Output.find("cannot read " + Answers), std::string::npos) << missing.Output;
     EXPECT_FALSE(std::filesystem::exists(GameDatabaseFile));
+}
+
+TEST_F(MakeDbTest, CommittedListsBuildADatabaseThatAcceptsEveryWord) {
+    // Run from the source directory with no file named: the defaults are the committed files.
+    std::string command = std::string("cd '") + GLIMRA_SOURCE_DIR + "' && '" + GLIMRA_BINARY_DIR +
+                          "/makedb' -o '" + GameDatabaseFile + "' > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    auto answers = ReadList(std::string(GLIMRA_SOURCE_DIR) + "/data/words/answers.txt");
+    auto allowed = ReadList(std::string(GLIMRA_SOURCE_DIR) + "/data/words/allowed.txt");
+    ASSERT_GT(answers.size(), 1000u);
+    ASSERT_GT(allowed.size(), answers.size());
+    EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblWords")[0], std::to_string(answers.size()));
+    for (const auto& word : answers) EXPECT_TRUE(Accepted(Upper(word))) << word;
+    for (const auto& word : allowed) EXPECT_TRUE(Accepted(word)) << word;
+    EXPECT_FALSE(Accepted("zzzzq"));
+    // The word of a day is one of the answers.
+    EXPECT_TRUE(AssignDayWord(2024, 3, 5));
+    EXPECT_TRUE(std::find(answers.begin(), answers.end(), Word) != answers.end()) << Word;
 }
