@@ -118,3 +118,56 @@ void DefaultOnHangup();
 void DefaultOnTimeOut();
 void DefaultOnTimeUp();
 void DefaultOnStatusBar();
+
+// ---- Start-up and shutdown -----------------------------------------------------------------
+
+// What the command line asks for: options start with - or /, the letter in either case, the
+// value glued to it; later options win.
+struct TDoorCommandLine {
+    std::string DropFile;     // -D
+    bool Local = true;        // cleared by -D, -S and -?
+    std::int32_t Node = 0;    // -N (not a number: 0)
+    std::int32_t Socket = -1; // -S (not a number: -1)
+    bool Stdio = false;       // -X
+};
+// Parses argv[1..argc-1]; letters other than D, N, S, X and ? go to DoorOnCLP when it is set.
+TDoorCommandLine DoorParseCommandLine(int argc, const char* const* argv);
+
+// The session a command line gives; the first that applies, in this order.
+enum class TDoorSessionKind {
+    Local,           // no -D, -S or -?
+    Socket,          // -S with a handle >= 0 and -N with a node > 0
+    Door32,          // a drop file whose path contains DOOR32.SYS (any case)
+    DoorSys,         // ... DOOR.SYS
+    DorInfo,         // ... DORINFO
+    LordInfo,        // ... INFO.
+    MissingDropFile, // a drop file that does not exist or has none of those names
+    Usage,           // nothing usable
+};
+TDoorSessionKind DoorChooseSession(const TDoorCommandLine& ACommandLine);
+
+// Parses the command line, fills DoorDropInfo (command line, drop file or local log-in), opens
+// the transport and, for a remote caller, arms the event pass and the exit guard. The usage
+// screen and the start-up failures end the program with exit code 0.
+void DoorStartup(int argc, const char* const* argv);
+// Opens the transport when there is one; true when the session can go on.
+bool DoorOpenComm();
+// Closes the transport of a remote session (hanging up only when ADisconnect is set).
+void DoorClose(bool ADisconnect);
+// Releases the caller's connection without hanging up; the BBS takes the caller back.
+void DoorShutdown();
+// The exit guard, registered with std::atexit for a remote session: light gray, cursor to the
+// bottom-left corner on both screens, then the connection is released without hanging up.
+void NewExitProc();
+// Default DoorOnUsage: the usage screen on the local console, then exit code 0.
+void DefaultOnUsage();
+// Default DoorOnLocalLogin: asks the local user's name (Enter gives SYSOP).
+void DefaultOnLocalLogin();
+// The running program's file name without its directory.
+std::string DoorProgramFileName();
+
+// SIGHUP and SIGTERM only mark the door for ending and write to this descriptor, so a key wait
+// that polls it wakes at once; -1 before DoorStartup.
+int DoorSignalFd();
+// Ends the program through the normal exit path when SIGHUP or SIGTERM has arrived.
+void DoorEndIfSignalled();

@@ -1,0 +1,284 @@
+// Door start-up and shutdown: the command line, the choice of session, the local log-in and usage
+// screens, opening the transport, the exit guard that hands the caller back to the BBS, and the
+// signals that end the door.
+#include "door/ansi.h"
+#include "door/comm.h"
+#include "door/console.h"
+#include "door/door.h"
+#include "door/dropfiles.h"
+#include "door/screen.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+// The program's name as the BBS started it (argv[0]); empty until DoorStartup.
+std::string FProgramPath;
+
+// The exit guard is registered with atexit at most once and acts at most once.
+bool FExitGuardRegistered = false;
+bool FExitGuardArmed = false;
+
+// SIGHUP and SIGTERM: the handler only records the signal and wakes the key wait.
+volatile std::sig_atomic_t FEndSignal = 0;
+int FSignalPipe[2] = {-1, -1};
+
+void OnEndSignal(int ASignal) {
+    FEndSignal = ASignal;
+    if (FSignalPipe[1] >= 0) {
+        const int saved = errno;
+        const char byte = 1;
+        [[maybe_unused]] const auto n = ::write(FSignalPipe[1], &byte, 1);
+        errno = saved;
+    }
+}
+
+void InstallSignalHandlers() {
+    if (FSignalPipe[0] < 0 && ::pipe2(FSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        FSignalPipe[0] = FSignalPipe[1] = -1; // the flag alone still works, within a second
+    }
+    struct sigaction action{};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a blocked poll() returns at once
+    ::sigaction(SIGHUP, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    // A caller who drops must never kill the door through a write to a dead connection.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+// A whole decimal number: leading blanks and a sign allowed, nothing after the digits.
+std::int32_t NumberOr(const std::string& AText, std::int32_t ADefault) {
+    std::size_t i = AText.find_first_not_of(' ');
+    if (i == std::string::npos) return ADefault;
+    bool negative = false;
+    if (AText[i] == '+' || AText[i] == '-') negative = AText[i++] == '-';
+    if (i == AText.size()) return ADefault;
+    long long value = 0;
+    for (; i < AText.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(AText[i]);
+        if (!std::isdigit(c)) return ADefault;
+        value = value * 10 + (c - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) return ADefault;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX || value < INT_MIN) return ADefault;
+    return static_cast<std::int32_t>(value);
+}
+
+std::string Upper(std::string AText) {
+    for (char& c : AText) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return AText;
+}
+
+bool IsFile(const std::string& APath) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(APath, error);
+}
+
+// Start-up failures are shown on the local console only: the caller is not being served yet.
+void LocalFailureScreen(const std::string& ALines) {
+    AnsiWrite(AnsiClrScr());
+    AnsiWrite("\r\n" + ALines + "\r\n");
+    DoorDelay(2500);
+    std::exit(0);
+}
+
+} // namespace
+
+TDoorCommandLine DoorParseCommandLine(int argc, const char* const* argv) {
+    TDoorCommandLine result;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i] != nullptr ? argv[i] : "";
+        if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '/')) continue;
+        const char key = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1])));
+        const std::string value = arg.substr(2);
+        switch (key) {
+        case 'D':
+            result.DropFile = value;
+            result.Local = false;
+            break;
+        case 'N': result.Node = NumberOr(value, 0); break;
+        case 'S':
+            result.Socket = NumberOr(value, -1);
+            result.Local = false;
+            break;
+        case '?': result.Local = false; break;
+        case 'X': result.Stdio = true; break;
+        default:
+            if (DoorOnCLP != nullptr) DoorOnCLP(key, value);
+            break;
+        }
+    }
+    return result;
+}
+
+TDoorSessionKind DoorChooseSession(const TDoorCommandLine& ACommandLine) {
+    if (ACommandLine.Local) return TDoorSessionKind::Local;
+    if (ACommandLine.Socket >= 0 && ACommandLine.Node > 0) return TDoorSessionKind::Socket;
+    if (ACommandLine.DropFile.empty()) return TDoorSessionKind::Usage;
+    if (!IsFile(ACommandLine.DropFile)) return TDoorSessionKind::MissingDropFile;
+    const std::string name = Upper(ACommandLine.DropFile);
+    if (name.find("DOOR32.SYS") != std::string::npos) return TDoorSessionKind::Door32;
+    if (name.find("DOOR.SYS") != std::string::npos) return TDoorSessionKind::DoorSys;
+    if (name.find("DORINFO") != std::string::npos) return TDoorSessionKind::DorInfo;
+    if (name.find("INFO.") != std::string::npos) return TDoorSessionKind::LordInfo;
+    return TDoorSessionKind::MissingDropFile;
+}
+
+std::string DoorProgramFileName() {
+    std::string path = FProgramPath;
+    if (path.empty()) {
+        std::error_code error;
+        path = std::filesystem::read_symlink("/proc/self/exe", error).string();
+    }
+    return std::filesystem::path(path).filename().string();
+}
+
+void DoorStartup(int argc, const char* const* argv) {
+    FProgramPath = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+    InstallSignalHandlers();
+    // Take the console now, so that its restore runs after the exit guard's last output.
+    ConsoleIsTerminal();
+
+    Stdio = false;
+    const TDoorCommandLine commandLine = DoorParseCommandLine(argc, argv);
+    Stdio = commandLine.Stdio;
+
+    switch (DoorChooseSession(commandLine)) {
+    case TDoorSessionKind::Local:
+        DoorDropInfo.Node = commandLine.Node;
+        if (DoorOnLocalLogin != nullptr) {
+            DoorOnLocalLogin();
+            DoorClrScr();
+        }
+        break;
+    case TDoorSessionKind::Socket:
+        DoorDropInfo.ComNum = commandLine.Socket;
+        DoorDropInfo.ComType = 2;
+        DoorDropInfo.Node = commandLine.Node;
+        break;
+    case TDoorSessionKind::Door32: ReadDoor32(commandLine.DropFile); break;
+    case TDoorSessionKind::DoorSys: ReadDoorSys(commandLine.DropFile); break;
+    case TDoorSessionKind::DorInfo: ReadDorInfo(commandLine.DropFile); break;
+    case TDoorSessionKind::LordInfo: ReadLordInfo(commandLine.DropFile); break;
+    case TDoorSessionKind::MissingDropFile:
+        LocalFailureScreen("  Drop File Does Not Exist Or Is Not Supported:\r\n  " +
+                           commandLine.DropFile + "\r\n");
+        break;
+    case TDoorSessionKind::Usage:
+        if (DoorOnUsage != nullptr) DoorOnUsage();
+        std::exit(0);
+    }
+
+    const TDateTime now = DoorNow();
+    DoorLastKey.Time = now;
+    DoorSession.TimeOn = now;
+
+    if (DoorLocal()) return;
+    if (!DoorOpenComm()) LocalFailureScreen("  No Carrier Detected\r\n");
+    if (!FExitGuardRegistered) {
+        FExitGuardRegistered = true;
+        std::atexit(NewExitProc);
+    }
+    FExitGuardArmed = true;
+    DoorSession.Events = true;
+    DoorSession.EventsTime = TDateTime{};
+    DoorClrScr();
+    // Row 25 belongs to the status bar.
+    LocalScreen().SetWindow(1, 1, 80, 24);
+}
+
+bool DoorOpenComm() {
+    if (DoorDropInfo.ComNum == 0 || DoorDropInfo.ComType == 0 || Stdio) return true;
+    CommOpen(DoorDropInfo.ComNum);
+    return CommCarrier();
+}
+
+void DoorClose(bool ADisconnect) {
+    // CommClose closes the descriptor once; later calls find it closed and do nothing, so a
+    // descriptor number reused since is never touched.
+    if (!DoorLocal() && !Stdio) CommClose(ADisconnect);
+}
+
+void DoorShutdown() { DoorClose(false); }
+
+void NewExitProc() {
+    if (!FExitGuardArmed) return;
+    FExitGuardArmed = false;
+    DoorTextAttr(7);
+    DoorCursorDown(255);
+    DoorCursorLeft(255);
+    DoorClose(false);
+}
+
+void DefaultOnUsage() {
+    const std::string name = DoorProgramFileName();
+    AnsiWrite(AnsiClrScr());
+    const std::string lines[] = {
+        "",
+        " USAGE: " + name + " <PARAMETERS>",
+        "",
+        " Load settings from a dropfile (DOOR32.SYS, DOOR.SYS, DORINFO*.DEF or INFO.*)",
+        "  -D         PATH\\FILENAME OF DROPFILE",
+        " Example: " + name + " -DC:\\BBS\\NODE1\\DOOR32.SYS",
+        "",
+        " Pass settings on command-line",
+        "  -N         NODE NUMBER",
+        "  -S         SOCKET HANDLE",
+        " Example: " + name + " -N1 -S1000",
+        "",
+        " Run in local mode",
+        "  -L         LOCAL MODE",
+        " Example: " + name + " -L",
+        "",
+        " Optional parameters",
+        "  -X         DISABLE COMM ROUTINES (STDIO MODE)",
+        "",
+    };
+    for (const std::string& line : lines) AnsiWrite(line + "\r\n");
+    std::exit(0);
+}
+
+void DefaultOnLocalLogin() {
+    DoorTextAttr(7);
+    DoorClrScr();
+    DoorWriteLn();
+    DoorWriteLn();
+    DoorWriteLn("  |1F  LOCAL LOGIN - FOR NODE " + std::to_string(DoorDropInfo.Node) + "|07");
+    DoorWriteLn();
+    DoorWriteLn();
+    DoorWriteLn("  |09Run " + DoorProgramFileName() + " /? for command-line usage help|07");
+    DoorWriteLn();
+    std::string name;
+    while (name.empty()) {
+        DoorWrite("  |0AName or handle |0F:|07 ");
+        name = DoorInput("SYSOP", "qwertyuiopasdfghjklzxcvbnmQWERTYUIOPASDFGHJKLZXCVBNM ", 0, 40,
+                         40, 31);
+    }
+    DoorDropInfo.RealName = name;
+    DoorDropInfo.Alias = name;
+}
+
+int DoorSignalFd() { return FSignalPipe[0]; }
+
+void DoorEndIfSignalled() {
+    if (FEndSignal == 0) return;
+    if (FSignalPipe[0] >= 0) {
+        char drain[16];
+        while (::read(FSignalPipe[0], drain, sizeof drain) > 0) {
+        }
+    }
+    std::exit(0);
+}
