@@ -28,14 +28,14 @@ bool Stdio = false;
 
 void (*DoorOnCLP)(char AKey, const std::string& AValue) = nullptr;
 TDoorProc DoorOnHangup = DefaultOnHangup;
-TDoorProc DoorOnLocalLogin = nullptr; // the local log-in screen belongs to start-up
+TDoorProc DoorOnLocalLogin = DefaultOnLocalLogin;
 TDoorProc DoorOnStatusBar = DefaultOnStatusBar;
 bool (*DoorOnSysopKey)(char AKey) = nullptr;
 TDoorProc DoorOnTimeOut = DefaultOnTimeOut;
 void (*DoorOnTimeOutWarning)(std::uint8_t AMinutes) = nullptr;
 TDoorProc DoorOnTimeUp = DefaultOnTimeUp;
 void (*DoorOnTimeUpWarning)(std::uint8_t AMinutes) = nullptr;
-TDoorProc DoorOnUsage = nullptr; // the usage screen belongs to start-up
+TDoorProc DoorOnUsage = DefaultOnUsage;
 
 namespace {
 
@@ -355,8 +355,9 @@ int RemoteKeyFd() {
 
 // Blocks until the local keyboard or the socket is readable, or ATimeoutMs has passed
 // (-1: no limit). Returns true when something is readable.
+// SIGHUP and SIGTERM wake it through DoorSignalFd() and end the program.
 bool WaitReadable(int AConsoleFd, int ASocketFd, int ATimeoutMs) {
-    pollfd fds[2];
+    pollfd fds[3];
     nfds_t count = 0;
     for (int fd : {AConsoleFd, ASocketFd}) {
         if (fd >= 0) fds[count++] = pollfd{fd, POLLIN, 0};
@@ -365,7 +366,11 @@ bool WaitReadable(int AConsoleFd, int ASocketFd, int ATimeoutMs) {
         // Nothing can ever deliver a key and no event pass is due: the session has no input.
         std::exit(0);
     }
-    return poll(fds, count, ATimeoutMs) > 0;
+    if (DoorSignalFd() >= 0) fds[count++] = pollfd{DoorSignalFd(), POLLIN, 0};
+    DoorEndIfSignalled();
+    const bool readable = poll(fds, count, ATimeoutMs) > 0;
+    DoorEndIfSignalled();
+    return readable;
 }
 
 // Waits until a key is waiting on either side; event passes run meanwhile.

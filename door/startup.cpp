@@ -48,7 +48,7 @@ void InstallSignalHandlers() {
     if (FSignalPipe[0] < 0 && ::pipe2(FSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         FSignalPipe[0] = FSignalPipe[1] = -1; // the flag alone still works, within a second
     }
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = OnEndSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0; // no SA_RESTART: a blocked poll() returns at once
@@ -212,7 +212,9 @@ void DoorClose(bool ADisconnect) {
     if (!DoorLocal() && !Stdio) CommClose(ADisconnect);
 }
 
-void DoorShutdown() { DoorClose(false); }
+void DoorShutdown() {
+    DoorClose(false);
+}
 
 void NewExitProc() {
     if (!FExitGuardArmed) return;
@@ -271,7 +273,9 @@ void DefaultOnLocalLogin() {
     DoorDropInfo.Alias = name;
 }
 
-int DoorSignalFd() { return FSignalPipe[0]; }
+int DoorSignalFd() {
+    return FSignalPipe[0];
+}
 
 void DoorEndIfSignalled() {
     if (FEndSignal == 0) return;

@@ -72,8 +72,8 @@ class StartupTest : public ::testing::Test {
         DoorOnUsage = DefaultOnUsage;
         DoorDelay = [](std::int32_t) {};
         GCommandLineOptions.clear();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("startup_test." + std::to_string(::getpid()));
+        dir_ =
+            std::filesystem::temp_directory_path() / ("startup_test." + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -223,12 +223,13 @@ TEST_F(StartupDeathTest, UsageAndFailureScreens) {
         std::fprintf(stderr, "started\n");
         std::exit(1);
     };
-    const char* usage = "02\\| USAGE: mydoor <PARAMETERS>\n03\\|\n"
-                        "04\\| Load settings from a dropfile \\(DOOR32.SYS, DOOR.SYS, DORINFO\\*.DEF "
-                        "or INFO.\\*\\)\n"
-                        ".*06\\| Example: mydoor -DC:\\\\BBS\\\\NODE1\\\\DOOR32.SYS\n"
-                        ".*11\\| Example: mydoor -N1 -S1000\n"
-                        ".*18\\|  -X         DISABLE COMM ROUTINES \\(STDIO MODE\\)\n19\\|\n";
+    const char* usage =
+        "02\\| USAGE: mydoor <PARAMETERS>\n03\\|\n"
+        "04\\| Load settings from a dropfile \\(DOOR32.SYS, DOOR.SYS, DORINFO\\*.DEF "
+        "or INFO.\\*\\)\n"
+        ".*06\\| Example: mydoor -DC:\\\\BBS\\\\NODE1\\\\DOOR32.SYS\n"
+        ".*11\\| Example: mydoor -N1 -S1000\n"
+        ".*18\\|  -X         DISABLE COMM ROUTINES \\(STDIO MODE\\)\n19\\|\n";
     EXPECT_EXIT(run({"-S1000"}), ::testing::ExitedWithCode(0), usage);
     EXPECT_EXIT(run({"/?"}), ::testing::ExitedWithCode(0), usage);
     EXPECT_EXIT(run({"-D", "-N3"}), ::testing::ExitedWithCode(0), usage);
@@ -257,8 +258,7 @@ TEST_F(StartupDeathTest, SocketFromTheCommandLineFillsOnlyTheConnection) {
             Startup({"-N1", "-S1000", "-X"});
             std::fprintf(stderr, "ComNum=%d ComType=%d Node=%d MaxSeconds=%d Alias=[%s] Events=%d",
                          DoorDropInfo.ComNum, DoorDropInfo.ComType, DoorDropInfo.Node,
-                         DoorDropInfo.MaxSeconds, DoorDropInfo.Alias.c_str(),
-                         DoorSession.Events);
+                         DoorDropInfo.MaxSeconds, DoorDropInfo.Alias.c_str(), DoorSession.Events);
             std::exit(0);
         },
         ::testing::ExitedWithCode(0),
@@ -278,9 +278,8 @@ TEST_F(StartupDeathTest, StdioNeverTouchesTheSocket) {
             Startup({"-x", door32.c_str()});
             DoorWrite("hello");
             const bool key = DoorKeyPressed();
-            std::fprintf(stderr, "Local=%d Events=%d Carrier=%d Key=%d Bottom=%d",
-                         DoorLocal(), DoorSession.Events, DoorCarrier(), key,
-                         LocalScreen().Window().Bottom);
+            std::fprintf(stderr, "Local=%d Events=%d Carrier=%d Key=%d Bottom=%d", DoorLocal(),
+                         DoorSession.Events, DoorCarrier(), key, LocalScreen().Window().Bottom);
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "Local=0 Events=1 Carrier=1 Key=0 Bottom=24");

@@ -130,15 +130,16 @@ std::filesystem::path TBbsHarness::WriteFile(const std::string& AName,
 std::string TBbsHarness::Door32Sys(int AHandle, int AMinutes, const std::string& AAlias,
                                    int ANode) {
     std::ostringstream text;
-    text << "2\r\n"                                 // telnet
-         << AHandle << "\r\n"                       // the inherited socket
-         << "38400\r\n"                             // baud
-         << "Harness BBS\r\n"                       // BBS name
-         << "7\r\n"                                 // user record (1-based)
-         << AAlias << " Realname\r\n" << AAlias << "\r\n"
-         << "100\r\n"                               // access level
-         << AMinutes << "\r\n"                      // minutes left
-         << "1\r\n"                                 // ANSI
+    text << "2\r\n"           // telnet
+         << AHandle << "\r\n" // the inherited socket
+         << "38400\r\n"       // baud
+         << "Harness BBS\r\n" // BBS name
+         << "7\r\n"           // user record (1-based)
+         << AAlias << " Realname\r\n"
+         << AAlias << "\r\n"
+         << "100\r\n"          // access level
+         << AMinutes << "\r\n" // minutes left
+         << "1\r\n"            // ANSI
          << ANode << "\r\n";
     return text.str();
 }
@@ -256,11 +257,17 @@ std::string TBbsHarness::DoorLog() const {
     return text.str();
 }
 
-void TBbsHarness::BbsSend(const std::string& ABytes) { SendAll(FBbsFd, ABytes); }
+void TBbsHarness::BbsSend(const std::string& ABytes) {
+    SendAll(FBbsFd, ABytes);
+}
 
-std::string TBbsHarness::BbsReceive(milliseconds ALimit) { return ReadAvailable(FBbsFd, ALimit); }
+std::string TBbsHarness::BbsReceive(milliseconds ALimit) {
+    return ReadAvailable(FBbsFd, ALimit);
+}
 
-void TBbsHarness::CallerSend(const std::string& ABytes) { SendAll(FCallerFd, ABytes); }
+void TBbsHarness::CallerSend(const std::string& ABytes) {
+    SendAll(FCallerFd, ABytes);
+}
 
 void TBbsHarness::CallerPump(milliseconds ALimit) {
     if (FCallerFd < 0 || FCallerEof) return;

@@ -18,14 +18,14 @@
 
 // How to start a door.
 struct TDoorLaunch {
-    std::string Binary;                // the door program
-    std::vector<std::string> Args;     // its arguments, after the program name
-    std::vector<std::string> Prefix;   // run through these first, e.g. {"faketime", "@2026-..."}
+    std::string Binary;              // the door program
+    std::vector<std::string> Args;   // its arguments, after the program name
+    std::vector<std::string> Prefix; // run through these first, e.g. {"faketime", "@2026-..."}
     std::vector<std::pair<std::string, std::string>> Env; // set in the door's environment
-    std::vector<int> InheritFds;       // further descriptors the door inherits, as they are
-    bool LocalTerminal = false;        // standard input and output on a pseudo-terminal (80x25)
-    bool LocalUtf8 = true;             // the terminal's locale: UTF-8 (C.UTF-8), else C (CP437)
-    std::filesystem::path WorkDir;     // empty: the harness's own working directory
+    std::vector<int> InheritFds;   // further descriptors the door inherits, as they are
+    bool LocalTerminal = false;    // standard input and output on a pseudo-terminal (80x25)
+    bool LocalUtf8 = true;         // the terminal's locale: UTF-8 (C.UTF-8), else C (CP437)
+    std::filesystem::path WorkDir; // empty: the harness's own working directory
 };
 
 class TBbsHarness {
