@@ -87,11 +87,34 @@ bool IsFile(const std::string& APath) {
     return std::filesystem::is_regular_file(APath, error);
 }
 
+// Writes plain text to standard output with LF line ends.
+void WriteStdout(const std::string& AText) {
+    std::string text = AText;
+    std::erase(text, '\r');
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// A terminal console leaves its alternate screen at exit and takes the text with it: the text
+// is written again on the restored terminal, so that the sysop can still read it.
+void KeepOnTerminal(const std::string& AText) {
+    if (!ConsoleIsTerminal()) return;
+    ConsoleRestore();
+    WriteStdout(AText);
+}
+
 // Start-up failures are shown on the local console only: the caller is not being served yet.
 void LocalFailureScreen(const std::string& ALines) {
+    const std::string text = "\r\n" + ALines + "\r\n";
     AnsiWrite(AnsiClrScr());
-    AnsiWrite("\r\n" + ALines + "\r\n");
+    AnsiWrite(text);
     DoorDelay(2500);
+    KeepOnTerminal(text);
     std::exit(0);
 }
 
@@ -249,7 +272,13 @@ void DefaultOnUsage() {
         "  -X         DISABLE COMM ROUTINES (STDIO MODE)",
         "",
     };
-    for (const std::string& line : lines) AnsiWrite(line + "\r\n");
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    AnsiWrite(text);
+    // Also as plain output that outlives the console: the usage asked for on a command line
+    // must still be readable when the program has ended, on a terminal or through a pipe.
+    ConsoleRestore();
+    WriteStdout(text);
     std::exit(0);
 }
 

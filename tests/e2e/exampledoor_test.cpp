@@ -174,6 +174,29 @@ TEST(ExampleDoor, StartFailuresSendNothing) {
     ::close(pipeFds[1]);
 }
 
+// The usage screen is still there when the program has ended: through a pipe, and on a terminal
+// after the console has left its alternate screen.
+TEST(ExampleDoor, UsageOutlivesTheConsole) {
+    for (const bool terminal : {false, true}) {
+        SCOPED_TRACE(terminal ? "terminal" : "pipe");
+        TBbsHarness bbs;
+        TDoorLaunch launch;
+        launch.Binary = kExampleDoor;
+        launch.Args = {"/?"};
+        launch.LocalTerminal = terminal;
+        bbs.Start(launch);
+        EXPECT_EQ(bbs.WaitExit(5s), 0);
+        bbs.LocalPump(100ms);
+        const std::string output = terminal ? bbs.LocalReceived() : bbs.DoorLog();
+        const std::size_t left = terminal ? output.rfind("\x1b[?1049l") : 0;
+        ASSERT_NE(left, std::string::npos) << output;
+        const std::size_t usage = output.find(" USAGE: exampledoor <PARAMETERS>", left);
+        EXPECT_NE(usage, std::string::npos) << output;
+        EXPECT_NE(output.find(" Example: exampledoor -N1 -S1000", usage), std::string::npos);
+        EXPECT_EQ(bbs.CallerReceived(), "");
+    }
+}
+
 // A local session on the sysop's terminal: the log-in and the line, an ending that puts the
 // terminal back, and a terminal that goes away.
 TEST(ExampleDoor, LocalSessionOnATerminal) {
