@@ -70,13 +70,24 @@ class StartupTest : public ::testing::Test {
         DoorOnCLP = nullptr;
         DoorOnLocalLogin = DefaultOnLocalLogin;
         DoorOnUsage = DefaultOnUsage;
+        savedDelay_ = DoorDelay;
         DoorDelay = [](std::int32_t) {};
         GCommandLineOptions.clear();
         dir_ =
             std::filesystem::temp_directory_path() / ("startup_test." + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void TearDown() override {
+        std::filesystem::remove_all(dir_);
+        // Leave the session as later tests expect to find it.
+        AnsiReset();
+        DoorDropInfo = TDoorDropInfo{};
+        DoorSession = TDoorSession{};
+        DoorLastKey = TDoorLastKey{};
+        DoorOnCLP = nullptr;
+        DoorOnLocalLogin = DefaultOnLocalLogin;
+        DoorDelay = savedDelay_;
+    }
 
     std::string WriteDropFile(const std::string& AName, const std::string& AText) {
         const auto path = dir_ / AName;
@@ -86,6 +97,7 @@ class StartupTest : public ::testing::Test {
     }
 
     std::filesystem::path dir_;
+    void (*savedDelay_)(std::int32_t) = nullptr;
 };
 
 TEST_F(StartupTest, ParsesOptions) {
