@@ -30,11 +30,19 @@ std::string BuildHint() {
 
 // A missing file would otherwise be created empty by the first statement; refuse it instead.
 void CheckSetUp(SqlConnection& AConn) {
-    for (const char* table : GAME_TABLES)
-        if (!AConn.HasTable(table))
+    for (const char* table : GAME_TABLES) {
+        bool found = false;
+        try {
+            found = AConn.HasTable(table);
+        } catch (const GameDatabaseError&) {
+            throw GameDatabaseError("The game database \"" + GameDatabaseFile +
+                                    "\" cannot be read: " + AConn.LastError() + "." + BuildHint());
+        }
+        if (!found)
             throw GameDatabaseError("The game database \"" + GameDatabaseFile +
                                     "\" is not set up: it has no table " + table + "." +
                                     BuildHint());
+    }
 }
 
 } // namespace

@@ -26,8 +26,13 @@ SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FF
     sqlite3_busy_timeout(FDb, BUSY_TIMEOUT_MS);
 }
 
+// close_v2: a statement left alive (the program ending in mid-step) cannot keep the file open.
 SqlConnection::~SqlConnection() {
-    sqlite3_close(FDb);
+    sqlite3_close_v2(FDb);
+}
+
+std::string SqlConnection::LastError() const {
+    return sqlite3_errmsg(FDb);
 }
 
 void SqlConnection::Fail(std::string_view AWhat) const {

@@ -39,6 +39,8 @@ class SqlConnection {
     bool HasTable(std::string_view ATable);
     // Rows changed by the last INSERT, UPDATE or DELETE.
     int Changes() const;
+    // SQLite's text for the last failure on this connection.
+    std::string LastError() const;
     // Raises GameDatabaseError for the last failure on this connection.
     [[noreturn]] void Fail(std::string_view AWhat) const;
 
@@ -48,6 +50,8 @@ class SqlConnection {
 };
 
 // One prepared statement. Values are bound by position (1-based), never spliced into the text.
+// A statement holds its read lock until it has stepped to the end or is destroyed, and other
+// nodes cannot write meanwhile: keep statements short-lived.
 class SqlStatement {
   public:
     SqlStatement(SqlConnection& AConn, std::string_view ASql);

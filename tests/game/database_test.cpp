@@ -143,7 +143,14 @@ TEST_F(GameDbTest, MissingOrUnsetUpDatabaseIsNamedAndNeverCreated) {
 
     std::filesystem::remove(GameDatabaseFile);
     std::ofstream(GameDatabaseFile) << "this is not a database, just a text file\n";
-    EXPECT_THROW(OpenGameDatabase(), GameDatabaseError);
+    try {
+        OpenGameDatabase();
+        FAIL() << "a text file must not open as the database";
+    } catch (const GameDatabaseError& e) {
+        std::string what = e.what();
+        EXPECT_NE(what.find("not a database"), std::string::npos) << what;
+        EXPECT_NE(what.find(GameDatabaseFile), std::string::npos) << what;
+    }
 }
 
 TEST_F(GameDbTest, BareTablesInAnyColumnOrderAreEnough) {
@@ -260,4 +267,25 @@ TEST_F(GameSessionTest, DBCheckOnAMissingDatabaseStopsAfterItsHeading) {
     EXPECT_THROW(DBCheck(), GameDatabaseError);
     EXPECT_EQ(Received(), AnsiTextColour(19) + "Database Maintenance\r\n");
     EXPECT_FALSE(std::filesystem::exists(GameDatabaseFile));
+}
+
+TEST_F(GameDbTest, SchemaIndexesServeTheGamesLookups) {
+    MakeDatabase({"cider"});
+    SqlConnection conn(GameDatabaseFile);
+    // Each lookup must search an index, not scan a table that grows every day.
+    for (const char* sql :
+         {"SELECT * FROM tblWordsByDate where dtDate=?",
+          "SELECT * FROM tblScores where dtDate=? and strUserName=?",
+          "SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
+          "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=?",
+          "select strUserName, sum(intScore) as p from tblScores where dtDate between ? and ? "
+          "group by strUserName order by p desc LIMIT 10;",
+          "SELECT strUserName, intScore FROM tblScores WHERE dtDate=? ORDER BY intScore DESC "
+          "LIMIT 10"}) {
+        SqlStatement plan(conn, std::string("EXPLAIN QUERY PLAN ") + sql);
+        std::string steps;
+        while (plan.Step()) steps += plan.ColumnText("detail") + "; ";
+        EXPECT_NE(steps.find("USING "), std::string::npos) << sql << " -> " << steps;
+        EXPECT_EQ(steps.find("SCAN tbl"), std::string::npos) << sql << " -> " << steps;
+    }
 }
