@@ -7,15 +7,6 @@
 #include <algorithm>
 #include <sys/wait.h>
 
-namespace {
-
-struct TRun {
-    int ExitCode = -1;
-    std::string Output;
-};
-
-} // namespace
-
 class MakeDbTest : public GameDbTest {
   protected:
     std::string Answers, Allowed;
@@ -26,168 +17,117 @@ class MakeDbTest : public GameDbTest {
         Allowed = (Dir / "allowed.txt").string();
     }
 
-    void WriteList(const std::string& APath, const std::string& AText) {
+    static void Write(const std::string& APath, const std::string& AText) {
         std::ofstream(APath, std::ios::binary) << AText;
     }
 
-    // Runs makedb with the schema, both lists and the output file named, plus AArgs.
-    TRun Run(const std::string& AArgs, bool ANameFiles = true) {
-        std::string outFile = (Dir / "makedb.out").string();
-        std::string command = std::string("'") + GLIMRA_BINARY_DIR + "/makedb' ";
-        if (ANameFiles)
-            command += "--schema '" + std::string(GLIMRA_SOURCE_DIR) + "/data/schema.sql' " +
-                       "--answers '" + Answers + "' --allowed '" + Allowed + "' -o '" +
-                       GameDatabaseFile + "' ";
-        command += AArgs + " > '" + outFile + "' 2>&1";
-        int status = std::system(command.c_str());
-        TRun run;
-        run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream in(outFile);
-        std::ostringstream text;
-        text << in.rdbuf();
-        run.Output = text.str();
-        return run;
+    // Runs makedb on the committed schema, the test's lists and database, plus AArgs; returns
+    // the exit code and fills Output with what it printed.
+    int Run(const std::string& AArgs) {
+        const std::string out = (Dir / "makedb.out").string();
+        const std::string command = std::string("'") + GLIMRA_BINARY_DIR + "/makedb' --schema '" +
+                                    GLIMRA_SOURCE_DIR + "/data/schema.sql' --answers '" + Answers +
+                                    "' --allowed '" + Allowed + "' -o '" + GameDatabaseFile + "' " +
+                                    AArgs + " > '" + out + "' 2>&1";
+        const int status = std::system(command.c_str());
+        std::ifstream in(out);
+        Output.assign(std::istreambuf_iterator<char>(in), {});
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     // The game's guess check: the accepted words ignoring case, then the answers exactly.
-    bool Accepted(const std::string& AGuess) {
-        SqlConnection& conn = OpenGameDatabase();
-        SqlStatement all(conn, "SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? "
-                               "COLLATE NOCASE");
-        all.Bind(1, AGuess);
-        if (all.Step() && all.ColumnInt("findword") > 0) return true;
-        SqlStatement answers(conn, "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=?");
-        answers.Bind(1, AGuess);
-        return answers.Step() && answers.ColumnInt("findword") > 0;
-    }
-
-    static std::vector<std::string> ReadList(const std::string& APath) {
-        std::ifstream in(APath);
-        std::vector<std::string> words;
-        for (std::string line; std::getline(in, line);)
-            if (!line.empty()) words.push_back(line);
-        return words;
+    static bool Accepted(const std::string& AGuess) {
+        SqlStatement all(OpenGameDatabase(),
+                         "SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? "
+                         "COLLATE NOCASE");
+        SqlStatement answers(OpenGameDatabase(),
+                             "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=?");
+        return (all.Bind(1, AGuess).Step() && all.ColumnInt("findword") > 0) ||
+               (answers.Bind(1, AGuess).Step() && answers.ColumnInt("findword") > 0);
     }
 
     static std::string Upper(std::string AText) {
         for (char& c : AText) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         return AText;
     }
+
+    std::string Output;
 };
 
-TEST_F(MakeDbTest, BuildsADatabaseTheGameOpensAndFindsEveryWordIn) {
-    WriteList(Answers, "cider\r\nApple\n\n# a comment\ncrane\ncider\n");
-    WriteList(Allowed, "  aahed\nzymic\napple\n");
-    TRun run = Run("");
-    ASSERT_EQ(run.ExitCode, 0) << run.Output;
-    EXPECT_NE(run.Output.find("3 answer words"), std::string::npos) << run.Output;
-    EXPECT_EQ(Rows("SELECT strWord FROM tblWords ORDER BY strWord"),
-              (std::vector<std::string>{"apple", "cider", "crane"}));
-    EXPECT_EQ(Rows("SELECT strWord FROM tblAllWords ORDER BY strWord"),
-              (std::vector<std::string>{"aahed", "apple", "cider", "crane", "zymic"}));
-    EXPECT_EQ(Rows("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index'")[0], "5");
-    for (std::string word : {"cider", "apple", "crane", "aahed", "zymic"}) {
-        EXPECT_TRUE(Accepted(word)) << word;
-        EXPECT_TRUE(Accepted(Upper(word))) << word; // the caller may type capitals
-    }
+TEST_F(MakeDbTest, BuildsKeepsScoresUnlessToldAndAddsOnlyNewWords) {
+    Write(Answers, "cider\r\nApple\n\n# a comment\ncider\n");
+    Write(Allowed, "  aahed\nzymic\n");
+    ASSERT_EQ(Run(""), 0) << Output;
+    EXPECT_EQ(Sql("SELECT strWord FROM tblWords ORDER BY strWord"),
+              (std::vector<std::string>{"apple", "cider"}));
+    // Answers are accepted guesses too, however the caller types them.
+    for (std::string word : {"cider", "apple", "aahed", "zymic"})
+        EXPECT_TRUE(Accepted(word) && Accepted(Upper(word))) << word;
     EXPECT_FALSE(Accepted("qqqqq"));
-    EXPECT_FALSE(std::filesystem::exists(GameDatabaseFile + ".makedb-tmp"));
-}
 
-TEST_F(MakeDbTest, KeepsScoresUnlessToldAndAddsOnlyNewWords) {
-    WriteList(Answers, "cider\ncrane\n");
-    WriteList(Allowed, "aahed\n");
-    ASSERT_EQ(Run("").ExitCode, 0);
-    // A database without scores may be rebuilt.
-    ASSERT_EQ(Run("").ExitCode, 0);
     EXPECT_TRUE(AssignDayWord(2024, 3, 5));
     SetScore(160, "3", "5", "2024");
     CloseGameDatabase();
+    EXPECT_EQ(Run(""), 1);
+    EXPECT_NE(Output.find("holds 1 score;"), std::string::npos) << Output;
+    EXPECT_NE(Output.find("--force"), std::string::npos) << Output;
 
-    TRun refused = Run("");
-    EXPECT_EQ(refused.ExitCode, 1);
-    EXPECT_NE(refused.Output.find("holds 1 score;"), std::string::npos) << refused.Output;
-    EXPECT_NE(refused.Output.find("--force"), std::string::npos) << refused.Output;
-    EXPECT_EQ(Rows("SELECT intScore FROM tblScores"), std::vector<std::string>{"160"});
+    Write(Answers, "cider\nslate\n");
+    Write(Allowed, "aahed\nAAHED\nmound\n");
+    ASSERT_EQ(Run("--add"), 0) << Output;
+    EXPECT_NE(Output.find("added 1 answer words and 2 accepted guesses"), std::string::npos)
+        << Output;
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWords")[0] + Sql("SELECT COUNT(*) FROM tblAllWords")[0],
+              "36");
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWordsByDate")[0] +
+                  Sql("SELECT strUserName || intScore FROM tblScores")[0],
+              "1Bob160");
 
-    WriteList(Answers, "cider\ncrane\nslate\n");
-    WriteList(Allowed, "aahed\nzymic\nAAHED\n");
-    TRun added = Run("--add");
-    ASSERT_EQ(added.ExitCode, 0) << added.Output;
-    EXPECT_NE(added.Output.find("added 1 answer words and 2 accepted guesses"), std::string::npos)
-        << added.Output;
-    EXPECT_EQ(Rows("SELECT strWord FROM tblWords ORDER BY strWord"),
-              (std::vector<std::string>{"cider", "crane", "slate"}));
-    EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblAllWords")[0], "5");
-    EXPECT_EQ(Rows("SELECT strUserName, dtDate, intScore FROM tblScores"),
-              std::vector<std::string>{"Bob|2024-03-05|160"});
-    EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblWordsByDate")[0], "1");
-
-    TRun forced = Run("--force");
-    ASSERT_EQ(forced.ExitCode, 0) << forced.Output;
-    EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblScores")[0], "0");
-    EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblWords")[0], "3");
-}
-
-TEST_F(MakeDbTest, AddCompletesAFileThatLacksATable) {
-    WriteList(Answers, "cider\n");
-    WriteList(Allowed, "aahed\n");
-    {
-        SqlConnection conn(GameDatabaseFile, SqlConnection::TOpenMode::Create);
-        conn.Exec("CREATE TABLE tblWords (strWord); CREATE TABLE tblWordsByDate (dtDate, strWord);"
-                  "INSERT INTO tblWordsByDate VALUES ('2024-03-05', 'apple');");
-    }
+    ASSERT_EQ(Run("--force"), 0) << Output;
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblScores")[0], "0");
+    // --add also completes a file that lacks a table.
+    Sql("DROP TABLE tblScores");
     EXPECT_THROW(OpenGameDatabase(), GameDatabaseError);
-    TRun run = Run("--add");
-    ASSERT_EQ(run.ExitCode, 0) << run.Output;
-    CloseGameDatabase();
+    ASSERT_EQ(Run("--add"), 0) << Output;
     EXPECT_NO_THROW(OpenGameDatabase());
-    EXPECT_EQ(Rows("SELECT strWord FROM tblWordsByDate"), std::vector<std::string>{"apple"});
 }
 
 TEST_F(MakeDbTest, BadUsageAndBadListsFailClearlyAndLeaveNoFile) {
-    TRun help = Run("--help", false);
-    EXPECT_EQ(help.ExitCode, 0);
-    EXPECT_NE(help.Output.find("Usage: makedb"), std::string::npos) << help.Output;
+    EXPECT_EQ(Run("--help"), 0);
+    EXPECT_NE(Output.find("Usage: makedb"), std::string::npos) << Output;
+    EXPECT_EQ(Run("--frobnicate"), 2);
+    EXPECT_NE(Output.find("unknown option --frobnicate"), std::string::npos) << Output;
+    EXPECT_EQ(Run("--add --force"), 2);
+    EXPECT_EQ(Run("-o"), 2);
 
-    TRun unknown = Run("--frobnicate", false);
-    EXPECT_EQ(unknown.ExitCode, 2);
-    EXPECT_NE(unknown.Output.find("unknown option --frobnicate"), std::string::npos);
-    EXPECT_NE(unknown.Output.find("Usage: makedb"), std::string::npos);
-    EXPECT_EQ(Run("-o", false).ExitCode, 2);
-
-    WriteList(Allowed, "aahed\n");
-    WriteList(Answers, "cider\ncrane\nbad-1\n");
-    TRun bad = Run("");
-    EXPECT_EQ(bad.ExitCode, 1);
-    EXPECT_NE(bad.Output.find(Answers + ":3: \"bad-1\" is not a five-letter word"),
-              std::string::npos)
-        << bad.Output;
-    EXPECT_FALSE(std::filesystem::exists(GameDatabaseFile));
-
-    WriteList(Answers, "\n# nothing\n");
-    EXPECT_EQ(Run("").ExitCode, 1);
+    Write(Allowed, "aahed\n");
+    Write(Answers, "cider\ncrane\nbad-1\n");
+    EXPECT_EQ(Run(""), 1);
+    EXPECT_NE(Output.find(Answers + ":3: \"bad-1\" is not a five-letter word"), std::string::npos)
+        << Output;
+    Write(Answers, "# nothing\n");
+    EXPECT_EQ(Run(""), 1);
     std::filesystem::remove(Answers);
-    TRun missing = Run("");
-    EXPECT_EQ(missing.ExitCode, 1);
-    EXPECT_NE(missing.Output.find("cannot read " + Answers), std::string::npos) << missing.Output;
+    EXPECT_EQ(Run(""), 1);
+    EXPECT_NE(Output.find("cannot read " + Answers), std::string::npos) << Output;
     EXPECT_FALSE(std::filesystem::exists(GameDatabaseFile));
 }
 
 TEST_F(MakeDbTest, CommittedListsBuildADatabaseThatAcceptsEveryWord) {
     // Run from the source directory with no file named: the defaults are the committed files.
-    std::string command = std::string("cd '") + GLIMRA_SOURCE_DIR + "' && '" + GLIMRA_BINARY_DIR +
-                          "/makedb' -o '" + GameDatabaseFile + "' > /dev/null";
+    const std::string source = GLIMRA_SOURCE_DIR;
+    const std::string command = "cd '" + source + "' && '" + GLIMRA_BINARY_DIR + "/makedb' -o '" +
+                                GameDatabaseFile + "' > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    auto answers = ReadList(std::string(GLIMRA_SOURCE_DIR) + "/data/words/answers.txt");
-    auto allowed = ReadList(std::string(GLIMRA_SOURCE_DIR) + "/data/words/allowed.txt");
-    ASSERT_GT(answers.size(), 1000u);
-    ASSERT_GT(allowed.size(), answers.size());
-    EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblWords")[0], std::to_string(answers.size()));
-    for (const auto& word : answers) EXPECT_TRUE(Accepted(Upper(word))) << word;
-    for (const auto& word : allowed) EXPECT_TRUE(Accepted(word)) << word;
-    EXPECT_FALSE(Accepted("zzzzq"));
-    // The word of a day is one of the answers.
+    std::vector<std::string> lists[2];
+    for (int i = 0; i < 2; ++i) {
+        std::ifstream in(source + (i ? "/data/words/allowed.txt" : "/data/words/answers.txt"));
+        for (std::string line; std::getline(in, line);) lists[i].push_back(line);
+    }
+    ASSERT_GT(lists[0].size(), 1000u);
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWords")[0], std::to_string(lists[0].size()));
+    for (const auto& word : lists[0]) EXPECT_TRUE(Accepted(Upper(word))) << word;
+    for (const auto& word : lists[1]) EXPECT_TRUE(Accepted(word)) << word;
     EXPECT_TRUE(AssignDayWord(2024, 3, 5));
-    EXPECT_TRUE(std::find(answers.begin(), answers.end(), Word) != answers.end()) << Word;
+    EXPECT_NE(std::find(lists[0].begin(), lists[0].end(), Word), lists[0].end()) << Word;
 }
