@@ -46,7 +46,8 @@ void OnEndSignal(int ASignal) {
 
 void InstallSignalHandlers() {
     if (FSignalPipe[0] < 0 && ::pipe2(FSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        FSignalPipe[0] = FSignalPipe[1] = -1; // the flag alone still works, within a second
+        // Without the pipe the flag still ends the door: poll() returns early on a signal.
+        FSignalPipe[0] = FSignalPipe[1] = -1;
     }
     struct sigaction action {};
     action.sa_handler = OnEndSignal;
@@ -224,7 +225,9 @@ void DoorStartup(int argc, const char* const* argv) {
 }
 
 bool DoorOpenComm() {
-    if (DoorDropInfo.ComNum == 0 || DoorDropInfo.ComType == 0 || Stdio) return true;
+    // Descriptor 0 is a handle like any other here (a BBS may pass the caller as standard
+    // input); CommOpen finds out whether it is a connected socket.
+    if (DoorDropInfo.ComType == 0 || Stdio) return true;
     CommOpen(DoorDropInfo.ComNum);
     return CommCarrier();
 }
@@ -307,11 +310,5 @@ int DoorSignalFd() {
 }
 
 void DoorEndIfSignalled() {
-    if (FEndSignal == 0) return;
-    if (FSignalPipe[0] >= 0) {
-        char drain[16];
-        while (::read(FSignalPipe[0], drain, sizeof drain) > 0) {
-        }
-    }
-    std::exit(0);
+    if (FEndSignal != 0) std::exit(0);
 }

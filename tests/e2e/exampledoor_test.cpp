@@ -130,7 +130,7 @@ TEST(ExampleDoor, SignalsEndTheDoorAndHandBack) {
     }
 }
 
-// A missing drop file and handles that are -1, closed or not a socket: the door shows its
+// A missing drop file and handles that are -1, 0, closed or not a socket: the door shows its
 // screen on the local console only and ends with 0, sending nothing anywhere.
 TEST(ExampleDoor, StartFailuresSendNothing) {
     int pipeFds[2];
@@ -142,6 +142,8 @@ TEST(ExampleDoor, StartFailuresSendNothing) {
     const TCase cases[] = {
         {"", "Drop File Does Not Exist Or Is Not Supported:"},
         {TBbsHarness::Door32Sys(-1, 60, "Tester"), "No Carrier Detected"},
+        // Handle 0 is the door's standard input, here a terminal.
+        {TBbsHarness::Door32Sys(0, 60, "Tester"), "No Carrier Detected"},
         {TBbsHarness::Door32Sys(987, 60, "Tester"), "No Carrier Detected"},
         {TBbsHarness::Door32Sys(pipeFds[1], 60, "Tester"), "No Carrier Detected"},
     };
