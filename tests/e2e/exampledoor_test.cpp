@@ -59,10 +59,13 @@ void ExpectGuardOnCallersScreen(TBbsHarness& AHarness) {
 
 TEST(ExampleDoor, GreetsEchoesAndHandsBack) {
     for (const bool fromDropFile : {true, false}) {
-        SCOPED_TRACE(fromDropFile ? "DOOR32.SYS" : "-N1 -S");
+        SCOPED_TRACE(fromDropFile ? "DOOR32.SYS" : "-N1 -S under faketime");
         TBbsHarness bbs;
         TDoorLaunch launch = Door32Launch(bbs, 60);
-        if (!fromDropFile) launch.Args = {"-N1", "-S" + std::to_string(bbs.DoorHandle())};
+        if (!fromDropFile) {
+            launch.Args = {"-N1", "-S" + std::to_string(bbs.DoorHandle())};
+            launch.Prefix = {"faketime", "2027-03-01 12:00:00"}; // the game's tests do this
+        }
         bbs.Start(launch);
 
         const std::string name = fromDropFile ? "Tester" : "";

@@ -156,6 +156,11 @@ void TBbsHarness::Start(const TDoorLaunch& ALaunch) {
 
     std::vector<std::pair<std::string, std::string>> env;
     if (ALaunch.LocalTerminal) env.emplace_back("LC_ALL", ALaunch.LocalUtf8 ? "C.UTF-8" : "C");
+    // A sanitized door refuses to start behind a preloaded library (faketime) unless told so.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    env.emplace_back("ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") +
+                                         (asan != nullptr && *asan != 0 ? ":" : "") +
+                                         "verify_asan_link_order=0");
     env.insert(env.end(), ALaunch.Env.begin(), ALaunch.Env.end());
     std::vector<std::string> envText;
     for (char** e = environ; *e != nullptr; ++e) {

@@ -18,9 +18,11 @@
 
 // How to start a door.
 struct TDoorLaunch {
-    std::string Binary;              // the door program
-    std::vector<std::string> Args;   // its arguments, after the program name
-    std::vector<std::string> Prefix; // run through these first, e.g. {"faketime", "@2026-..."}
+    std::string Binary;            // the door program
+    std::vector<std::string> Args; // its arguments, after the program name
+    // Run through these first, e.g. {"faketime", "2027-03-01 12:00:00"}; a sanitized door is
+    // told to accept the preloaded library.
+    std::vector<std::string> Prefix;
     std::vector<std::pair<std::string, std::string>> Env; // set in the door's environment
     std::vector<int> InheritFds;   // further descriptors the door inherits, as they are
     bool LocalTerminal = false;    // standard input and output on a pseudo-terminal (80x25)
