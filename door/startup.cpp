@@ -12,13 +12,13 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 namespace {
