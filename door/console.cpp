@@ -237,6 +237,7 @@ class TTerminalConsole final : public TConsoleBackend {
     bool Utf8_;
     bool Ended_ = false;
     bool Broken_ = false;
+    bool AfterCR_ = false; // the last key byte decoded was a CR
     std::array<unsigned char, 64> Pending_{};
     std::size_t PendingLen_ = 0;
 
@@ -271,7 +272,14 @@ void TTerminalConsole::ReadInput(int ATimeoutMs) {
 void TTerminalConsole::Decode(bool AFlush) {
     while (PendingLen_ > 0) {
         const unsigned char b = Pending_[0];
-        if (b == 0x1B) {
+        // When the terminal is a caller's line (a BBS running the door on a pseudo-terminal),
+        // Enter may come as CR LF or CR NUL: one Enter, as the socket transport folds it. A NUL
+        // is never a key here (0 announces a scan code), and a lone LF is Enter too.
+        const bool afterCR = AfterCR_;
+        AfterCR_ = b == '\r';
+        if (b == 0 || (afterCR && b == '\n')) {
+            Consume(1);
+        } else if (b == 0x1B) {
             std::size_t used = 0;
             int scan = 0;
             const auto r = ParseKeySequence(Pending_.data(), PendingLen_, used, scan);
@@ -298,7 +306,7 @@ void TTerminalConsole::Decode(bool AFlush) {
             if (cp > 0) Keys.Push(static_cast<char>(cp));
             Consume(len);
         } else {
-            Keys.Push(b == 0x7F ? char(8) : static_cast<char>(b));
+            Keys.Push(b == 0x7F ? char(8) : b == '\n' ? '\r' : static_cast<char>(b));
             Consume(1);
         }
     }

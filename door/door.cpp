@@ -43,8 +43,24 @@ TDateTime SystemNow() {
     return std::chrono::system_clock::now();
 }
 
+// Sleeps, but a SIGHUP or SIGTERM cuts the pause short: the caller is gone or the node is being
+// shut down, and the next key wait ends the door at once.
 void SystemDelay(std::int32_t AMilliseconds) {
-    if (AMilliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(AMilliseconds));
+    if (AMilliseconds <= 0) return;
+    if (DoorSignalFd() < 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(AMilliseconds));
+        return;
+    }
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(AMilliseconds);
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return;
+        // The signal pipe is only drained on the way out, so it stays readable once signalled.
+        pollfd pfd{DoorSignalFd(), POLLIN, 0};
+        if (poll(&pfd, 1, static_cast<int>(left.count())) > 0) return;
+    }
 }
 
 std::string PrintableRange(char AFirst, char ALast) {

@@ -26,6 +26,8 @@ void Run(int argc, char** argv) {
 
     DoorClrScr();
     DoorWriteLn("|0EHello, |0F" + DoorDropInfo.Alias + "|0E! This is the example door.|07");
+    // A rule of CP437 upper half blocks: the caller's terminal shows it as the code page's glyph.
+    DoorWriteLn("|09" + std::string(37, '\xDF') + "|07");
     DoorWriteLn();
     DoorWrite("|0AType a line and press Enter |0F:|07 ");
     const std::string line = DoorInput("", DOOR_INPUT_CHARS_ALL, 0, 40, 60, 31);

@@ -229,6 +229,21 @@ TEST_F(ConsoleOnPty, LocalKeysDecoded) {
     EXPECT_EQ(ReadKeys(1), "p");
 }
 
+// A caller's Enter through a BBS's pseudo-terminal: CR LF and CR NUL are one Enter, a lone LF is
+// Enter, and a NUL never starts a scan code; a CR LF cut between two reads is still one Enter.
+TEST_F(ConsoleOnPty, CallersLineEndsFolded) {
+    ConsoleUseTerminal(Slave, Slave, false);
+    TPtyReader reader(Master);
+    Type(std::string("a\r\nb\r\0c\nd\0e\r\rf", 14));
+    EXPECT_EQ(ReadKeys(9), "a\rb\rc\rde\r");
+    EXPECT_EQ(ReadKeys(2), "\rf") << "two CRs are two Enters";
+    Type("g\r");
+    EXPECT_EQ(ReadKeys(2), "g\r");
+    Type("\nh");
+    EXPECT_EQ(ReadKeys(1), "h");
+    EXPECT_FALSE(ConsoleKeyPressed());
+}
+
 TEST_F(ConsoleOnPty, EndOfInput) {
     ConsoleUseTerminal(Slave, Slave, true);
     {

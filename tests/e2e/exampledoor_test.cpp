@@ -20,10 +20,12 @@ using namespace std::chrono_literals;
 const std::string kExampleDoor = std::string(GLIMRA_BINARY_DIR) + "/exampledoor";
 const std::string kOffers("\xFF\xFB\x00\xFF\xFB\x01", 6); // IAC WILL BINARY, IAC WILL ECHO
 
+// Some BBS packages write the drop file's name in lower case: the door reads it all the same.
 TDoorLaunch Door32Launch(TBbsHarness& AHarness, int AMinutes,
-                         std::vector<std::string> AExtraArgs = {}) {
+                         std::vector<std::string> AExtraArgs = {},
+                         const std::string& AFileName = "DOOR32.SYS") {
     const auto dropFile = AHarness.WriteFile(
-        "DOOR32.SYS", TBbsHarness::Door32Sys(AHarness.DoorHandle(), AMinutes, "Tester"));
+        AFileName, TBbsHarness::Door32Sys(AHarness.DoorHandle(), AMinutes, "Tester"));
     TDoorLaunch launch;
     launch.Binary = kExampleDoor;
     launch.Args = {"-D" + dropFile.string()};
@@ -58,10 +60,11 @@ void ExpectGuardOnCallersScreen(TBbsHarness& AHarness) {
 }
 
 TEST(ExampleDoor, GreetsEchoesAndHandsBack) {
-    for (const bool fromDropFile : {true, false}) {
-        SCOPED_TRACE(fromDropFile ? "DOOR32.SYS" : "-N1 -S under faketime");
+    for (const std::string how : {"DOOR32.SYS", "door32.sys", "-N1 -S under faketime"}) {
+        SCOPED_TRACE(how);
+        const bool fromDropFile = how.rfind("-N1", 0) != 0;
         TBbsHarness bbs;
-        TDoorLaunch launch = Door32Launch(bbs, 60);
+        TDoorLaunch launch = Door32Launch(bbs, 60, {}, fromDropFile ? how : "DOOR32.SYS");
         if (!fromDropFile) {
             launch.Args = {"-N1", "-S" + std::to_string(bbs.DoorHandle())};
             launch.Prefix = {"faketime", "2027-03-01 12:00:00"}; // the game's tests do this
@@ -100,7 +103,7 @@ TEST(ExampleDoor, IdleAndTimeLimitsHandBack) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Message);
         TBbsHarness bbs;
-        bbs.Start(Door32Launch(bbs, c.Minutes, c.Args));
+        bbs.Start(Door32Launch(bbs, c.Minutes, c.Args, "door32.sys"));
         EXPECT_TRUE(bbs.CallerWaitForScreen(ScreenShows(c.Message), 8s))
             << bbs.CallerScreen().Dump();
         EXPECT_EQ(bbs.WaitExit(6s), 0);
@@ -124,7 +127,7 @@ TEST(ExampleDoor, SignalsEndTheDoorAndHandBack) {
     for (const int signal : {SIGHUP, SIGTERM}) {
         SCOPED_TRACE(strsignal(signal));
         TBbsHarness bbs;
-        bbs.Start(Door32Launch(bbs, 60));
+        bbs.Start(Door32Launch(bbs, 60, {}, "door32.sys"));
         ASSERT_TRUE(bbs.CallerWaitForScreen(ScreenShows("Type a line"), 5s));
         bbs.Signal(signal);
         EXPECT_EQ(bbs.WaitExit(2s), 0);

@@ -1,0 +1,229 @@
+// A BBS that runs a door on a pseudo-terminal, and the caller on the terminal's master side.
+#include "tests/support/pty_harness.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono;
+
+[[noreturn]] void Fail(const std::string& AWhat) {
+    throw std::runtime_error(AWhat + ": " + std::strerror(errno));
+}
+
+// The environment of the test with ASet replacing or adding entries.
+std::vector<std::string> Environment(const std::vector<std::pair<std::string, std::string>>& ASet) {
+    std::vector<std::string> result;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        bool replaced = false;
+        for (const auto& [name, value] : ASet)
+            replaced = replaced || entry.rfind(name + "=", 0) == 0;
+        if (!replaced) result.push_back(entry);
+    }
+    for (const auto& [name, value] : ASet) result.push_back(name + "=" + value);
+    return result;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& AWords) {
+    std::vector<char*> result;
+    for (std::string& w : AWords) result.push_back(w.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+} // namespace
+
+TPtyBbs::TPtyBbs() {
+    char root[] = "/tmp/ptybbs.XXXXXX";
+    if (::mkdtemp(root) == nullptr) Fail("mkdtemp");
+    FRoot = root;
+    FWorkDir = FRoot / "work";
+    std::filesystem::create_directory(FWorkDir);
+}
+
+TPtyBbs::~TPtyBbs() {
+    if (FPid > 0 && !FExitCode) {
+        ::kill(FPid, SIGKILL);
+        int status = 0;
+        ::waitpid(FPid, &status, 0);
+    }
+    if (FMaster >= 0) ::close(FMaster);
+    std::error_code error;
+    std::filesystem::remove_all(FRoot, error);
+}
+
+std::filesystem::path TPtyBbs::WriteFile(const std::string& AName, const std::string& AText) const {
+    const std::filesystem::path path = FWorkDir / AName;
+    std::ofstream out(path, std::ios::binary);
+    out << AText;
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+    return path;
+}
+
+std::string TPtyBbs::Door32Sys(int AComType, int AHandle, int AMinutes, const std::string& AAlias,
+                               int ANode) {
+    std::ostringstream text;
+    text << AComType << "\r\n"
+         << AHandle << "\r\n"
+         << "38400\r\n"
+         << "Pty BBS\r\n"
+         << "3\r\n" // user record (1-based)
+         << AAlias << " Realname\r\n"
+         << AAlias << "\r\n"
+         << "20\r\n"           // access level
+         << AMinutes << "\r\n" // minutes left
+         << "1\r\n"            // ANSI
+         << ANode << "\r\n";
+    return text.str();
+}
+
+void TPtyBbs::Start(const TPtyLaunch& ALaunch) {
+    if (FPid > 0) throw std::logic_error("a door is already started");
+    // Everything the child needs is built before fork(): the child only calls exec-safe code.
+    std::vector<std::string> words = ALaunch.Prefix;
+    words.push_back(ALaunch.Binary);
+    words.insert(words.end(), ALaunch.Args.begin(), ALaunch.Args.end());
+    std::vector<char*> argv = Pointers(words);
+    std::vector<std::pair<std::string, std::string>> set = {{"LC_ALL", ALaunch.Locale}};
+    set.insert(set.end(), ALaunch.Env.begin(), ALaunch.Env.end());
+    std::vector<std::string> envText = Environment(set);
+    std::vector<char*> envp = Pointers(envText);
+    const std::string workDir = (ALaunch.WorkDir.empty() ? FWorkDir : ALaunch.WorkDir).string();
+
+    winsize size{};
+    size.ws_row = 25;
+    size.ws_col = 80;
+    int slave = -1;
+    if (::openpty(&FMaster, &slave, nullptr, nullptr, &size) != 0) Fail("openpty");
+    ::fcntl(FMaster, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+    if (::tcgetattr(slave, &FModesAtStart) != 0) Fail("tcgetattr");
+
+    const pid_t pid = ::fork();
+    if (pid < 0) Fail("fork");
+    if (pid == 0) {
+        ::setsid();
+        ::ioctl(slave, TIOCSCTTY, 0);
+        ::dup2(slave, 0);
+        ::dup2(slave, 1);
+        ::dup2(slave, 2);
+        if (::chdir(workDir.c_str()) != 0) ::_exit(126);
+        ::execvpe(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    FPid = pid;
+    // Only the door holds the slave side now, so the door sees the hang-up when we close ours.
+    ::close(slave);
+}
+
+void TPtyBbs::Reap(int AStatus) {
+    if (WIFEXITED(AStatus)) {
+        FExitCode = WEXITSTATUS(AStatus);
+    } else if (WIFSIGNALED(AStatus)) {
+        FExitCode = 128 + WTERMSIG(AStatus);
+    }
+}
+
+std::optional<int> TPtyBbs::WaitExit(milliseconds ALimit) {
+    if (FPid <= 0) throw std::logic_error("no door was started");
+    const auto deadline = steady_clock::now() + ALimit;
+    while (!FExitCode) {
+        int status = 0;
+        const pid_t r = ::waitpid(FPid, &status, WNOHANG);
+        if (r == FPid) {
+            Reap(status);
+            break;
+        }
+        if (r < 0 && errno != EINTR) Fail("waitpid");
+        if (steady_clock::now() >= deadline) break;
+        Pump(milliseconds(5));
+    }
+    // What the door wrote last, up to its exit.
+    Pump(milliseconds(0));
+    return FExitCode;
+}
+
+void TPtyBbs::Signal(int ASignal) {
+    if (FPid > 0 && !FExitCode) ::kill(FPid, ASignal);
+}
+
+termios TPtyBbs::ModesNow() const {
+    termios modes{};
+    if (FMaster < 0 || ::tcgetattr(FMaster, &modes) != 0) Fail("tcgetattr");
+    return modes;
+}
+
+void TPtyBbs::Send(const std::string& ABytes) {
+    std::size_t done = 0;
+    while (FMaster >= 0 && done < ABytes.size()) {
+        const ssize_t n = ::write(FMaster, ABytes.data() + done, ABytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) Fail("write to the door's terminal");
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void TPtyBbs::Pump(milliseconds ALimit) {
+    if (FMaster < 0) return;
+    milliseconds wait = ALimit;
+    char buffer[4096];
+    for (;;) {
+        pollfd pfd{FMaster, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, static_cast<int>(wait.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || !(pfd.revents & POLLIN)) return;
+        // EIO once the door has closed its last descriptor of the slave side.
+        const ssize_t n = ::read(FMaster, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        const std::string_view bytes(buffer, static_cast<std::size_t>(n));
+        FReceived.append(bytes);
+        FScreen.Feed(bytes);
+        wait = milliseconds(0);
+    }
+}
+
+bool TPtyBbs::WaitFor(const std::string& AText, milliseconds ALimit) {
+    return WaitForScreen(
+        [&](const TVTermScreen&) { return FReceived.find(AText) != std::string::npos; }, ALimit);
+}
+
+bool TPtyBbs::WaitForScreen(const std::function<bool(const TVTermScreen&)>& ACondition,
+                            milliseconds ALimit) {
+    const auto deadline = steady_clock::now() + ALimit;
+    for (;;) {
+        if (ACondition(FScreen)) return true;
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
+        if (left.count() <= 0 || FMaster < 0) return false;
+        Pump(std::min(left, milliseconds(50)));
+    }
+}
+
+void TPtyBbs::Settle(milliseconds AQuiet) {
+    std::size_t seen;
+    do {
+        seen = FReceived.size();
+        Pump(AQuiet);
+    } while (FReceived.size() != seen);
+}
+
+void TPtyBbs::HangUp() {
+    if (FMaster >= 0) ::close(FMaster);
+    FMaster = -1;
+}
