@@ -27,16 +27,6 @@ bool OnScreen(const std::string& AText) {
 
 } // namespace
 
-TEST(StepMonthBack, JanuaryGoesToDecemberOfTheYearBefore) {
-    std::int32_t month = 1, year = 2025;
-    StepMonthBack(month, year);
-    EXPECT_EQ(month, 12);
-    EXPECT_EQ(year, 2024);
-    StepMonthBack(month, year);
-    EXPECT_EQ(month, 11);
-    EXPECT_EQ(year, 2024);
-}
-
 TEST(ShownName, CutsAndMasksControlBytes) {
     EXPECT_EQ(ShownName(LONG_NAME, 17), "ABCDEFGHIJKLMNOPQ");
     EXPECT_EQ(ShownName("Bob", 24), "Bob");
