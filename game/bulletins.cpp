@@ -172,21 +172,36 @@ std::string TemporaryName(const std::string& AFileName) {
     return AFileName + suffix + ".tmp";
 }
 
+// The file that writing AFileName reaches: a sysop may have linked the bulletin to a file in
+// the BBS's own text directory, and that file, not the link, is the one to replace.
+std::string WriteTarget(const std::string& AFileName) {
+    std::filesystem::path path = AFileName;
+    std::error_code ec;
+    // A link may point at a file not made yet; follow a few links by hand, as opening would.
+    for (int hop = 0; hop < 8 && std::filesystem::is_symlink(path, ec); ++hop) {
+        const auto link = std::filesystem::read_symlink(path, ec);
+        if (ec) break;
+        path = link.is_absolute() ? link : path.parent_path() / link;
+    }
+    return path.string();
+}
+
 // Replaces AFileName by AText in one step: the text is written to a new file in the same
 // directory, which is then renamed over the old one. False (and the old file untouched) when
 // either step fails.
 bool ReplaceFile(const std::string& AFileName, const std::string& AText) {
+    const std::string target = WriteTarget(AFileName);
     std::string temporary;
     std::FILE* file = nullptr;
     for (int attempt = 0; attempt < 8 && !file; ++attempt) {
-        temporary = TemporaryName(AFileName);
+        temporary = TemporaryName(target);
         file = std::fopen(temporary.c_str(), "wbx"); // never reuses an existing file
     }
     if (!file) return false;
     const bool written = std::fwrite(AText.data(), 1, AText.size(), file) == AText.size();
     const bool closed = std::fclose(file) == 0;
     std::error_code ec;
-    if (written && closed) std::filesystem::rename(temporary, AFileName, ec);
+    if (written && closed) std::filesystem::rename(temporary, target, ec);
     if (!written || !closed || ec) {
         std::filesystem::remove(temporary, ec);
         return false;

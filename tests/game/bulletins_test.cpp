@@ -279,3 +279,20 @@ TEST_F(BulletinTest, EightDoorsQuittingAtOnceLeaveWholeFiles) {
     EXPECT_EQ(names, (std::set<std::string>{"bulletin.ans", "bulletin2.ans", "del_glimra.ans",
                                             "glimradb.db"}));
 }
+
+TEST_F(BulletinTest, ABulletinLinkedIntoTheBbsStaysALink) {
+    // The sysop linked both bulletins to the BBS's own text files.
+    std::filesystem::create_directory("bbstext");
+    WriteFile("bbstext/glimra1.ans", "old");
+    std::filesystem::create_symlink("bbstext/glimra1.ans", "bulletin.ans");
+    std::filesystem::create_symlink("bbstext/glimra2.ans", "bulletin2.ans"); // not there yet
+    SetToday(2025, 11, 12);
+    WriteBulletin();
+    EXPECT_TRUE(std::filesystem::is_symlink("bulletin.ans"));
+    EXPECT_TRUE(std::filesystem::is_symlink("bulletin2.ans"));
+    EXPECT_EQ(SplitCrLf(ReadFile("bbstext/glimra1.ans")).size(), 21u);
+    EXPECT_EQ(ReadFile("bbstext/glimra2.ans").substr(0, BANNER.size()), BANNER);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("bbstext"),
+                            std::filesystem::directory_iterator()),
+              2);
+}
