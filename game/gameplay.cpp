@@ -1,0 +1,263 @@
+// One game: set-up (leaders, fixed screen, zero score, word), up to six guesses checked against
+// the word lists and marked on the board and the letter chart, the winning score, the end line.
+#include "game/gameplay.h"
+
+#include "door/door.h"
+#include "game/database.h"
+#include "game/gamedate.h"
+#include "game/leaders.h"
+#include "game/scores.h"
+#include "game/screens.h"
+
+#include <algorithm>
+
+std::string WordGuess;
+std::int32_t OutsideLoop = 0;
+std::array<std::int32_t, 6> PossiblePoints{};
+std::int32_t Winner = 0;
+std::int32_t WordCheck = 0;
+std::string GreenLetters;
+std::string StrWinnerText;
+
+namespace {
+
+constexpr int WORD_LENGTH = 5;
+const std::string GUESS_CHARS = "qwertyuiopasdfghjklzxcvbnmQWERTYUIOPASDFGHJKLZXCVBNM";
+constexpr std::uint8_t GUESS_FIELD_ATTR = 31; // white on blue
+
+// The letter chart as the instructions screen draws it: three keyboard rows.
+struct TChartRow {
+    const char* Letters;
+    std::uint8_t Column; // column of the first letter
+    std::uint8_t Row;
+};
+constexpr TChartRow CHART_ROWS[] = {{"QWERTYUIOP", 12, 10}, {"ASDFGHJKL", 12, 11}, {"ZXCVBNM", 13, 12}};
+
+char UpCase(char ACh) {
+    return ACh >= 'a' && ACh <= 'z' ? static_cast<char>(ACh - 'a' + 'A') : ACh;
+}
+
+std::string UpCase(std::string AText) {
+    for (char& ch : AText) ch = UpCase(ch);
+    return AText;
+}
+
+char At(std::string_view AText, int APos) {
+    return APos >= 0 && APos < static_cast<int>(AText.size()) ? AText[static_cast<std::size_t>(APos)] : '\0';
+}
+
+// Position p (0-based) of the guess is green when it holds the word's letter there.
+bool IsGreen(std::string_view AWord, std::string_view AGuess, int APos) {
+    char g = At(AGuess, APos);
+    return g != '\0' && g == At(AWord, APos);
+}
+
+int CountOf(std::string_view AText, char ACh) {
+    int count = 0;
+    for (int p = 0; p < WORD_LENGTH; ++p)
+        if (At(AText, p) == ACh) ++count;
+    return count;
+}
+
+// State of a guess letter that the word holds, but not at its position. CharCount2 is how
+// often the letter occurs in the guess, CharCount how often in the word; Spot1..Spot3 are its
+// positions in the guess. An occurrence beyond those the word can account for turns gray.
+TLetterState MarkElsewhere(std::string_view AWord, std::string_view AGuess, int i) {
+    const char letter = At(AGuess, i);
+    const int CharCount2 = CountOf(AGuess, letter);
+    const int CharCount = CountOf(AWord, letter);
+    int spots[3] = {-1, -1, -1};
+    int SpotCounter = 0;
+    for (int p = 0; p < WORD_LENGTH && SpotCounter < 3; ++p)
+        if (At(AGuess, p) == letter) spots[SpotCounter++] = p;
+    const int Spot1 = spots[0], Spot2 = spots[1], Spot3 = spots[2];
+    auto green = [&](int APos) { return IsGreen(AWord, AGuess, APos); };
+
+    if (CharCount2 == 3) {
+        if (i == Spot1 && CharCount == 2 && green(Spot2) && green(Spot3)) return TLetterState::lsGray;
+        if (i == Spot2 && CharCount == 2 && green(Spot1) && green(Spot3)) return TLetterState::lsGray;
+        if (i == Spot3 && CharCount == 2 && (green(Spot1) || green(Spot2)))
+            return TLetterState::lsGray;
+        if (i == Spot1 && CharCount == 1 && (green(Spot2) || green(Spot3)))
+            return TLetterState::lsGray;
+        if (i == Spot2 && CharCount == 1) return TLetterState::lsGray;
+        if (i == Spot3 && CharCount == 1) return TLetterState::lsGray;
+    } else if (CharCount2 == 2) {
+        if (i == Spot1 && CharCount == 1 && green(Spot2)) return TLetterState::lsGray;
+        if (i == Spot2 && CharCount == 1) return TLetterState::lsGray;
+    }
+    return TLetterState::lsOrange;
+}
+
+int Count(SqlConnection& AConn, const char* ASql, const std::string& AGuess) {
+    SqlStatement query(AConn, ASql);
+    query.Bind(1, AGuess);
+    std::int64_t found = 0;
+    while (query.Step()) found = query.ColumnInt("findword");
+    return static_cast<std::int32_t>(found);
+}
+
+void StoreScore(std::int32_t AScore) {
+    SetScore(AScore, std::to_string(Month), std::to_string(Day), std::to_string(Year));
+}
+
+// Loads the word of the game date. A session that ran past midnight into a new month finds
+// no word for the date (start-up maintenance gave words to the old month only): the month's
+// days get their words as start-up maintenance gives them, and the date's word is played.
+void LoadGameWord() {
+    Word.clear();
+    GetWord();
+    if (Word.empty()) {
+        for (std::int32_t d = 1; d <= DaysInMonth(Year, Month); ++d) AssignDayWord(Year, Month, d);
+        GetWord();
+    }
+    Word = UpCase(Word);
+    if (Word.size() != WORD_LENGTH)
+        throw GameDatabaseError("The game database \"" + GameDatabaseFile +
+                                "\" holds no five-letter word for " + DateKey(Year, Month, Day) +
+                                " (found \"" + Word + "\").");
+}
+
+// Reads guesses until one is found in a word list; a rejected guess costs no guess.
+void ReadAcceptedGuess() {
+    do {
+        Winner = 0;
+        WordCheck = 0;
+        GreenLetters.clear();
+        DoorGotoXY(5, 16);
+        DoorTextBackground(0);
+        DoorTextColour(15);
+        DoorWrite("Possible Total - " + std::to_string(PossiblePoints[OutsideLoop - 1]) + " ");
+        DoorGotoXY(30, 16);
+        DoorTextBackground(0);
+        DoorTextColour(11);
+        DoorWrite("Enter Guess " + std::to_string(OutsideLoop) + ": ");
+        WordGuess = DoorInput("", GUESS_CHARS, '\0', WORD_LENGTH, WORD_LENGTH, GUESS_FIELD_ATTR);
+
+        const bool known = GuessInWordLists(WordGuess);
+        DoorTextColour(19);
+        DoorTextBackground(0);
+        if (!known) {
+            DoorGotoXY(52, 16);
+            DoorWrite("I do not have " + WordGuess);
+            DoorGotoXY(52, 17);
+            DoorWrite(" in my database.");
+            WordGuess.clear();
+        } else {
+            DoorGotoXY(52, 16);
+            DoorWrite(std::string(19, ' '));
+            DoorGotoXY(52, 17);
+            DoorWrite(std::string(16, ' '));
+        }
+    } while (WordGuess.size() != WORD_LENGTH);
+}
+
+// Draws the marked guess on its board row and recolours the chart, letter by letter.
+void DrawGuess(const TGuessMarks& AMarks) {
+    for (int i = 0; i < WORD_LENGTH; ++i) {
+        const char letter = WordGuess[static_cast<std::size_t>(i)];
+        DoorTextBackground(LetterStateBackground(TLetterState::lsGray));
+        DoorTextColour(0);
+        if (AMarks[static_cast<std::size_t>(i)] != TLetterState::lsGray)
+            DoorTextBackground(LetterStateBackground(AMarks[static_cast<std::size_t>(i)]));
+        if (AMarks[static_cast<std::size_t>(i)] == TLetterState::lsGreen) {
+            GreenLetters += letter;
+            ++Winner;
+        }
+        DoorGotoXY(static_cast<std::uint8_t>(38 + i), static_cast<std::uint8_t>(8 + OutsideLoop));
+        DoorWrite(std::string(1, letter));
+        GrayOutLetter(letter);
+    }
+}
+
+void ShowWin() {
+    DoorGotoXY(50, 16);
+    DoorTextBackground(0);
+    DoorTextColour(14);
+    DoorWrite("<-");
+    DoorTextColourAndBlink(14, true);
+    DoorWrite(StrWinnerText);
+    DoorTextColourAndBlink(14, false);
+    StoreScore(PossiblePoints[OutsideLoop - 1]);
+}
+
+} // namespace
+
+std::uint8_t LetterStateBackground(TLetterState AState) {
+    switch (AState) {
+    case TLetterState::lsGreen: return 2;
+    case TLetterState::lsOrange: return 14;
+    case TLetterState::lsGray: break;
+    }
+    return 7;
+}
+
+TGuessMarks MarkGuess(std::string_view AWord, std::string_view AGuess) {
+    TGuessMarks marks{};
+    for (int i = 0; i < WORD_LENGTH; ++i) {
+        auto& mark = marks[static_cast<std::size_t>(i)];
+        const char letter = At(AGuess, i);
+        if (IsGreen(AWord, AGuess, i))
+            mark = TLetterState::lsGreen;
+        else if (letter != '\0' && CountOf(AWord, letter) > 0)
+            mark = MarkElsewhere(AWord, AGuess, i);
+        else
+            mark = TLetterState::lsGray;
+    }
+    return marks;
+}
+
+void GrayOutLetter(char Letter) {
+    if (GreenLetters.find(Letter) != std::string::npos)
+        DoorTextBackground(LetterStateBackground(TLetterState::lsGreen));
+    for (const TChartRow& row : CHART_ROWS) {
+        const std::string_view letters(row.Letters);
+        const auto at = letters.find(Letter);
+        if (Letter == '\0' || at == std::string_view::npos) continue;
+        DoorGotoXY(static_cast<std::uint8_t>(row.Column + at), row.Row);
+        DoorWrite(std::string(1, Letter));
+        return;
+    }
+}
+
+bool GuessInWordLists(const std::string& AGuess) {
+    SqlConnection& conn = OpenGameDatabase();
+    WordCheck = Count(conn,
+                      "SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
+                      AGuess);
+    if (WordCheck == 0)
+        WordCheck = Count(conn, "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=?", AGuess);
+    return WordCheck != 0;
+}
+
+void Game() {
+    SetMonthlyAndDaily();
+    Instructions();
+    // The date counts as played before the first guess, so a caller who drops keeps the 0.
+    StoreScore(0);
+    LoadGameWord();
+    PossiblePoints = {320, 160, 80, 40, 20, 10};
+    DoorGotoXY(0, 0);
+    DoorDisplayFile("box.ans");
+    DoorGotoXY(0, 0);
+    DisplayHeader();
+
+    for (OutsideLoop = 1; OutsideLoop <= 6; ++OutsideLoop) {
+        ReadAcceptedGuess();
+        WordGuess = UpCase(WordGuess);
+        DrawGuess(MarkGuess(Word, WordGuess));
+        if (Winner == WORD_LENGTH) {
+            ShowWin();
+            break;
+        }
+    }
+    OutsideLoop = std::min(OutsideLoop, 6);
+
+    DoorTextColour(19);
+    DoorTextBackground(0);
+    DoorGotoXY(2, 24);
+    DoorWrite("The Word Was: " + Word);
+    DoorWriteCentered(" Press Any Key to Return");
+    DoorTextColour(0);
+    DoorReadKey();
+}

@@ -1,0 +1,172 @@
+// The leader summary: six read-only queries on tblScores, each in its own autocommit
+// statement, and the panel the main menu paints from their results.
+#include "game/leaders.h"
+
+#include "door/door.h"
+#include "game/database.h"
+#include "game/gamedate.h"
+
+#include <optional>
+
+std::string StrDailyLeader;
+std::int32_t IntDailyLeader = 0;
+std::string StrMonthlyLeader;
+std::int32_t IntMonthlyLeader = 0;
+std::array<std::string, 5> ArrMonthlyLeaders;
+std::array<std::int32_t, 5> ArrMonthlyScores{};
+std::string StrLastMonthLeader;
+std::int32_t IntLastMonthLeader = 0;
+std::string StrAllTimeLeader;
+std::int32_t IntAllTimeLeader = 0;
+std::string StrAllTimeLeader2;
+std::int32_t IntAllTimeLeader2 = 0;
+
+namespace {
+
+// The best single score of a date.
+constexpr const char* DAILY_SQL =
+    "select * from tblScores where dtDate=? order by intScore desc LIMIT 1";
+// The highest total over a text range of dates.
+constexpr const char* MONTH_LEADER_SQL =
+    "select strUserName, sum(intScore) as p from tblScores where dtDate between ?  and ? "
+    "group by strUserName order by p desc LIMIT 1;";
+constexpr const char* MONTH_TOP_FIVE_SQL =
+    "SELECT strUserName, SUM(intScore) as p FROM tblScores WHERE dtDate BETWEEN ? AND ? "
+    "GROUP BY strUserName ORDER BY p DESC LIMIT 5;";
+constexpr const char* ALL_TIME_SQL =
+    "select strUserName, sum (intScore) as p from tblScores group by strUserName "
+    "order by p desc limit 2";
+
+struct TStanding {
+    std::string Name;
+    std::int32_t Score = 0;
+};
+
+std::string CutName(const std::string& AName) {
+    return AName.substr(0, LEADER_NAME_LENGTH);
+}
+
+TStanding ReadStanding(const SqlStatement& AQuery, const char* AScoreColumn) {
+    return {CutName(AQuery.ColumnText("strUserName")),
+            static_cast<std::int32_t>(AQuery.ColumnInt(AScoreColumn))};
+}
+
+// The first day and the 31st of a month, compared as text: covers every day of any month.
+void BindMonth(SqlStatement& AQuery, std::int32_t AYear, std::int32_t AMonth) {
+    const std::string prefix = std::to_string(AYear) + "-" + TwoDigits(AMonth) + "-";
+    AQuery.Bind(1, prefix + "01").Bind(2, prefix + "31");
+}
+
+std::optional<TStanding> MonthLeader(SqlConnection& AConn, std::int32_t AYear,
+                                     std::int32_t AMonth) {
+    SqlStatement query(AConn, MONTH_LEADER_SQL);
+    BindMonth(query, AYear, AMonth);
+    std::optional<TStanding> leader;
+    while (query.Step()) leader = ReadStanding(query, "p");
+    return leader;
+}
+
+// Label in cyan at column 58 of ARow.
+void PanelLabel(std::uint8_t ARow, const std::string& ALabel) {
+    DoorGotoXY(58, ARow);
+    DoorTextBackground(0);
+    DoorTextColour(3);
+    DoorWrite(ALabel);
+}
+
+// A name in yellow at column 58, and its score at column 73 when AShowScore is set.
+void PanelValue(std::uint8_t ARow, const std::string& AName, std::int32_t AScore,
+                bool AShowScore) {
+    DoorGotoXY(58, ARow);
+    DoorTextBackground(0);
+    DoorTextColour(14);
+    DoorWrite(AName);
+    if (!AShowScore) return;
+    DoorGotoXY(73, ARow);
+    DoorWrite(std::to_string(AScore));
+}
+
+} // namespace
+
+void SetMonthlyAndDaily() {
+    StrDailyLeader = StrMonthlyLeader = StrLastMonthLeader = NOBODY_NAME;
+    StrAllTimeLeader = StrAllTimeLeader2 = NOBODY_NAME;
+    IntMonthlyLeader = IntDailyLeader = IntLastMonthLeader = 0;
+    SqlConnection& conn = OpenGameDatabase();
+
+    {
+        // A date without scores reads as an empty name and 0, which becomes "NOBODY" below.
+        SqlStatement query(conn, DAILY_SQL);
+        query.Bind(1, DateKey(Year, Month, Day));
+        TStanding best;
+        while (query.Step()) best = ReadStanding(query, "intScore");
+        StrDailyLeader = best.Name;
+        IntDailyLeader = best.Score;
+    }
+
+    if (auto leader = MonthLeader(conn, Year, Month)) {
+        StrMonthlyLeader = leader->Name;
+        IntMonthlyLeader = leader->Score;
+    }
+
+    {
+        ArrMonthlyLeaders.fill("");
+        ArrMonthlyScores.fill(0);
+        SqlStatement query(conn, MONTH_TOP_FIVE_SQL);
+        BindMonth(query, Year, Month);
+        for (std::size_t k = 0; k < ArrMonthlyLeaders.size() && query.Step(); ++k) {
+            const TStanding entry = ReadStanding(query, "p");
+            ArrMonthlyLeaders[k] = entry.Name;
+            ArrMonthlyScores[k] = entry.Score;
+        }
+    }
+
+    // The month before the game month; January's is December of the year before.
+    const std::int32_t lastMonth = Month == 1 ? 12 : Month - 1;
+    const std::int32_t lastYear = Month == 1 ? Year - 1 : Year;
+    if (auto leader = MonthLeader(conn, lastYear, lastMonth)) {
+        StrLastMonthLeader = leader->Name;
+        IntLastMonthLeader = leader->Score;
+    }
+
+    {
+        SqlStatement query(conn, ALL_TIME_SQL);
+        IntAllTimeLeader = IntAllTimeLeader2 = 0;
+        if (query.Step()) {
+            const TStanding first = ReadStanding(query, "p");
+            StrAllTimeLeader = first.Name;
+            IntAllTimeLeader = first.Score;
+            if (query.Step()) {
+                const TStanding second = ReadStanding(query, "p");
+                StrAllTimeLeader2 = second.Name;
+                IntAllTimeLeader2 = second.Score;
+            }
+        }
+    }
+
+    // Also covers a stored empty user name; the other standings keep theirs as stored.
+    if (StrDailyLeader.empty()) StrDailyLeader = NOBODY_NAME;
+    if (StrMonthlyLeader.empty()) StrMonthlyLeader = NOBODY_NAME;
+}
+
+void DrawLeaderPanel(bool APlayedToday) {
+    const char* notPlayed = "DAY NOT PLAYED";
+    PanelLabel(10, "Daily Leader");
+    if (APlayedToday)
+        PanelValue(11, StrDailyLeader, IntDailyLeader, IntDailyLeader != 0);
+    else
+        PanelValue(11, notPlayed, 0, false);
+
+    PanelLabel(13, "Monthly Leader");
+    if (Day == 1 && !APlayedToday)
+        PanelValue(14, notPlayed, 0, false);
+    else
+        PanelValue(14, StrMonthlyLeader, IntMonthlyLeader, true);
+
+    PanelLabel(16, "Last Month's Winner");
+    PanelValue(17, StrLastMonthLeader, IntLastMonthLeader, true);
+
+    PanelLabel(19, "All-Time Leaders");
+    PanelValue(20, StrAllTimeLeader, IntAllTimeLeader, true);
+    PanelValue(21, StrAllTimeLeader2, IntAllTimeLeader2, true);
+}
