@@ -31,7 +31,8 @@ struct TChartRow {
     std::uint8_t Column; // column of the first letter
     std::uint8_t Row;
 };
-constexpr TChartRow CHART_ROWS[] = {{"QWERTYUIOP", 12, 10}, {"ASDFGHJKL", 12, 11}, {"ZXCVBNM", 13, 12}};
+constexpr TChartRow CHART_ROWS[] = {
+    {"QWERTYUIOP", 12, 10}, {"ASDFGHJKL", 12, 11}, {"ZXCVBNM", 13, 12}};
 
 char UpCase(char ACh) {
     return ACh >= 'a' && ACh <= 'z' ? static_cast<char>(ACh - 'a' + 'A') : ACh;
@@ -43,7 +44,9 @@ std::string UpCase(std::string AText) {
 }
 
 char At(std::string_view AText, int APos) {
-    return APos >= 0 && APos < static_cast<int>(AText.size()) ? AText[static_cast<std::size_t>(APos)] : '\0';
+    return APos >= 0 && APos < static_cast<int>(AText.size())
+               ? AText[static_cast<std::size_t>(APos)]
+               : '\0';
 }
 
 // Position p (0-based) of the guess is green when it holds the word's letter there.
@@ -74,8 +77,10 @@ TLetterState MarkElsewhere(std::string_view AWord, std::string_view AGuess, int 
     auto green = [&](int APos) { return IsGreen(AWord, AGuess, APos); };
 
     if (CharCount2 == 3) {
-        if (i == Spot1 && CharCount == 2 && green(Spot2) && green(Spot3)) return TLetterState::lsGray;
-        if (i == Spot2 && CharCount == 2 && green(Spot1) && green(Spot3)) return TLetterState::lsGray;
+        if (i == Spot1 && CharCount == 2 && green(Spot2) && green(Spot3))
+            return TLetterState::lsGray;
+        if (i == Spot2 && CharCount == 2 && green(Spot1) && green(Spot3))
+            return TLetterState::lsGray;
         if (i == Spot3 && CharCount == 2 && (green(Spot1) || green(Spot2)))
             return TLetterState::lsGray;
         if (i == Spot1 && CharCount == 1 && (green(Spot2) || green(Spot3)))
@@ -222,11 +227,15 @@ void GrayOutLetter(char Letter) {
 
 bool GuessInWordLists(const std::string& AGuess) {
     SqlConnection& conn = OpenGameDatabase();
-    WordCheck = Count(conn,
-                      "SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
-                      AGuess);
+    WordCheck =
+        Count(conn, "SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
+              AGuess);
+    // The answer words are compared without regard to case as well: the answer typed in
+    // capitals must never be refused while the same word in small letters is accepted.
     if (WordCheck == 0)
-        WordCheck = Count(conn, "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=?", AGuess);
+        WordCheck =
+            Count(conn, "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=? COLLATE NOCASE",
+                  AGuess);
     return WordCheck != 0;
 }
 

@@ -22,8 +22,8 @@ std::uint8_t LetterStateBackground(TLetterState AState);
 TGuessMarks MarkGuess(std::string_view AWord, std::string_view AGuess);
 
 // The game's shared values, reset at the start of each game or guess.
-extern std::string WordGuess;                      // the guess being read, upper-cased once accepted
-extern std::int32_t OutsideLoop;                   // the guess number, 1 to 6
+extern std::string WordGuess;    // the guess being read, upper-cased once accepted
+extern std::int32_t OutsideLoop; // the guess number, 1 to 6
 extern std::array<std::int32_t, 6> PossiblePoints; // points for a win on guess n at index n - 1
 extern std::int32_t Winner;                        // green positions of the current guess
 extern std::int32_t WordCheck;                     // matches of the dictionary lookups

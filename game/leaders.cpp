@@ -75,8 +75,7 @@ void PanelLabel(std::uint8_t ARow, const std::string& ALabel) {
 }
 
 // A name in yellow at column 58, and its score at column 73 when AShowScore is set.
-void PanelValue(std::uint8_t ARow, const std::string& AName, std::int32_t AScore,
-                bool AShowScore) {
+void PanelValue(std::uint8_t ARow, const std::string& AName, std::int32_t AScore, bool AShowScore) {
     DoorGotoXY(58, ARow);
     DoorTextBackground(0);
     DoorTextColour(14);

@@ -62,7 +62,8 @@ const TMarkCase CASES[] = {
 
 TEST(Marking, WorkedExamplesAndRepeatedLetters) {
     for (const TMarkCase& c : CASES)
-        EXPECT_EQ(Marks(c.Word, c.Guess), c.Expected) << c.Word << " / " << c.Guess << ": " << c.Why;
+        EXPECT_EQ(Marks(c.Word, c.Guess), c.Expected)
+            << c.Word << " / " << c.Guess << ": " << c.Why;
 }
 
 TEST(Marking, ShortTextsNeverMatchBeyondTheirEnd) {

@@ -1,0 +1,212 @@
+// Scripted games: a remote caller on a socketpair types guesses, the game plays a known word
+// from a real database file in a temporary directory, and the test reads the caller's bytes,
+// the local screen and the stored score.
+#include "game/gameplay.h"
+
+#include "caller_fixture.h"
+#include "door/screen.h"
+#include "gamedb_fixture.h"
+
+#include <regex>
+#include <set>
+
+namespace {
+
+class GameTest : public GameDbTest {
+  protected:
+    void SetUp() override {
+        GameDbTest::SetUp();
+        MakeDatabase({"crane"});
+        for (const char* word : {"slate", "react", "abbey", "speed", "trace", "nacre", "crate"})
+            Exec(std::string("INSERT INTO tblAllWords (strWord) VALUES ('") + word + "')");
+        Exec("INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2024-03-05', 'crane')");
+        // The board and header art are shown as they are; empty stand-ins keep the screen
+        // to what the game itself draws.
+        FOldDir = std::filesystem::current_path();
+        std::filesystem::current_path(Dir);
+        std::ofstream("box.ans").flush();
+        std::ofstream("header.ans").flush();
+        Year = 2024;
+        Month = 3;
+        Day = 5;
+        StrWinnerText = "Well done!";
+        AnsiReset();
+    }
+    void TearDown() override {
+        std::filesystem::current_path(FOldDir);
+        StrWinnerText.clear();
+        GameDbTest::TearDown();
+    }
+
+    std::vector<std::string> ScoreRows() {
+        return Rows("SELECT strUserName, dtDate, intScore FROM tblScores");
+    }
+
+    std::filesystem::path FOldDir;
+};
+
+std::string TextAt(int ACol, int ARow, std::size_t ALength) {
+    return LocalScreen().RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
+}
+
+int Occurrences(const std::string& AText, const std::string& APart) {
+    int count = 0;
+    for (auto at = AText.find(APart); at != std::string::npos; at = AText.find(APart, at + 1))
+        ++count;
+    return count;
+}
+
+// Attribute of a letter state as the caller's screen shows it: black on green, brown, gray.
+std::uint8_t StateAttr(char AState) {
+    return AState == 'G' ? 0x20 : AState == 'O' ? 0x60 : 0x70;
+}
+
+// Every board tile of guess ARow (1-6) holds its letter in the colours of its state.
+void ExpectTiles(int AGuess, const std::string& ALetters, const std::string& AStates) {
+    for (int i = 0; i < 5; ++i) {
+        const int col = 38 + i, row = 8 + AGuess;
+        EXPECT_EQ(LocalScreen().CharAt(col, row), static_cast<std::uint8_t>(ALetters[i]))
+            << "guess " << AGuess << " letter " << i;
+        EXPECT_EQ(LocalScreen().AttrAt(col, row), StateAttr(AStates[i]))
+            << "guess " << AGuess << " letter " << i;
+    }
+}
+
+// The chart cell of a letter: rows 10 to 12 as on a keyboard.
+std::uint8_t ChartAttr(char ALetter) {
+    const std::string rows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+    for (int r = 0; r < 3; ++r) {
+        auto at = rows[r].find(ALetter);
+        if (at != std::string::npos)
+            return LocalScreen().AttrAt(12 + (r == 2) + static_cast<int>(at), 10 + r);
+    }
+    ADD_FAILURE() << "no chart cell for " << ALetter;
+    return 0;
+}
+
+TEST_F(GameTest, RejectedGuessesThenAWinOnTheThirdGuess) {
+    TTestCaller caller;
+    caller.Send("\r"      // empty guess
+                "qzxvj\r" // in neither list
+                "slate\r" // guess 1
+                "ReAcT\r" // guess 2: any letter case is accepted
+                "crane\r" // guess 3 wins
+                "k");     // the final key
+    Game();
+    const std::string bytes = caller.Received();
+
+    // A rejected guess costs no guess and shows the same figure again.
+    EXPECT_EQ(Occurrences(bytes, "Possible Total - 320 "), 3);
+    EXPECT_EQ(Occurrences(bytes, "Enter Guess 1: "), 3);
+    EXPECT_EQ(Occurrences(bytes, "Possible Total - 160 "), 1);
+    EXPECT_EQ(Occurrences(bytes, "Possible Total - 80 "), 1);
+    EXPECT_EQ(Occurrences(bytes, "Possible Total - 40 "), 0);
+
+    // The empty guess: "I do not have " alone, and the second line below it.
+    Replay(bytes.substr(0, bytes.find("qzxvj")));
+    EXPECT_EQ(TextAt(52, 16, 19), "I do not have      ");
+    EXPECT_EQ(TextAt(52, 17, 16), " in my database.");
+    EXPECT_EQ(LocalScreen().AttrAt(52, 16), 0x03);
+    Replay(bytes.substr(0, bytes.find("Enter Guess 1: ", bytes.find("qzxvj"))));
+    EXPECT_EQ(TextAt(52, 16, 19), "I do not have qzxvj");
+    EXPECT_EQ(TextAt(5, 16, 21), "Possible Total - 320 ");
+    EXPECT_EQ(LocalScreen().AttrAt(5, 16), 0x0F);
+
+    // After guess 2: E green in guess 1, orange in guess 2, shows orange.
+    Replay(bytes.substr(0, bytes.find("Enter Guess 3: ")));
+    ExpectTiles(1, "SLATE", "XXGXG");
+    ExpectTiles(2, "REACT", "OOGOX");
+    EXPECT_EQ(ChartAttr('E'), 0x60);
+    EXPECT_EQ(ChartAttr('A'), 0x20);
+    EXPECT_EQ(ChartAttr('S'), 0x70);
+    EXPECT_EQ(ChartAttr('Q'), 0x08); // never used: still as the instructions drew it
+    EXPECT_EQ(TextAt(52, 16, 19), std::string(19, ' ')); // the accepted guess wiped the message
+
+    // The final screen: the win, its marker and text, the word, the stored 80 points.
+    Replay(bytes);
+    ExpectTiles(3, "CRANE", "GGGGG");
+    EXPECT_EQ(ChartAttr('E'), 0x20);
+    EXPECT_EQ(ChartAttr('T'), 0x70);
+    EXPECT_EQ(TextAt(50, 16, 12), "<-Well done!");
+    EXPECT_EQ(LocalScreen().AttrAt(50, 16), 0x0E);
+    EXPECT_EQ(LocalScreen().AttrAt(52, 16), 0x8E); // the winner text blinks
+    EXPECT_EQ(TextAt(2, 24, 19), "The Word Was: CRANE");
+    EXPECT_EQ(TextAt(28, 24, 24), " Press Any Key to Return");
+    EXPECT_EQ(ScoreRows(), (std::vector<std::string>{"Bob|2024-03-05|80"}));
+
+    // The letter states reach the caller as SGR backgrounds 42, 43 and 47.
+    std::set<std::string> params;
+    const std::regex sgr("\x1b\\[([0-9;]*)m");
+    for (std::sregex_iterator it(bytes.begin(), bytes.end(), sgr), end; it != end; ++it) {
+        std::string list = (*it)[1].str() + ";";
+        for (std::size_t from = 0, to; (to = list.find(';', from)) != std::string::npos;
+             from = to + 1)
+            params.insert(list.substr(from, to - from));
+    }
+    for (const char* code : {"42", "43", "47"}) EXPECT_TRUE(params.count(code)) << code;
+}
+
+TEST_F(GameTest, SixWrongGuessesKeepTheZeroAndShowTheWord) {
+    TTestCaller caller;
+    caller.Send("slate\rabbey\rspeed\rtrace\rnacre\rcrate\r ");
+    Game();
+    const std::string bytes = caller.Received();
+    const char* figures[] = {"320", "160", "80", "40", "20", "10"};
+    std::size_t from = 0;
+    for (const char* figure : figures) {
+        const auto at = bytes.find(std::string("Possible Total - ") + figure + " ", from);
+        EXPECT_NE(at, std::string::npos) << figure;
+        from = at;
+    }
+    EXPECT_EQ(Occurrences(bytes, "Enter Guess 7"), 0);
+
+    // After guess 3 the E that was green in guess 1 ends gray: SPEED's second E is one too many.
+    Replay(bytes.substr(0, bytes.find("Enter Guess 4: ")));
+    ExpectTiles(3, "SPEED", "XXOXX");
+    EXPECT_EQ(ChartAttr('E'), 0x70);
+
+    Replay(bytes);
+    ExpectTiles(1, "SLATE", "XXGXG");
+    ExpectTiles(2, "ABBEY", "OXXOX");
+    ExpectTiles(4, "TRACE", "XGGOG");
+    ExpectTiles(5, "NACRE", "OOOOG");
+    ExpectTiles(6, "CRATE", "GGGXG");
+    EXPECT_EQ(ChartAttr('N'), 0x60);
+    EXPECT_EQ(ChartAttr('T'), 0x70);
+    EXPECT_EQ(ChartAttr('C'), 0x20);
+    EXPECT_EQ(TextAt(50, 16, 2), "  "); // no win marker
+    EXPECT_EQ(TextAt(2, 24, 19), "The Word Was: CRANE");
+    EXPECT_EQ(ScoreRows(), (std::vector<std::string>{"Bob|2024-03-05|0"}));
+}
+
+TEST_F(GameTest, ACallerWhoDropsMidGameKeepsTheZero) {
+    EXPECT_EXIT(
+        {
+            TTestCaller caller;
+            caller.Send("slate\r");
+            caller.Hangup();
+            DoorDelay = [](std::int32_t) {};
+            DoorSession.Events = true;
+            DoorSession.TimeOn = DoorLastKey.Time = std::chrono::system_clock::now();
+            Game();
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(ScoreRows(), (std::vector<std::string>{"Bob|2024-03-05|0"}));
+}
+
+TEST_F(GameTest, ADateWithoutAWordGetsItsMonthFilledFirst) {
+    // A session that ran past midnight into April: start-up gave only March its words.
+    Month = 4;
+    Day = 1;
+    TTestCaller caller;
+    // Only the answer words hold "crane": typed in capitals it is still accepted.
+    caller.Send("CRANE\r ");
+    Game();
+    EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblWordsByDate WHERE dtDate LIKE '2024-04-%'"),
+              (std::vector<std::string>{"30"}));
+    EXPECT_EQ(Rows("SELECT intScore FROM tblScores WHERE dtDate = '2024-04-01'"),
+              (std::vector<std::string>{"320"}));
+    EXPECT_EQ(Word, "CRANE");
+}
+
+} // namespace
