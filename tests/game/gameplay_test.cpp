@@ -7,6 +7,7 @@
 #include "door/screen.h"
 #include "gamedb_fixture.h"
 
+#include <cstdio>
 #include <regex>
 #include <set>
 
@@ -18,8 +19,8 @@ class GameTest : public GameDbTest {
         GameDbTest::SetUp();
         MakeDatabase({"crane"});
         for (const char* word : {"slate", "react", "abbey", "speed", "trace", "nacre", "crate"})
-            Exec(std::string("INSERT INTO tblAllWords (strWord) VALUES ('") + word + "')");
-        Exec("INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2024-03-05', 'crane')");
+            Sql(std::string("INSERT INTO tblAllWords (strWord) VALUES ('") + word + "')");
+        Sql("INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2024-03-05', 'crane')");
         // The board and header art are shown as they are; empty stand-ins keep the screen
         // to what the game itself draws.
         FOldDir = std::filesystem::current_path();
@@ -39,7 +40,7 @@ class GameTest : public GameDbTest {
     }
 
     std::vector<std::string> ScoreRows() {
-        return Rows("SELECT strUserName, dtDate, intScore FROM tblScores");
+        return Sql("SELECT strUserName, dtDate, intScore FROM tblScores");
     }
 
     std::filesystem::path FOldDir;
@@ -185,12 +186,14 @@ TEST_F(GameTest, ACallerWhoDropsMidGameKeepsTheZero) {
             TTestCaller caller;
             caller.Send("slate\r");
             caller.Hangup();
-            DoorDelay = [](std::int32_t) {};
-            DoorSession.Events = true;
-            DoorSession.TimeOn = DoorLastKey.Time = std::chrono::system_clock::now();
+            DoorSession.Events = true; // the event pass notices the lost carrier
+            DoorOnHangup = [] {
+                std::fputs("caller gone\n", stderr);
+                DefaultOnHangup();
+            };
             Game();
         },
-        ::testing::ExitedWithCode(0), "");
+        ::testing::ExitedWithCode(0), "caller gone");
     EXPECT_EQ(ScoreRows(), (std::vector<std::string>{"Bob|2024-03-05|0"}));
 }
 
@@ -202,9 +205,9 @@ TEST_F(GameTest, ADateWithoutAWordGetsItsMonthFilledFirst) {
     // Only the answer words hold "crane": typed in capitals it is still accepted.
     caller.Send("CRANE\r ");
     Game();
-    EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblWordsByDate WHERE dtDate LIKE '2024-04-%'"),
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWordsByDate WHERE dtDate LIKE '2024-04-%'"),
               (std::vector<std::string>{"30"}));
-    EXPECT_EQ(Rows("SELECT intScore FROM tblScores WHERE dtDate = '2024-04-01'"),
+    EXPECT_EQ(Sql("SELECT intScore FROM tblScores WHERE dtDate = '2024-04-01'"),
               (std::vector<std::string>{"320"}));
     EXPECT_EQ(Word, "CRANE");
 }

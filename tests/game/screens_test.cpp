@@ -5,6 +5,7 @@
 #include "door/screen.h"
 #include "game/gamedate.h"
 #include "game/leaders.h"
+#include "tests/door/door_session_fixture.h"
 
 namespace {
 
@@ -17,10 +18,11 @@ std::string RowTrimmed(int ARow) {
     return text.erase(text.find_last_not_of(' ') + 1);
 }
 
-class ScreensTest : public ::testing::Test {
+class ScreensTest : public DoorSessionTest {
   protected:
     void SetUp() override {
-        AnsiReset();
+        DoorSessionTest::SetUp();
+        DoorDropInfo.ComType = 0; // the local screen alone, unless a test adds a caller
         ArrMonthlyLeaders = {"Ann", "Bob", "Cy", "Dee", "Eve"};
         ArrMonthlyScores = {490, 320, 160, 80, 40};
     }
