@@ -6,6 +6,7 @@
 #include "door/cp437.h"
 #include "door/screen.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -62,6 +63,19 @@ int RestoreInFd = -1;
 int RestoreOutFd = -1;
 termios SavedModes{};
 constexpr char RestoreSequence[] = "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l";
+
+// Set by ConsoleStopWaiting when the door is ending on a signal: output no longer waits on a
+// terminal that takes nothing (a caller's line that has stalled must not hold the node).
+std::atomic<bool> StopWaiting{false};
+// How long output waits for room once StopWaiting is set, and the most written in one call then.
+constexpr int EndingWaitMs = 100;
+constexpr std::size_t EndingChunk = 256;
+
+// True when AFd takes more output within EndingWaitMs. Async-signal-safe.
+bool TakesOutputSoon(int AFd) {
+    pollfd pfd{AFd, POLLOUT, 0};
+    return poll(&pfd, 1, EndingWaitMs) > 0 && (pfd.revents & POLLOUT);
+}
 
 void AppendInt(std::string& AOut, int AValue) {
     char digits[12];
@@ -415,7 +429,17 @@ void TTerminalConsole::Refresh(const TScreen& AScreen) {
 void TTerminalConsole::WriteAll(std::string_view AData) {
     int waits = 0;
     while (!AData.empty() && !Broken_) {
-        const ssize_t n = write(Out_, AData.data(), AData.size());
+        std::size_t chunk = AData.size();
+        if (StopWaiting) {
+            // Ending: a write blocked on a full terminal was interrupted by the signal. Write on
+            // only as far as the terminal takes without waiting long, in pieces it has room for.
+            if (!TakesOutputSoon(Out_)) {
+                Broken_ = true;
+                break;
+            }
+            chunk = std::min(chunk, EndingChunk);
+        }
+        const ssize_t n = write(Out_, AData.data(), chunk);
         if (n > 0) {
             AData.remove_prefix(static_cast<std::size_t>(n));
         } else if (n < 0 && errno == EINTR) {
@@ -482,6 +506,7 @@ void ConsoleUseHeadless() {
 
 void ConsoleUseTerminal(int AInFd, int AOutFd, bool AUtf8) {
     ConsoleRestore();
+    StopWaiting = false;
     auto terminal = std::make_unique<TTerminalConsole>(AInFd, AOutFd, AUtf8);
     if (terminal->Take())
         BackendSlot() = std::move(terminal);
@@ -492,7 +517,13 @@ void ConsoleUseTerminal(int AInFd, int AOutFd, bool AUtf8) {
 void ConsoleRestore() {
     if (!TerminalTaken.exchange(false)) return;
     // Only async-signal-safe calls: this may run from a signal handler.
-    [[maybe_unused]] const ssize_t n =
-        write(RestoreOutFd, RestoreSequence, sizeof RestoreSequence - 1);
+    if (!StopWaiting || TakesOutputSoon(RestoreOutFd)) {
+        [[maybe_unused]] const ssize_t n =
+            write(RestoreOutFd, RestoreSequence, sizeof RestoreSequence - 1);
+    }
     tcsetattr(RestoreInFd, TCSANOW, &SavedModes);
+}
+
+void ConsoleStopWaiting() {
+    StopWaiting = true;
 }

@@ -36,6 +36,7 @@ int FSignalPipe[2] = {-1, -1};
 
 void OnEndSignal(int ASignal) {
     FEndSignal = ASignal;
+    ConsoleStopWaiting();
     if (FSignalPipe[1] >= 0) {
         const int saved = errno;
         const char byte = 1;

@@ -13,7 +13,9 @@
 #include <chrono>
 #include <mutex>
 #include <poll.h>
+#include <pthread.h>
 #include <pty.h>
+#include <signal.h>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -257,6 +259,50 @@ TEST_F(ConsoleOnPty, EndOfInput) {
     EXPECT_EQ(ConsoleKeyFd(), -1) << "nothing left to poll: no busy wakeups";
     EXPECT_EQ(ConsoleReadKey(), 0);
     AnsiWrite("the display is gone; writing must not fail or block");
+}
+
+// A caller's line that has stalled: the terminal takes nothing more and the door's output
+// blocks. The ending signal releases it, the display ends, and the modes are still put back.
+TEST_F(ConsoleOnPty, EndingSignalReleasesAFullTerminal) {
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    sigemptyset(&action.sa_mask);
+    struct sigaction saved {};
+    ASSERT_EQ(sigaction(SIGUSR1, &action, &saved), 0); // no SA_RESTART, as the door's own
+    ConsoleUseTerminal(Slave, Slave, false);
+
+    std::atomic<bool> done{false};
+    std::atomic<bool> hadToClose{false};
+    const pthread_t writer = pthread_self();
+    std::thread bbs([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ConsoleStopWaiting();
+        for (int i = 0; !done; ++i) {
+            pthread_kill(writer, SIGUSR1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (i == 250 && !done) { // 5 s: the writer is stuck; unblock it so the test ends
+                hadToClose = true;
+                close(Master);
+            }
+        }
+    });
+    // Far more than the terminal holds: every pass repaints every cell.
+    for (int pass = 0; pass < 100; ++pass) {
+        AnsiWrite("\x1b[" + std::to_string(31 + pass % 7) + "m\x1b[2J");
+        for (int row = 1; row <= 25; ++row)
+            AnsiWrite("\x1b[" + std::to_string(row) + ";1H" +
+                      std::string(80, char('A' + pass % 26)));
+    }
+    ConsoleRestore();
+    done = true;
+    bbs.join();
+    sigaction(SIGUSR1, &saved, nullptr);
+    ASSERT_FALSE(hadToClose) << "output stayed blocked after the ending signal";
+    termios after{};
+    ASSERT_EQ(tcgetattr(Slave, &after), 0);
+    EXPECT_EQ(after.c_lflag, Original.c_lflag);
+    EXPECT_EQ(after.c_iflag, Original.c_iflag);
+    ConsoleUseHeadless();
 }
 
 } // namespace
