@@ -16,6 +16,7 @@
 #include <langinfo.h>
 #include <memory>
 #include <poll.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -75,6 +76,29 @@ constexpr std::size_t EndingChunk = 256;
 bool TakesOutputSoon(int AFd) {
     pollfd pfd{AFd, POLLOUT, 0};
     return poll(&pfd, 1, EndingWaitMs) > 0 && (pfd.revents & POLLOUT);
+}
+
+// A crash or an interrupt must not leave the terminal raw: put it back, then let the signal do
+// what it would have done.
+void RestoreAndReraise(int ASignal) {
+    ConsoleRestore();
+    raise(ASignal); // the handler was reset on entry, so this is the default action
+}
+
+// Covers the signals that end the process and that nobody else handles (a handler installed
+// by the door's shutdown code or a sanitizer stays as it is).
+void InstallCrashRestore() {
+    for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGINT, SIGQUIT}) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) ||
+            old.sa_handler != SIG_DFL)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = RestoreAndReraise;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND | SA_NODEFER;
+        sigaction(sig, &action, nullptr);
+    }
 }
 
 void AppendInt(std::string& AOut, int AValue) {
@@ -199,7 +223,10 @@ class TTerminalConsole final : public TConsoleBackend {
         if (tcsetattr(In_, TCSANOW, &modes) != 0) return false;
         TerminalTaken = true;
         static bool registered = false;
-        if (!registered) registered = std::atexit(ConsoleRestore) == 0;
+        if (!registered) {
+            registered = std::atexit(ConsoleRestore) == 0;
+            InstallCrashRestore();
+        }
         Buf_.reserve(64 * 1024);
         WriteAll("\x1b[?1049h\x1b[?7l");
         return true;

@@ -44,6 +44,7 @@ bool ConsoleIsTerminal();
 void ConsoleStopWaiting();
 
 // Puts the terminal back as it was found (modes, screen, cursor). Safe to call more than once,
-// from the exit path and from a signal handler; registered with atexit when a terminal is taken.
-// After it the console shows nothing more.
+// from the exit path and from a signal handler. When a terminal is taken it is registered with
+// atexit, and fatal signals and SIGINT/SIGQUIT that have no handler yet get one that calls it
+// before the signal's default action. After it the console shows nothing more.
 void ConsoleRestore();

@@ -12,8 +12,9 @@
 //   attribute at once), and the blink bit (cleared locally by ESC[30m-37m);
 // - ESC[s / ESC[u, which libvterm does not implement (BBS terminals do; the emulator's own
 //   tests cover them);
-// - control bytes other than CR, LF, BS and BEL (glyphs locally), ESC followed by ESC, and
-//   private modes other than 25.
+// - control bytes other than CR, LF, BS and BEL (glyphs locally), a control byte inside a
+//   sequence (it ends the sequence locally), ESC followed by ESC, and private modes other
+//   than 25.
 #include "door/ansi.h"
 #include "door/console.h"
 #include "door/screen.h"

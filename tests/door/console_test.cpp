@@ -11,12 +11,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <mutex>
 #include <poll.h>
 #include <pthread.h>
 #include <pty.h>
 #include <signal.h>
 #include <string>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -244,6 +246,25 @@ TEST_F(ConsoleOnPty, CallersLineEndsFolded) {
     Type("\nh");
     EXPECT_EQ(ReadKeys(1), "h");
     EXPECT_FALSE(ConsoleKeyPressed());
+}
+
+TEST_F(ConsoleOnPty, ACrashPutsTheTerminalBack) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ConsoleUseTerminal(Slave, Slave, true);
+        AnsiWrite("about to crash");
+        std::abort();
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << "the crash still ends it";
+    termios after{};
+    ASSERT_EQ(tcgetattr(Slave, &after), 0);
+    EXPECT_EQ(after.c_lflag, Original.c_lflag);
+    TPtyReader reader(Master);
+    const std::string shown = reader.Take();
+    EXPECT_NE(shown.find("\x1b[?1049l"), std::string::npos) << "back from the alternate screen";
 }
 
 TEST_F(ConsoleOnPty, EndOfInput) {
