@@ -33,14 +33,18 @@ class TPtyReader {
         Stop_ = true;
         Thread_.join();
     }
-    // Everything written so far, once the terminal has been quiet for a moment.
-    std::string Take() {
-        std::size_t last = SIZE_MAX;
-        for (int i = 0; i < 200; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Everything written so far: waits up to AFirstMs for the first byte, then until the
+    // terminal has been quiet for 50 ms (a loaded machine may be slow to deliver).
+    std::string Take(int AFirstMs = 3000) {
+        const auto size = [this] {
             std::lock_guard lock(Mutex_);
-            if (Data_.size() == last) break;
-            last = Data_.size();
+            return Data_.size();
+        };
+        for (int waited = 0; size() == 0 && waited < AFirstMs; waited += 5)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        for (std::size_t last = SIZE_MAX; size() != last;) {
+            last = size();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         std::lock_guard lock(Mutex_);
         std::string out;
@@ -157,7 +161,7 @@ TEST_F(ConsoleOnPty, RawModeAndItsRestoring) {
     EXPECT_EQ(after.c_cflag, Original.c_cflag);
     EXPECT_EQ(reader.Take(), "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l");
     AnsiWrite("after the restore nothing is shown");
-    EXPECT_EQ(reader.Take(), "");
+    EXPECT_EQ(reader.Take(200), "");
 }
 
 // The terminal shows the model after every output call, UTF-8 glyphs or CP437 bytes, and a
@@ -195,7 +199,7 @@ TEST_F(ConsoleOnPty, RepaintShowsTheModel) {
         ExpectTerminalShowsModel(term);
         // Nothing changed: nothing sent.
         AnsiWrite("");
-        EXPECT_EQ(reader.Take(), "");
+        EXPECT_EQ(reader.Take(200), "");
         // Scrolling moves every row: the terminal still shows the model.
         AnsiWrite("\x1b[25;1H\n\n\x1b[?25h");
         term.Feed(reader.Take());
