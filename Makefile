@@ -19,6 +19,11 @@ test: deps
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# Builds, prepares run/ (database, art, configuration) and starts a local game in this terminal.
+play: all
+	bash tools/prepare-run $(PLAY_DIR) run
+	cd run && ../$(PLAY_DIR)/bbsglimra -L
+
 # Builds the fuzzers with clang and the sanitizers and runs each for a minute.
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DGLIMRA_SANITIZE=ON -DGLIMRA_FUZZ=ON

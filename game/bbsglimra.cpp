@@ -1,0 +1,36 @@
+// bbsglimra: the door program the BBS starts for one caller. Every end of the program, a failure
+// included, leaves through std::exit(0) so the exit guard hands the caller back to the BBS.
+#include "door/door.h"
+#include "game/program.h"
+
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+namespace {
+
+// Tells the caller and the local console why the door stops, and lets them read it.
+void ShowFailure(const std::string& AWhat) {
+    try {
+        DoorWriteLn();
+        DoorTextColour(12);
+        DoorWriteLn("Glimra stopped: " + AWhat);
+        DoorTextColour(7);
+        DoorDelay(2500);
+    } catch (...) {
+        // Nothing more can be shown; the exit path still runs.
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        GlimraMain(argc, argv);
+    } catch (const std::exception& error) {
+        ShowFailure(error.what());
+    } catch (...) {
+        ShowFailure("unexpected error");
+    }
+    std::exit(0);
+}

@@ -1,0 +1,113 @@
+// Reading "bbsglimra.cfg" at start-up: the update check switch, the idle limit and the winner
+// text, each from its own line.
+#include "game/config.h"
+
+#include "door/door.h"
+#include "game/updatecheck.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+// The winner text belongs to the game play; only the configuration sets it.
+std::string StrWinnerText;
+
+namespace {
+
+// Lines after the third are never looked at, so reading stops there.
+constexpr std::int32_t CONFIG_LINES = 3;
+// A longer line keeps its first MAX_LINE_LENGTH bytes; the rest is dropped.
+constexpr std::size_t MAX_LINE_LENGTH = 1024;
+
+std::string ErrorText(int AErrno) {
+    if (AErrno == ENOENT) return "File not found";
+    return std::strerror(AErrno);
+}
+
+void ApplyLine(TConfigValues& AValues, const std::string& ALine) {
+    ++AValues.LinesRead;
+    switch (AValues.LinesRead) {
+    case 1: AValues.CheckVersion = ALine == "1"; break;
+    case 2: AValues.MaxIdle = ParseIdleLimit(ALine); break;
+    case 3: AValues.WinnerText = ALine; break;
+    default: break;
+    }
+}
+
+} // namespace
+
+std::optional<std::int32_t> ParseIdleLimit(const std::string& ALine) {
+    std::size_t first = ALine.find_first_not_of(' ');
+    if (first == std::string::npos) return std::nullopt;
+    std::size_t last = ALine.find_last_not_of(' ');
+    const char* begin = ALine.data() + first;
+    const char* end = ALine.data() + last + 1;
+    if (*begin == '+') ++begin;
+    std::int32_t value = 0;
+    auto [ptr, ec] = std::from_chars(begin, end, value);
+    if (ec != std::errc() || ptr != end || value < 1) return std::nullopt;
+    return value;
+}
+
+bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::string& AError) {
+    int fd = ::open(AFileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        AError = ErrorText(errno);
+        return false;
+    }
+    // Line ends are CR, LF or CR LF, as in any text file a sysop may have edited.
+    std::string line;
+    bool lineOpen = false;
+    bool afterCR = false;
+    char buffer[4096];
+    bool ok = true;
+    while (AValues.LinesRead < CONFIG_LINES) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            AError = ErrorText(errno);
+            ok = false;
+            break;
+        }
+        if (got == 0) {
+            if (lineOpen) ApplyLine(AValues, line);
+            break;
+        }
+        for (ssize_t i = 0; i < got && AValues.LinesRead < CONFIG_LINES; ++i) {
+            char c = buffer[i];
+            if (c == '\n' && afterCR) {
+                afterCR = false;
+                continue;
+            }
+            afterCR = c == '\r';
+            if (c == '\r' || c == '\n') {
+                ApplyLine(AValues, line);
+                line.clear();
+                lineOpen = false;
+                continue;
+            }
+            lineOpen = true;
+            if (line.size() < MAX_LINE_LENGTH) line.push_back(c);
+        }
+    }
+    if (::close(fd) != 0 && ok) {
+        AError = ErrorText(errno);
+        ok = false;
+    }
+    return ok;
+}
+
+void ReadConfiguration() {
+    TConfigValues values;
+    std::string error;
+    bool ok = ReadConfigFile(CONFIG_FILE_NAME, values, error);
+    CheckVersion = values.CheckVersion;
+    if (values.MaxIdle) DoorSession.MaxIdle = *values.MaxIdle;
+    if (values.LinesRead >= 3) StrWinnerText = values.WinnerText;
+    if (!ok) {
+        DoorWriteLn(std::string("File handling error occurred. Details (") + CONFIG_FILE_NAME +
+                    "): " + error);
+    }
+}

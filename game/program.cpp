@@ -1,0 +1,162 @@
+// The program's spine: start-up in order, the main menu, the key table of the main loop, the
+// already-played and day-select boxes, and quit.
+#include "game/program.h"
+
+#include "door/door.h"
+#include "game/config.h"
+#include "game/database.h"
+#include "game/gamedate.h"
+#include "game/gameplay.h"
+#include "game/leaders.h"
+#include "game/scores.h"
+#include "game/screens.h"
+#include "game/updatecheck.h"
+
+#include <cctype>
+#include <cstdint>
+#include <string>
+
+char MenuSelect = 0;
+std::string DaySelect;
+
+namespace {
+
+constexpr std::uint8_t COLOUR_BLACK = 0;
+constexpr std::uint8_t COLOUR_DARK_GREY = 8;
+constexpr std::uint8_t COLOUR_LIGHT_GREEN = 10;
+constexpr std::uint8_t COLOUR_YELLOW = 14;
+constexpr std::uint8_t COLOUR_HEADING = 19; // cyan, the game's heading colour
+constexpr std::uint8_t ATTR_INPUT_FIELD = 31; // white on blue
+
+constexpr char UPPER_HALF_BLOCK = '\xDF';
+constexpr char LOWER_HALF_BLOCK = '\xDC';
+constexpr char RIGHT_HALF_BLOCK = '\xDE';
+constexpr char LEFT_HALF_BLOCK = '\xDD';
+
+bool PlayedToday() {
+    return DayPlayedCheck(std::to_string(Month), std::to_string(Day), std::to_string(Year));
+}
+
+void WriteAt(std::uint8_t AX, std::uint8_t AY, const std::string& AText) {
+    DoorGotoXY(AX, AY);
+    DoorWrite(AText);
+}
+
+// Greys out the menu entries the game labels, so a box drawn over the menu stands out.
+void DimMenuEntries() {
+    DoorTextColour(COLOUR_DARK_GREY);
+    WriteAt(29, 12, "[1] Play Glimra");
+    WriteAt(29, 13, "[2] Score Card");
+    WriteAt(29, 14, "[3] Daily Champs");
+    WriteAt(29, 18, "[7] Recent Champs");
+    WriteAt(29, 19, "[Q] Quit");
+    WriteAt(29, 20, "[A] About/Instructions");
+}
+
+// A frame of half blocks from column ALeft to ARight around row 16: the top edge on row 15,
+// the sides on rows 15 to 17. The bottom edge is drawn by the caller after the box's content.
+void BoxTopAndSides(std::uint8_t ALeft, std::uint8_t ARight) {
+    DoorTextColour(COLOUR_LIGHT_GREEN);
+    WriteAt(ALeft + 1, 15, std::string(ARight - ALeft - 1, UPPER_HALF_BLOCK));
+    for (std::uint8_t row = 15; row <= 17; ++row) WriteAt(ALeft, row, std::string(1, RIGHT_HALF_BLOCK));
+    for (std::uint8_t row = 15; row <= 17; ++row) WriteAt(ARight, row, std::string(1, LEFT_HALF_BLOCK));
+}
+
+void BoxBottom(std::uint8_t ALeft, std::uint8_t ARight) {
+    DoorTextColour(COLOUR_LIGHT_GREEN);
+    WriteAt(ALeft + 1, 17, std::string(ARight - ALeft - 1, LOWER_HALF_BLOCK));
+}
+
+// Key 1: today's game, or the already-played box.
+void PlayToday() {
+    GetToday();
+    if (PlayedToday()) {
+        AlreadyPlayedBox();
+        return;
+    }
+    Game();
+}
+
+char Upper(char AKey) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(AKey)));
+}
+
+} // namespace
+
+void AlreadyPlayedBox() {
+    DimMenuEntries();
+    BoxTopAndSides(13, 68);
+    DoorTextColour(COLOUR_LIGHT_GREEN);
+    WriteAt(15, 16, "Day already played! Make up day or play ahead? (Y/N) ");
+    BoxBottom(13, 68);
+    DoorGotoXY(0, 0);
+    DoorTextColour(COLOUR_BLACK);
+    char answer = DoorReadKey();
+    if (Upper(answer) == 'Y') {
+        // The play-ahead calendar opens here.
+    }
+}
+
+void DaySelectBox() {
+    DimMenuEntries();
+    BoxTopAndSides(28, 53);
+    DoorTextColour(COLOUR_YELLOW);
+    WriteAt(52, 16, " ");
+    BoxBottom(28, 53);
+    DoorTextColour(COLOUR_LIGHT_GREEN);
+    WriteAt(29, 16, " Select day to view: ");
+    DaySelect = DoorInput("", "1234567890", 0, 2, 2, ATTR_INPUT_FIELD);
+}
+
+void Menu() {
+    GetToday();
+    bool played = PlayedToday();
+    DoorClrScr();
+    SetMonthlyAndDaily();
+    DrawLeaderPanel(played);
+    DoorTextColour(COLOUR_DARK_GREY);
+    WriteAt(32, 23, std::string("Version ") + GLIMRA_VERSION);
+    DoorGotoXY(25, 24);
+    if (CheckVersion) UpdateCheck();
+    DoorTextColour(COLOUR_HEADING);
+    DoorGotoXY(0, 0);
+    DisplayNewHeader();
+    DoorDisplayFile("menu.ans");
+    DoorGotoXY(0, 24);
+    DoorTextColour(COLOUR_BLACK);
+}
+
+bool MenuKey(char AKey) {
+    switch (AKey) {
+    case '1': PlayToday(); return true;
+    case '4': DaySelectBox(); return true;
+    case 'A': About(); return true;
+    default: return false;
+    }
+}
+
+void MainLoop() {
+    do {
+        MenuSelect = DoorReadKey();
+        if (MenuSelect == 'q') MenuSelect = 'Q';
+        if (MenuKey(Upper(MenuSelect))) {
+            DoorClrScr();
+            Menu();
+        }
+    } while (MenuSelect != 'Q');
+    Quit();
+}
+
+void Quit() {
+    DoorShutdown();
+}
+
+void GlimraMain(int argc, const char* const* argv) {
+    DoorStartup(argc, argv);
+    ReadConfiguration();
+    GetToday();
+    DBCheck();
+    DoorClrScr();
+    Menu();
+    MainLoop();
+}

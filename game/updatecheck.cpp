@@ -1,0 +1,116 @@
+// The update check: libcurl fetches the version file, every failure is silent and remembered for
+// the rest of the run, and a body naming an unknown release becomes a notice on the menu.
+#include "game/updatecheck.h"
+
+#include "door/door.h"
+
+#include <cstdlib>
+#include <curl/curl.h>
+
+#ifndef GLIMRA_UPDATE_URL
+#define GLIMRA_UPDATE_URL "http://www.glimra.example/glimraversion.txt"
+#endif
+
+bool CheckVersion = false;
+bool NotFound = false;
+std::string URL;
+std::string S;
+TUpdateCheckTimeouts UpdateCheckTimeouts;
+
+namespace {
+
+// A version file is a few bytes; anything much larger is not one.
+constexpr std::size_t MAX_BODY = 1024;
+constexpr std::size_t MAX_SHOWN = 32;
+constexpr long MAX_REDIRECTS = 5;
+
+// Releases that need no notice: this one and two earlier ones still published by the site.
+constexpr const char* KNOWN_VERSIONS[] = {GLIMRA_VERSION, "2022.11.5", "2024.9.17"};
+
+std::size_t CollectBody(char* AData, std::size_t ASize, std::size_t ACount, void* ABody) {
+    auto* body = static_cast<std::string*>(ABody);
+    std::size_t bytes = ASize * ACount;
+    if (body->size() + bytes > MAX_BODY) return 0; // aborts the transfer as a failure
+    body->append(AData, bytes);
+    return bytes;
+}
+
+struct CurlHandle {
+    CURL* Handle;
+    CurlHandle() : Handle(curl_easy_init()) {}
+    ~CurlHandle() {
+        if (Handle) curl_easy_cleanup(Handle);
+    }
+    CurlHandle(const CurlHandle&) = delete;
+    CurlHandle& operator=(const CurlHandle&) = delete;
+};
+
+bool KnownVersion(const std::string& AText) {
+    for (const char* known : KNOWN_VERSIONS)
+        if (AText == known) return true;
+    return false;
+}
+
+} // namespace
+
+std::string UpdateCheckAddress() {
+    const char* address = std::getenv("GLIMRA_UPDATE_URL");
+    if (address && *address) return address;
+    return GLIMRA_UPDATE_URL;
+}
+
+bool FetchVersionFile(const std::string& AURL, std::string& ABody) {
+    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    if (!initialised) return false;
+    CurlHandle curl;
+    if (!curl.Handle) return false;
+    std::string body;
+    CURL* h = curl.Handle;
+    curl_easy_setopt(h, CURLOPT_URL, AURL.c_str());
+    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, MAX_REDIRECTS);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, UpdateCheckTimeouts.ConnectMs);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, UpdateCheckTimeouts.TotalMs);
+    // No signals: the door's own handlers stay in charge, and a time-out cannot jump out of it.
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, CollectBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+    if (curl_easy_perform(h) != CURLE_OK) return false;
+    long status = 0;
+    if (curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200)
+        return false;
+    ABody = std::move(body);
+    return true;
+}
+
+std::string VersionForDisplay(const std::string& ABody) {
+    std::string shown;
+    for (char c : ABody) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) continue;
+        if (shown.size() == MAX_SHOWN) break;
+        shown.push_back(c);
+    }
+    return shown;
+}
+
+void UpdateCheck() {
+    // After one failure nothing could be shown for the rest of the run, so no caller waits for
+    // another request.
+    if (!NotFound) {
+        URL = UpdateCheckAddress();
+        std::string body;
+        if (FetchVersionFile(URL, body))
+            S = std::move(body);
+        else
+            NotFound = true;
+    }
+    DoorTextColour(14);
+    if (NotFound || KnownVersion(S)) return;
+    std::string shown = VersionForDisplay(S);
+    if (shown.empty()) return;
+    DoorWrite("New Version " + shown + " Available! ");
+}
