@@ -3,6 +3,7 @@
 #include "game/config.h"
 
 #include "door/door.h"
+#include "game/gameplay.h"
 #include "game/updatecheck.h"
 
 #include <cerrno>
@@ -10,9 +11,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-
-// The winner text belongs to the game play; only the configuration sets it.
-std::string StrWinnerText;
 
 namespace {
 

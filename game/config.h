@@ -11,9 +11,9 @@ inline constexpr const char* CONFIG_FILE_NAME = "bbsglimra.cfg";
 
 // What the configuration lines read so far say; a missing line leaves its value unset.
 struct TConfigValues {
-    bool CheckVersion = false;            // line 1 is exactly "1"
-    std::optional<std::int32_t> MaxIdle;  // line 2, when it is a whole number above 0
-    std::string WinnerText;               // line 3
+    bool CheckVersion = false;           // line 1 is exactly "1"
+    std::optional<std::int32_t> MaxIdle; // line 2, when it is a whole number above 0
+    std::string WinnerText;              // line 3
     std::int32_t LinesRead = 0;
 };
 

@@ -25,7 +25,7 @@ constexpr std::uint8_t COLOUR_BLACK = 0;
 constexpr std::uint8_t COLOUR_DARK_GREY = 8;
 constexpr std::uint8_t COLOUR_LIGHT_GREEN = 10;
 constexpr std::uint8_t COLOUR_YELLOW = 14;
-constexpr std::uint8_t COLOUR_HEADING = 19; // cyan, the game's heading colour
+constexpr std::uint8_t COLOUR_HEADING = 19;   // cyan, the game's heading colour
 constexpr std::uint8_t ATTR_INPUT_FIELD = 31; // white on blue
 
 constexpr char UPPER_HALF_BLOCK = '\xDF';
@@ -58,8 +58,10 @@ void DimMenuEntries() {
 void BoxTopAndSides(std::uint8_t ALeft, std::uint8_t ARight) {
     DoorTextColour(COLOUR_LIGHT_GREEN);
     WriteAt(ALeft + 1, 15, std::string(ARight - ALeft - 1, UPPER_HALF_BLOCK));
-    for (std::uint8_t row = 15; row <= 17; ++row) WriteAt(ALeft, row, std::string(1, RIGHT_HALF_BLOCK));
-    for (std::uint8_t row = 15; row <= 17; ++row) WriteAt(ARight, row, std::string(1, LEFT_HALF_BLOCK));
+    for (std::uint8_t row = 15; row <= 17; ++row)
+        WriteAt(ALeft, row, std::string(1, RIGHT_HALF_BLOCK));
+    for (std::uint8_t row = 15; row <= 17; ++row)
+        WriteAt(ARight, row, std::string(1, LEFT_HALF_BLOCK));
 }
 
 void BoxBottom(std::uint8_t ALeft, std::uint8_t ARight) {

@@ -31,15 +31,17 @@ std::string Text(const TVTermScreen& AScreen, int ACol, int ARow, std::size_t AL
 }
 
 auto TextAt(int ACol, int ARow, const std::string& AText) {
-    return [=](const TVTermScreen& AScreen) { return Text(AScreen, ACol, ARow, AText.size()) == AText; };
+    return [=](const TVTermScreen& AScreen) {
+        return Text(AScreen, ACol, ARow, AText.size()) == AText;
+    };
 }
 
 // The door's directory as a sysop sets it up: a database made by makedb whose word for today
 // is "cider", the art files, and the given configuration (none when AConfig is empty).
 void InstallDoor(TBbsHarness& ABbs, const std::string& AConfig) {
     const fs::path db = ABbs.WorkDir() / "glimradb.db";
-    const std::string command = "cd '" + kSource.string() + "' && '" + kMakeDb +
-                                "' --output '" + db.string() + "' >/dev/null";
+    const std::string command = "cd '" + kSource.string() + "' && '" + kMakeDb + "' --output '" +
+                                db.string() + "' >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     {
         SqlConnection conn(db.string());
@@ -81,12 +83,24 @@ bool WaitForMenu(TBbsHarness& ABbs) {
            WaitForScreen(ABbs, TextAt(29, 12, "[1] Play Glimra"), 10s);
 }
 
+// Waits until the door has sent everything it is going to send for now.
+void Settle(TBbsHarness& ABbs) {
+    std::size_t seen;
+    do {
+        seen = ABbs.CallerReceived().size();
+        if (ABbs.LocalFd() >= 0) ABbs.LocalPump(10ms);
+        ABbs.CallerPump(300ms);
+    } while (ABbs.CallerReceived().size() != seen);
+}
+
 // Nothing at all reaches the caller for a while after AKeys.
 void ExpectNothingDrawn(TBbsHarness& ABbs, const std::string& AKeys) {
+    Settle(ABbs);
     const std::size_t before = ABbs.CallerReceived().size();
     ABbs.CallerSend(AKeys);
     ABbs.CallerPump(700ms);
-    EXPECT_EQ(ABbs.CallerReceived().size(), before) << "after keys " << ::testing::PrintToString(AKeys);
+    EXPECT_EQ(ABbs.CallerReceived().size(), before)
+        << "after keys " << ::testing::PrintToString(AKeys);
 }
 
 // The door has ended with exit code 0 and the BBS still holds a working connection.
@@ -121,7 +135,8 @@ TEST(GlimraDoor, PlaysTodayThenShowsTheLeaderAndTheBoxes) {
     EXPECT_EQ(Text(screen, 5, 16, 20), "Possible Total - 320");
     EXPECT_EQ(Text(screen, 51, 8, 21), "Playing for 3/15/2026");
     bbs.CallerSend("zzzzz\r");
-    ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(52, 16, "I do not have zzzzz"), 5s)) << screen.Dump();
+    ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(52, 16, "I do not have zzzzz"), 5s))
+        << screen.Dump();
     EXPECT_EQ(Text(screen, 52, 17, 16), " in my database.");
     EXPECT_EQ(Text(screen, 30, 16, 15), "Enter Guess 1: ");
 
@@ -210,6 +225,7 @@ TEST(GlimraDoor, LocalKeysPageDownQuitsAndF7OpensAbout) {
     ASSERT_TRUE(WaitForMenu(bbs)) << screen.Dump();
 
     // The cursor keys at the sysop's keyboard do nothing either.
+    Settle(bbs);
     const std::size_t before = bbs.CallerReceived().size();
     bbs.LocalSend("\x1b[A\x1b[B\x1b[C\x1b[D");
     bbs.LocalPump(700ms);
@@ -248,6 +264,18 @@ TEST(GlimraDoor, MissingConfigurationIsReportedAndTheUpdateCheckRuns) {
     EXPECT_EQ(bbs.CallerReceived().find("File handling error"), std::string::npos);
     bbs.CallerSend("q");
     ExpectHandedBack(bbs);
+}
+
+TEST(GlimraDoor, FailureIsShownAndTheCallerHandedBack) {
+    TBbsHarness bbs;
+    InstallDoor(bbs, "0\n300\n\n");
+    std::filesystem::remove(bbs.WorkDir() / "glimradb.db");
+    bbs.Start(Door32Launch(bbs));
+    ASSERT_TRUE(
+        bbs.CallerWaitFor("Glimra stopped: The game database \"glimradb.db\" was not found.", 10s))
+        << bbs.CallerScreen().Dump() << bbs.DoorLog();
+    ExpectHandedBack(bbs);
+    EXPECT_FALSE(std::filesystem::exists(bbs.WorkDir() / "glimradb.db")) << "no empty file is left";
 }
 
 } // namespace

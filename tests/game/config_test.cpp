@@ -4,14 +4,13 @@
 #include "door/door.h"
 #include "door/screen.h"
 #include "game/config.h"
+#include "game/gameplay.h"
 #include "game/updatecheck.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
-
-extern std::string StrWinnerText;
 
 namespace {
 

@@ -23,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // 15 March 2026, noon local time.
-std::chrono::system_clock::time_point FixedNow() {
+TDateTime FixedNow() {
     std::tm tm{};
     tm.tm_year = 2026 - 1900;
     tm.tm_mon = 2;
@@ -75,12 +75,14 @@ class ProgramTest : public ::testing::Test {
             std::stringstream sql;
             sql << schema.rdbuf();
             conn.Exec(sql.str());
-            conn.Exec("INSERT INTO tblWords (strWord) VALUES ('cider'), ('crane');"
-                      "INSERT INTO tblAllWords (strWord) VALUES ('cider'), ('crane');"
-                      "INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2026-03-15', 'cider');");
+            conn.Exec(
+                "INSERT INTO tblWords (strWord) VALUES ('cider'), ('crane');"
+                "INSERT INTO tblAllWords (strWord) VALUES ('cider'), ('crane');"
+                "INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2026-03-15', 'cider');");
         }
         GameDatabaseFile = "glimradb.db";
-        GameClock = &FixedNow;
+        FOldNow = DoorNow;
+        DoorNow = &FixedNow;
         DoorDropInfo = TDoorDropInfo{};
         DoorDropInfo.Alias = "Tester";
         CheckVersion = false;
@@ -92,19 +94,21 @@ class ProgramTest : public ::testing::Test {
     }
     void TearDown() override {
         CloseGameDatabase();
-        GameClock = &std::chrono::system_clock::now;
+        DoorNow = FOldNow;
         ::unsetenv("GLIMRA_UPDATE_URL");
         fs::current_path(FOld);
         fs::remove_all(FDir);
     }
     static void Score(const std::string& AName, const std::string& ADate, int AScore) {
-        SqlStatement insert(OpenGameDatabase(),
-                            "INSERT INTO tblScores (strUserName, dtDate, intScore) VALUES (?, ?, ?)");
+        SqlStatement insert(
+            OpenGameDatabase(),
+            "INSERT INTO tblScores (strUserName, dtDate, intScore) VALUES (?, ?, ?)");
         insert.Bind(1, AName).Bind(2, ADate).Bind(3, std::int64_t{AScore});
         insert.Execute();
     }
     fs::path FOld;
     fs::path FDir;
+    TDateTime (*FOldNow)() = nullptr;
 };
 
 TEST_F(ProgramTest, MenuShowsPanelVersionAndArt) {

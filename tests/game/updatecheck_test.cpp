@@ -120,9 +120,8 @@ TEST_F(UpdateCheckTest, EveryKindOfFailureCountsAsNotFound) {
     EXPECT_FALSE(FetchVersionFile(server.Url(PATH), body)) << "redirect off HTTP";
     server.Serve(PATH, std::string(5000, '9'));
     EXPECT_FALSE(FetchVersionFile(server.Url(PATH), body)) << "no version file is that long";
-    EXPECT_FALSE(FetchVersionFile("http://127.0.0.1:" +
-                                      std::to_string(TestHttpServer::RefusedPort()) + PATH,
-                                  body))
+    EXPECT_FALSE(FetchVersionFile(
+        "http://127.0.0.1:" + std::to_string(TestHttpServer::RefusedPort()) + PATH, body))
         << "refused";
     EXPECT_FALSE(FetchVersionFile("http://glimra.invalid/glimraversion.txt", body))
         << "unknown host";

@@ -30,7 +30,9 @@ class TestHttpServer {
 
     // The response for APath; a path without one gets 404.
     void Serve(const std::string& APath, const Response& AResponse);
-    void Serve(const std::string& APath, const std::string& ABody) { Serve(APath, {200, ABody, ""}); }
+    void Serve(const std::string& APath, const std::string& ABody) {
+        Serve(APath, {200, ABody, ""});
+    }
     // Silent: connections are accepted and read, but never answered until the server stops.
     void SetSilent(bool ASilent) { FSilent = ASilent; }
 
