@@ -111,40 +111,26 @@ class ProgramTest : public ::testing::Test {
     TDateTime (*FOldNow)() = nullptr;
 };
 
-TEST_F(ProgramTest, MenuShowsPanelVersionAndArt) {
+TEST_F(ProgramTest, MenuDrawsVersionLineAndReleaseNoticeUnderTheArt) {
     Menu();
     EXPECT_EQ(Text(32, 23, 17), "Version 2024.10.2");
     EXPECT_EQ(LocalScreen().AttrAt(32, 23), 8);
     EXPECT_EQ(Text(58, 10, 12), "Daily Leader");
-    EXPECT_EQ(Text(58, 11, 14), "DAY NOT PLAYED");
-    EXPECT_EQ(Text(58, 20, 6), "NOBODY");
-    EXPECT_EQ(Text(29, 12, 15), "[1] Play Glimra") << "the menu art is drawn over it all";
+    EXPECT_EQ(Text(29, 12, 15), "[1] Play Glimra") << "the menu art is drawn last";
     EXPECT_EQ(Text(25, 24, 20), std::string(20, ' ')) << "no update check configured";
     EXPECT_EQ(LocalScreen().CursorColumn(), 1);
     EXPECT_EQ(LocalScreen().CursorRow(), 24);
     EXPECT_EQ(LocalScreen().TextAttr(), 0);
 
-    // Once the caller has played today, the panel names the daily leader and the points.
-    Score("Tester", "2026-03-15", 160);
-    Score("Other", "2026-03-15", 40);
-    Menu();
-    EXPECT_EQ(Text(58, 11, 14), "Tester        ");
-    EXPECT_EQ(Text(73, 11, 3), "160");
-    EXPECT_EQ(Text(58, 20, 6), "Tester");
-}
-
-TEST_F(ProgramTest, MenuAnnouncesNewReleaseUnderTheArt) {
     TestHttpServer server;
     server.Serve("/glimraversion.txt", "2025.1.1");
     ::setenv("GLIMRA_UPDATE_URL", server.Url("/glimraversion.txt").c_str(), 1);
     CheckVersion = true;
     Menu();
+    Menu();
     EXPECT_EQ(Text(25, 24, 32), "New Version 2025.1.1 Available! ");
     EXPECT_EQ(LocalScreen().AttrAt(25, 24), 14);
-    EXPECT_EQ(Text(32, 23, 17), "Version 2024.10.2");
-    // Each drawing asks again.
-    Menu();
-    EXPECT_EQ(server.Connections(), 2);
+    EXPECT_EQ(server.Connections(), 2) << "each drawing asks again";
 }
 
 TEST_F(ProgramTest, KeysOutsideTheTableDrawNothing) {
@@ -157,42 +143,45 @@ TEST_F(ProgramTest, KeysOutsideTheTableDrawNothing) {
     }
 }
 
-TEST_F(ProgramTest, AlreadyPlayedBoxAsksOverADimmedMenu) {
+// A frame of half blocks from column ALeft to ARight around row 16.
+void ExpectFrame(int ALeft, int ARight) {
+    for (int col = ALeft + 1; col < ARight; ++col) {
+        EXPECT_EQ(LocalScreen().CharAt(col, 15), 0xDF) << col;
+        EXPECT_EQ(LocalScreen().CharAt(col, 17), 0xDC) << col;
+    }
+    for (int row = 15; row <= 17; ++row) {
+        EXPECT_EQ(LocalScreen().CharAt(ALeft, row), 0xDE) << row;
+        EXPECT_EQ(LocalScreen().CharAt(ARight, row), 0xDD) << row;
+        EXPECT_EQ(LocalScreen().AttrAt(ARight, row), 10) << row;
+    }
+    EXPECT_NE(LocalScreen().CharAt(ARight + 1, 15), 0xDF);
+    // The entries outside the box are dimmed.
+    for (int row : {12, 13, 14, 18, 19, 20}) EXPECT_EQ(LocalScreen().AttrAt(29, row), 8) << row;
+    EXPECT_EQ(Text(29, 20, 22), "[A] About/Instructions");
+}
+
+TEST_F(ProgramTest, BoxesOverTheMenu) {
+    // Key 1 on a day already played asks; any key but Y closes the box.
     Score("Tester", "2026-03-15", 0);
     Menu();
     ConsolePushKeys("n");
     EXPECT_TRUE(MenuKey('1'));
     EXPECT_EQ(Text(15, 16, 53), "Day already played! Make up day or play ahead? (Y/N) ");
     EXPECT_EQ(LocalScreen().AttrAt(15, 16), 10);
-    EXPECT_EQ(LocalScreen().CharAt(14, 15), 0xDF);
-    EXPECT_EQ(LocalScreen().CharAt(67, 15), 0xDF);
-    EXPECT_EQ(LocalScreen().CharAt(68, 15), 0xDD);
-    EXPECT_EQ(LocalScreen().CharAt(13, 17), 0xDE);
-    EXPECT_EQ(LocalScreen().CharAt(68, 17), 0xDD);
-    EXPECT_EQ(LocalScreen().CharAt(14, 17), 0xDC);
-    EXPECT_EQ(LocalScreen().CharAt(67, 17), 0xDC);
-    EXPECT_EQ(LocalScreen().CharAt(69, 15), ' ') << "the frame is 56 columns wide";
-    for (int row : {12, 13, 14, 18, 19, 20}) EXPECT_EQ(LocalScreen().AttrAt(29, row), 8) << row;
-    EXPECT_EQ(Text(29, 20, 22), "[A] About/Instructions");
+    ExpectFrame(13, 68);
     EXPECT_EQ(LocalScreen().TextAttr(), 0);
-}
 
-TEST_F(ProgramTest, DaySelectBoxTakesTwoDigits) {
+    // Key 4 reads at most two digits in a white-on-blue field after the prompt.
     Menu();
     ConsolePushKeys("x32\r");
     EXPECT_TRUE(MenuKey('4'));
     EXPECT_EQ(DaySelect, "32");
-    EXPECT_EQ(Text(29, 16, 21), " Select day to view: ");
-    EXPECT_EQ(Text(50, 16, 2), "32");
-    EXPECT_EQ(LocalScreen().AttrAt(50, 16), 0x1F) << "white on blue field";
-    EXPECT_EQ(LocalScreen().CharAt(28, 16), 0xDE);
-    EXPECT_EQ(LocalScreen().CharAt(53, 16), 0xDD);
-    EXPECT_EQ(LocalScreen().CharAt(29, 15), 0xDF);
-    EXPECT_EQ(LocalScreen().CharAt(52, 17), 0xDC);
-
+    EXPECT_EQ(Text(29, 16, 23), " Select day to view: 32");
+    EXPECT_EQ(LocalScreen().AttrAt(50, 16), 0x1F);
+    ExpectFrame(28, 53);
     ConsolePushKeys("123\r");
     MenuKey('4');
-    EXPECT_EQ(DaySelect, "12") << "at most two digits";
+    EXPECT_EQ(DaySelect, "12");
     ConsolePushKeys("\r");
     MenuKey('4');
     EXPECT_EQ(DaySelect, "");
