@@ -4,6 +4,7 @@
 
 #include "door/door.h"
 #include "game/config.h"
+#include "game/dailyboards.h"
 #include "game/database.h"
 #include "game/gamedate.h"
 #include "game/gameplay.h"
@@ -76,7 +77,9 @@ void PlayToday() {
         AlreadyPlayedBox();
         return;
     }
+    const std::string today = std::to_string(Day);
     Game();
+    GetOneDayScores(today);
 }
 
 char Upper(char AKey) {
@@ -108,6 +111,7 @@ void DaySelectBox() {
     DoorTextColour(COLOUR_LIGHT_GREEN);
     WriteAt(29, 16, " Select day to view: ");
     DaySelect = DoorInput("", "1234567890", 0, 2, 2, ATTR_INPUT_FIELD);
+    if (!DaySelect.empty()) GetOneDayScores(DaySelect);
 }
 
 void Menu() {
@@ -131,6 +135,8 @@ void Menu() {
 bool MenuKey(char AKey) {
     switch (AKey) {
     case '1': PlayToday(); return true;
+    case '2': GetTodayScores(); return true;
+    case '3': GetDailyScores(); return true;
     case '4': DaySelectBox(); return true;
     case 'A': About(); return true;
     default: return false;

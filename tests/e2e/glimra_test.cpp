@@ -61,8 +61,6 @@ TDoorLaunch Door32Launch(TBbsHarness& ABbs) {
     launch.Binary = kDoor;
     launch.Args = {"-D" + dropFile.string()};
     launch.Prefix = {"faketime", kToday + " 12:00:00"};
-    // libfaketime is preloaded ahead of the sanitizer runtime of a sanitized build.
-    launch.Env = {{"ASAN_OPTIONS", "verify_asan_link_order=0"}};
     return launch;
 }
 
@@ -157,6 +155,14 @@ TEST(GlimraDoor, PlaysTodayThenShowsTheLeaderAndTheBoxes) {
     EXPECT_EQ(Text(screen, 50, 16, 12), "<-Well done!");
     bbs.CallerSend(" ");
 
+    // Then the day's board, with the caller on top.
+    ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(31, 10, "TOP TEN FOR 03/15/2026"), 5s))
+        << screen.Dump();
+    ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(30, 24, "Press Any Key to Continue"), 5s));
+    EXPECT_EQ(Text(screen, 31, 12, 6), "Tester");
+    EXPECT_EQ(Text(screen, 51, 12, 3), "160");
+    bbs.CallerSend(" ");
+
     // Back on the menu the caller leads the day with the points.
     ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(58, 11, "Tester"), 10s)) << screen.Dump();
     ASSERT_TRUE(WaitForMenu(bbs));
@@ -185,6 +191,17 @@ TEST(GlimraDoor, PlaysTodayThenShowsTheLeaderAndTheBoxes) {
     ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(29, 16, "[5] Last Month"), 5s)) << screen.Dump();
     ASSERT_TRUE(WaitForMenu(bbs));
     EXPECT_EQ(bbs.CallerReceived().find("TOP TEN FOR", beforeDay), std::string::npos);
+
+    // Keys 2 and 3 open the day's and the month's boards.
+    bbs.CallerSend("2");
+    ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(13, 11, "TODAY'S HIGH SCORES"), 5s))
+        << screen.Dump();
+    bbs.CallerSend(" ");
+    ASSERT_TRUE(WaitForMenu(bbs));
+    bbs.CallerSend("3");
+    ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(3, 3, "Day         Player"), 5s)) << screen.Dump();
+    bbs.CallerSend(" ");
+    ASSERT_TRUE(WaitForMenu(bbs));
 
     // Keys outside the table, and the caller's cursor keys, draw nothing.
     ExpectNothingDrawn(bbs, "8");

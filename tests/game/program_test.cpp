@@ -179,9 +179,10 @@ TEST_F(ProgramTest, BoxesOverTheMenu) {
     EXPECT_EQ(Text(29, 16, 23), " Select day to view: 32");
     EXPECT_EQ(LocalScreen().AttrAt(50, 16), 0x1F);
     ExpectFrame(28, 53);
-    ConsolePushKeys("123\r");
+    ConsolePushKeys("123\r ");
     MenuKey('4');
     EXPECT_EQ(DaySelect, "12");
+    EXPECT_EQ(Text(31, 10, 22), "TOP TEN FOR 03/12/2026") << "and that day's board";
     ConsolePushKeys("\r");
     MenuKey('4');
     EXPECT_EQ(DaySelect, "");
