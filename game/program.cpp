@@ -3,12 +3,14 @@
 #include "game/program.h"
 
 #include "door/door.h"
+#include "game/bulletins.h"
 #include "game/config.h"
 #include "game/dailyboards.h"
 #include "game/database.h"
 #include "game/gamedate.h"
 #include "game/gameplay.h"
 #include "game/leaders.h"
+#include "game/monthlyboards.h"
 #include "game/scores.h"
 #include "game/screens.h"
 #include "game/updatecheck.h"
@@ -138,6 +140,9 @@ bool MenuKey(char AKey) {
     case '2': GetTodayScores(); return true;
     case '3': GetDailyScores(); return true;
     case '4': DaySelectBox(); return true;
+    case '5': GetLastMonthScores(); return true;
+    case '6': GetAllTimeScores(); return true;
+    case '7': RecentMonthlyChamps(); return true;
     case 'A': About(); return true;
     default: return false;
     }
@@ -156,6 +161,7 @@ void MainLoop() {
 }
 
 void Quit() {
+    WriteBulletin();
     DoorShutdown();
 }
 

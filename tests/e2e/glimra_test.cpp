@@ -192,16 +192,21 @@ TEST(GlimraDoor, PlaysTodayThenShowsTheLeaderAndTheBoxes) {
     ASSERT_TRUE(WaitForMenu(bbs));
     EXPECT_EQ(bbs.CallerReceived().find("TOP TEN FOR", beforeDay), std::string::npos);
 
-    // Keys 2 and 3 open the day's and the month's boards.
-    bbs.CallerSend("2");
-    ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(13, 11, "TODAY'S HIGH SCORES"), 5s))
-        << screen.Dump();
-    bbs.CallerSend(" ");
-    ASSERT_TRUE(WaitForMenu(bbs));
-    bbs.CallerSend("3");
-    ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(3, 3, "Day         Player"), 5s)) << screen.Dump();
-    bbs.CallerSend(" ");
-    ASSERT_TRUE(WaitForMenu(bbs));
+    // Keys 2, 3, 5, 6 and 7 each open a board that one key closes.
+    for (const char* key : {"2", "3", "5", "6", "7"}) {
+        bbs.CallerSend(key);
+        ASSERT_TRUE(bbs.CallerWaitForScreen(
+            [](const TVTermScreen& AScreen) {
+                const std::string dump = AScreen.Dump();
+                return dump.find("Version 2024.10.2") == std::string::npos &&
+                       dump.find("Press Any Key to Continue") != std::string::npos;
+            },
+            5s))
+            << "key " << key << "\n"
+            << screen.Dump();
+        bbs.CallerSend(" ");
+        ASSERT_TRUE(WaitForMenu(bbs)) << "key " << key;
+    }
 
     // Keys outside the table, and the caller's cursor keys, draw nothing.
     ExpectNothingDrawn(bbs, "8");
@@ -211,6 +216,8 @@ TEST(GlimraDoor, PlaysTodayThenShowsTheLeaderAndTheBoxes) {
 
     bbs.CallerSend("q");
     ExpectHandedBack(bbs);
+    EXPECT_TRUE(fs::exists(bbs.WorkDir() / "bulletin.ans")) << "quit writes the bulletins";
+    EXPECT_TRUE(fs::exists(bbs.WorkDir() / "bulletin2.ans"));
 }
 
 TEST(GlimraDoor, LocalKeysPageDownQuitsAndF7OpensAbout) {
