@@ -4,6 +4,7 @@
 
 #include "door/door.h"
 #include "game/bulletins.h"
+#include "game/calendar.h"
 #include "game/config.h"
 #include "game/dailyboards.h"
 #include "game/database.h"
@@ -99,9 +100,7 @@ void AlreadyPlayedBox() {
     DoorGotoXY(0, 0);
     DoorTextColour(COLOUR_BLACK);
     char answer = DoorReadKey();
-    if (Upper(answer) == 'Y') {
-        // The play-ahead calendar opens here.
-    }
+    if (Upper(answer) == 'Y') GetCalendar();
 }
 
 void DaySelectBox() {

@@ -180,6 +180,14 @@ TEST(GlimraDoor, PlaysTodayThenShowsTheLeaderAndTheBoxes) {
     bbs.CallerSend("n");
     ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(29, 16, "[5] Last Month"), 5s)) << screen.Dump();
     ASSERT_TRUE(WaitForMenu(bbs));
+    // "y" instead opens the calendar, which 0 closes.
+    bbs.CallerSend("1");
+    ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(15, 16, "Day already played!"), 5s));
+    bbs.CallerSend("y");
+    ASSERT_TRUE(bbs.CallerWaitFor("Select Availble Day or 0 to quit: ", 5s)) << screen.Dump();
+    bbs.CallerSend("0\r");
+    ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(29, 16, "[5] Last Month"), 5s)) << screen.Dump();
+    ASSERT_TRUE(WaitForMenu(bbs));
 
     // Key 4 with a day the month lacks shows no board; the menu comes back.
     bbs.CallerSend("4");
