@@ -41,6 +41,16 @@ std::vector<std::string> Environment(const std::vector<std::pair<std::string, st
     return result;
 }
 
+// The preloadable libfaketime of the faketime package.
+std::string FakeTimeLibrary() {
+    for (const char* dir : {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu", "/usr/lib",
+                            "/usr/local/lib"}) {
+        const std::filesystem::path path = std::filesystem::path(dir) / "faketime/libfaketime.so.1";
+        if (std::filesystem::exists(path)) return path.string();
+    }
+    throw std::runtime_error("libfaketime.so.1 not found (Debian package faketime)");
+}
+
 std::vector<char*> Pointers(std::vector<std::string>& AWords) {
     std::vector<char*> result;
     for (std::string& w : AWords) result.push_back(w.data());
@@ -107,6 +117,10 @@ void TPtyBbs::Start(const TPtyLaunch& ALaunch) {
     set.emplace_back("ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") +
                                          (asan != nullptr && *asan != 0 ? ":" : "") +
                                          "verify_asan_link_order=0");
+    if (!ALaunch.FakeTime.empty()) {
+        set.emplace_back("LD_PRELOAD", FakeTimeLibrary());
+        set.emplace_back("FAKETIME", "@" + ALaunch.FakeTime);
+    }
     set.insert(set.end(), ALaunch.Env.begin(), ALaunch.Env.end());
     std::vector<std::string> envText = Environment(set);
     std::vector<char*> envp = Pointers(envText);

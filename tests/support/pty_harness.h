@@ -21,7 +21,11 @@
 struct TPtyLaunch {
     std::string Binary;              // the door program
     std::vector<std::string> Args;   // its arguments, after the program name
-    std::vector<std::string> Prefix; // run through these first, e.g. {"faketime", "..."}
+    std::vector<std::string> Prefix; // run through these first
+    // "YYYY-MM-DD hh:mm:ss": the door's clock starts there and runs on (libfaketime preloaded
+    // into the door itself, so that signals sent to the door's process reach the door and not
+    // a wrapper process).
+    std::string FakeTime;
     std::vector<std::pair<std::string, std::string>> Env; // set in the door's environment
     // LC_ALL of the door. "C" is the locale a BBS service usually runs with; it makes the door
     // send CP437 bytes, which the caller's screen expects.
