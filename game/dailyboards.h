@@ -5,7 +5,7 @@
 
 #include <string>
 
-// Screen texts shared by the boards (and the calendar's tests).
+// Placeholders of a day the caller has not played, and the notice below its list.
 inline constexpr const char* HIDDEN_NAME = "DAY NOT PLAYED";
 inline constexpr const char* HIDDEN_SCORE = "XXX";
 inline constexpr const char* HIDDEN_NOTICE = "SCORES WILL DISPLAY AFTER TAKING TURN FOR THIS DAY";
