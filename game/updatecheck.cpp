@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <curl/curl.h>
+#include <poll.h>
 
 #ifndef GLIMRA_UPDATE_URL
 #define GLIMRA_UPDATE_URL "http://www.glimra.example/glimraversion.txt"
@@ -45,6 +46,15 @@ struct CurlHandle {
     CurlHandle& operator=(const CurlHandle&) = delete;
 };
 
+// Called by libcurl at least once a second while the request runs: a hang-up or an ending
+// signal aborts the request, so the door can end at once instead of after the time-out.
+int AbortOnEndSignal(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const int fd = DoorSignalFd();
+    if (fd < 0) return 0;
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 ? 1 : 0;
+}
+
 bool KnownVersion(const std::string& AText) {
     for (const char* known : KNOWN_VERSIONS)
         if (AText == known) return true;
@@ -76,6 +86,8 @@ bool FetchVersionFile(const std::string& AURL, std::string& ABody) {
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, UpdateCheckTimeouts.TotalMs);
     // No signals: the door's own handlers stay in charge, and a time-out cannot jump out of it.
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, AbortOnEndSignal);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, CollectBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
     if (curl_easy_perform(h) != CURLE_OK) return false;
@@ -107,6 +119,7 @@ void UpdateCheck() {
             S = std::move(body);
         else
             NotFound = true;
+        DoorEndIfSignalled();
     }
     DoorTextColour(14);
     if (NotFound || KnownVersion(S)) return;

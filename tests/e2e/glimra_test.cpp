@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -292,6 +293,23 @@ TEST(GlimraDoor, MissingConfigurationIsReportedAndTheUpdateCheckRuns) {
     EXPECT_EQ(bbs.CallerReceived().find("File handling error"), std::string::npos);
     bbs.CallerSend("q");
     ExpectHandedBack(bbs);
+}
+
+TEST(GlimraDoor, HangUpSignalEndsAWaitingUpdateCheck) {
+    TestHttpServer server;
+    server.SetSilent(true);
+    TBbsHarness bbs;
+    InstallDoor(bbs, "1\n");
+    TDoorLaunch launch = Door32Launch(bbs);
+    launch.Prefix.clear(); // the signal goes to the door itself, not to a faketime parent
+    launch.Env.push_back({"GLIMRA_UPDATE_URL", server.Url("/glimraversion.txt")});
+    bbs.Start(launch);
+    // The version line is drawn just before the check; the art would follow it.
+    ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(32, 23, "Version 2024.10.2"), 10s))
+        << bbs.CallerScreen().Dump();
+    bbs.Signal(SIGHUP);
+    EXPECT_EQ(bbs.WaitExit(4s), 0) << "the door did not wait for the 10 s time-out";
+    EXPECT_EQ(server.Connections(), 1);
 }
 
 TEST(GlimraDoor, FailureIsShownAndTheCallerHandedBack) {
