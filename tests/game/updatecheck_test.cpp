@@ -81,6 +81,11 @@ TEST_F(UpdateCheckTest, KnownReleasesShowNothingButTheWholeBodyCounts) {
     CheckAt(server.Url(PATH));
     EXPECT_EQ(Row24(), std::string(24, ' ') + "New Version 9.9[2J[31m Available!");
     EXPECT_FALSE(NotFound);
+    // A long body keeps the notice on its row.
+    server.Serve(PATH, std::string(100, '7'));
+    CheckAt(server.Url(PATH));
+    EXPECT_EQ(Row24(),
+              std::string(24, ' ') + "New Version " + std::string(32, '7') + " Available!");
     // An empty body names no release.
     server.Serve(PATH, "");
     CheckAt(server.Url(PATH));
