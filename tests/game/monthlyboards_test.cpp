@@ -48,10 +48,8 @@ TEST_F(StandingsTest, LastMonthInJanuaryShowsDecemberOfTheYearBefore) {
     AddScore("Zed", "2024-11-30", 320);
     SetToday(2025, 1, 15);
     NumberOfDays = 0;
-    ConsolePushKeys("x");
-    GetLastMonthScores();
+    RunScreen(GetLastMonthScores);
 
-    EXPECT_FALSE(ConsoleKeyPressed()) << "the board waits for one key";
     EXPECT_EQ(Day, 15);
     EXPECT_EQ(Month, 1);
     EXPECT_EQ(Year, 2025);
@@ -107,8 +105,7 @@ TEST_F(StandingsTest, LastMonthOfTwentyEightDaysWithOnePlayer) {
     AddScore("Solo", "2025-02-28", 10);
     AddScore("Bob", "2025-03-01", 320);
     SetToday(2025, 3, 10);
-    ConsolePushKeys("x");
-    GetLastMonthScores();
+    RunScreen(GetLastMonthScores);
 
     EXPECT_EQ(Month, 3);
     EXPECT_EQ(NumberOfDays, 31);
@@ -132,8 +129,7 @@ TEST_F(StandingsTest, AllTimeBoardShowsTheBest34InTwoColumns) {
         AddScore("Player" + std::to_string(rank), "2024-05-06", 41 - rank); // 7 down to 1
     SetToday(2025, 2, 10);
     NumberOfDays = 0;
-    ConsolePushKeys("x");
-    GetAllTimeScores();
+    RunScreen(GetAllTimeScores);
 
     EXPECT_EQ(NumberOfDays, 28);
     EXPECT_EQ(Row(1), Sp(15) + "- BBS Contestria Glimra All-Time Leader Board -");
@@ -163,8 +159,7 @@ TEST_F(StandingsTest, AllTimeBoardWithFewPlayersFillsTheLeftColumnFromTheTop) {
     AddScore("Ann", "2024-05-05", 320);
     AddScore("Ann", "2025-01-05", 160); // totals run over all dates
     AddScore("Cy", "2024-05-05", 5);
-    ConsolePushKeys("x");
-    GetAllTimeScores();
+    RunScreen(GetAllTimeScores);
     EXPECT_EQ(Text(3, 5, 35), "  1   Ann" + Sp(21) + "480  ");
     EXPECT_EQ(Text(3, 6, 35), "  2   Cy" + Sp(22) + "5    ");
     for (int row = 7; row <= 21; ++row) EXPECT_EQ(Row(row), "") << row;
@@ -183,10 +178,8 @@ TEST_F(StandingsTest, RecentWinnersInFebruaryReachBackToOctober) {
     AddScore(LONG_NAME, "2024-10-09", 70);
     AddScore("Old", "2024-09-30", 999); // five months back
     SetToday(2025, 2, 10);
-    ConsolePushKeys("x");
-    RecentMonthlyChamps();
+    RunScreen(RecentMonthlyChamps);
 
-    EXPECT_FALSE(ConsoleKeyPressed());
     EXPECT_EQ(Day, 10);
     EXPECT_EQ(Month, 2);
     EXPECT_EQ(Year, 2025);

@@ -45,10 +45,14 @@ class StandingsTest : public GameDbTest {
             .Execute();
     }
 
-    // Local screen text of a row, trailing blanks removed.
-    static std::string Row(int ARow) {
-        std::string text = LocalScreen().RowText(ARow);
-        return text.erase(text.find_last_not_of(' ') + 1);
+    // Runs a screen that ends on one key: it must take exactly one of the keys queued (a wait
+    // with no key left to come would end the process instead).
+    static void RunScreen(void (*AScreen)()) {
+        ConsolePushKeys("x!");
+        AScreen();
+        ASSERT_TRUE(ConsoleKeyPressed()) << "the screen read more than one key";
+        EXPECT_EQ(ConsoleReadKey(), '!');
+        EXPECT_FALSE(ConsoleKeyPressed()) << "the screen read no key";
     }
 
     // ALength characters of a row from a column.
