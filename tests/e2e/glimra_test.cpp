@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -307,9 +308,11 @@ TEST(GlimraDoor, HangUpSignalEndsAWaitingUpdateCheck) {
     // The version line is drawn just before the check; the art would follow it.
     ASSERT_TRUE(bbs.CallerWaitForScreen(TextAt(32, 23, "Version 2024.10.2"), 10s))
         << bbs.CallerScreen().Dump();
+    for (int wait = 0; wait < 100 && server.Connections() == 0; ++wait)
+        std::this_thread::sleep_for(50ms);
+    ASSERT_EQ(server.Connections(), 1) << "the request is under way";
     bbs.Signal(SIGHUP);
     EXPECT_EQ(bbs.WaitExit(4s), 0) << "the door did not wait for the 10 s time-out";
-    EXPECT_EQ(server.Connections(), 1);
 }
 
 TEST(GlimraDoor, FailureIsShownAndTheCallerHandedBack) {
