@@ -91,10 +91,11 @@ TEST_F(ScreensTest, InstructionsOnTheFirstShowNoLeaders) {
 }
 
 TEST_F(ScreensTest, AboutHasTwoPagesEachEndedByAKey) {
-    TTestCaller caller;
-    caller.Send("xy");
+    DoorDropInfo.ComType = 2;
+    TReadAlong caller(Caller);
+    Send("xy");
     About();
-    const std::string bytes = caller.Received();
+    const std::string bytes = caller.Bytes();
     const std::string clear = AnsiClrScr();
     const auto page2 = bytes.find(clear, bytes.find(clear) + 1);
     ASSERT_NE(page2, std::string::npos);
