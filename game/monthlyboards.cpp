@@ -115,7 +115,8 @@ void LastMonthHeading() {
                        "between ? and ? group by strUserName order by p desc LIMIT 2;");
     query.Bind(1, MonthStart(Year, Month)).Bind(2, MonthEnd(Year, Month));
     const std::string champion = ChampionText(query);
-    const std::string runnerUp = ChampionText(query);
+    // A month without rows ends the statement at once; it is not stepped again.
+    const std::string runnerUp = champion.empty() ? std::string() : ChampionText(query);
 
     DoorGotoXY(1, 2);
     DoorTextColour(COLOUR_YELLOW);

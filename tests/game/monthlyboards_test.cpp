@@ -100,7 +100,7 @@ TEST_F(StandingsTest, LastMonthInJanuaryShowsDecemberOfTheYearBefore) {
     EXPECT_TRUE(AttrRun(27, 51, 23, YELLOW));
 }
 
-TEST_F(StandingsTest, LastMonthOfTwentyEightDaysWithOnePlayer) {
+TEST_F(StandingsTest, LastMonthOfTwentyEightDaysWithOnePlayerThenAnEmptyMonth) {
     AddScore("Solo", "2025-02-10", 20);
     AddScore("Solo", "2025-02-28", 10);
     AddScore("Bob", "2025-03-01", 320);
@@ -116,6 +116,13 @@ TEST_F(StandingsTest, LastMonthOfTwentyEightDaysWithOnePlayer) {
     EXPECT_EQ(Text(44, 6, 35), "2/17" + Sp(28) + "0  ");
     EXPECT_EQ(Text(44, 17, 35), "2/28 Solo" + Sp(23) + "10 ");
     for (int row = 18; row <= 21; ++row) EXPECT_EQ(Text(40, row, 41), Sp(41)) << row;
+
+    // Nobody played in May: no champion, no runner-up, 0 on every day.
+    SetToday(2025, 6, 2);
+    RunScreen(GetLastMonthScores);
+    EXPECT_EQ(Row(2), Sp(24) + "Grand Champion:    Runner Up:");
+    EXPECT_EQ(Row(6), "  5/1" + Sp(29) + "0" + Sp(8) + "5/17" + Sp(28) + "0");
+    EXPECT_EQ(Row(20), "  5/15" + Sp(28) + "0" + Sp(8) + "5/31" + Sp(28) + "0");
 }
 
 TEST_F(StandingsTest, AllTimeBoardShowsTheBest34InTwoColumns) {
