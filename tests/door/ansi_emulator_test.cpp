@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -22,6 +24,14 @@ class AnsiEmulator : public ::testing::Test {
     std::string Row(int row, int n = 10) { return S().RowText(row).substr(0, n); }
     // The cursor as (where X, where Y).
     std::pair<int, int> Cursor() { return {S().WhereX(), S().WhereY()}; }
+    // Writes each step's bytes and expects the cursor at its column and row afterwards.
+    using Step = std::tuple<const char*, int, int>;
+    void Walk(std::span<const Step> ASteps) {
+        for (const auto& [bytes, col, row] : ASteps) {
+            AnsiWrite(bytes);
+            EXPECT_EQ(Cursor(), std::pair(col, row)) << ::testing::PrintToString(bytes);
+        }
+    }
 };
 
 TEST_F(AnsiEmulator, PlainTextControlsWrapAndScroll) {
@@ -46,66 +56,31 @@ TEST_F(AnsiEmulator, PlainTextControlsWrapAndScroll) {
 }
 
 TEST_F(AnsiEmulator, CursorMovesStopAtTheWindow) {
+    // Row 25 belongs to the status bar; a column beyond the window is ignored.
     S().SetWindow(1, 1, 80, 24);
-    AnsiWrite("\x1b[10;10H\x1b[3A");
-    EXPECT_EQ(Cursor(), std::pair(10, 7));
-    AnsiWrite("\x1b[99A");
-    EXPECT_EQ(Cursor(), std::pair(10, 1));
-    AnsiWrite("\x1b[B");
-    EXPECT_EQ(Cursor(), std::pair(10, 2));
-    AnsiWrite("\x1b[255B");
-    EXPECT_EQ(Cursor(), std::pair(10, 24)) << "row 25 belongs to the status bar";
-    AnsiWrite("\x1b[0C");
-    EXPECT_EQ(Cursor(), std::pair(11, 24));
-    AnsiWrite("\x1b[255C");
-    EXPECT_EQ(Cursor(), std::pair(80, 24));
-    AnsiWrite("\x1b[5D");
-    EXPECT_EQ(Cursor(), std::pair(75, 24));
-    AnsiWrite("\x1b[255D");
-    EXPECT_EQ(Cursor(), std::pair(1, 24));
-    AnsiWrite("\x1b[40;40H");
-    EXPECT_EQ(Cursor(), std::pair(40, 24));
-    AnsiWrite("\x1b[2F");
-    EXPECT_EQ(Cursor(), std::pair(1, 22));
-    AnsiWrite("\x1b[5C\x1b[E");
-    EXPECT_EQ(Cursor(), std::pair(1, 23));
-    AnsiWrite("\x1b[9E");
-    EXPECT_EQ(Cursor(), std::pair(1, 24));
-    AnsiWrite("\x1b[99F");
-    EXPECT_EQ(Cursor(), std::pair(1, 1));
-    AnsiWrite("\x1b[33G");
-    EXPECT_EQ(Cursor(), std::pair(33, 1));
-    AnsiWrite("\x1b[G");
-    EXPECT_EQ(Cursor(), std::pair(1, 1));
-    AnsiWrite("\x1b[80G\x1b[81G");
-    EXPECT_EQ(Cursor(), std::pair(80, 1)) << "a column beyond the window is ignored";
-    AnsiWrite("\x1b[2147483647B");
-    EXPECT_EQ(Cursor(), std::pair(80, 24));
-    AnsiWrite("\x1b[2147483647A");
-    EXPECT_EQ(Cursor(), std::pair(80, 1));
+    // clang-format off
+    const Step steps[] = {
+        {"\x1b[10;10H\x1b[3A", 10, 7}, {"\x1b[99A", 10, 1}, {"\x1b[B", 10, 2},
+        {"\x1b[255B", 10, 24}, {"\x1b[0C", 11, 24}, {"\x1b[255C", 80, 24}, {"\x1b[5D", 75, 24},
+        {"\x1b[255D", 1, 24}, {"\x1b[40;40H", 40, 24}, {"\x1b[2F", 1, 22}, {"\x1b[5C\x1b[E", 1, 23},
+        {"\x1b[9E", 1, 24}, {"\x1b[99F", 1, 1}, {"\x1b[33G", 33, 1}, {"\x1b[G", 1, 1},
+        {"\x1b[80G\x1b[81G", 80, 1}, {"\x1b[2147483647B", 80, 24}, {"\x1b[2147483647A", 80, 1},
+    };
+    // clang-format on
+    Walk(steps);
 }
 
 TEST_F(AnsiEmulator, CursorPositionWithMissingParameters) {
-    AnsiWrite("\x1b[5;7H");
-    EXPECT_EQ(Cursor(), std::pair(7, 5));
-    AnsiWrite("\x1b[H");
-    EXPECT_EQ(Cursor(), std::pair(1, 1));
-    AnsiWrite("\x1b[12H");
-    EXPECT_EQ(Cursor(), std::pair(1, 12));
-    AnsiWrite("\x1b[;9H");
-    EXPECT_EQ(Cursor(), std::pair(9, 1));
-    AnsiWrite("\x1b[9;f");
-    EXPECT_EQ(Cursor(), std::pair(1, 9));
-    AnsiWrite("\x1b[0;0f");
-    EXPECT_EQ(Cursor(), std::pair(1, 1));
-    AnsiWrite("\x1b[3;4;5H");
-    EXPECT_EQ(Cursor(), std::pair(4, 3));
-    AnsiWrite("\x1b[99;200f");
-    EXPECT_EQ(Cursor(), std::pair(80, 25));
+    // clang-format off
+    const Step steps[] = {
+        {"\x1b[5;7H", 7, 5}, {"\x1b[H", 1, 1},    {"\x1b[12H", 1, 12},   {"\x1b[;9H", 9, 1},
+        {"\x1b[9;f", 1, 9},  {"\x1b[0;0f", 1, 1}, {"\x1b[3;4;5H", 4, 3}, {"\x1b[99;200f", 80, 25},
+    };
+    // clang-format on
+    Walk(steps);
     S().SetWindow(11, 6, 30, 10);
     AnsiWrite("\x1b[2;3H");
-    EXPECT_EQ(S().CursorColumn(), 13);
-    EXPECT_EQ(S().CursorRow(), 7);
+    EXPECT_EQ(std::pair(S().CursorColumn(), S().CursorRow()), std::pair(13, 7));
     AnsiWrite("\x1b[9;99H");
     EXPECT_EQ(Cursor(), std::pair(20, 5));
 }
@@ -184,38 +159,42 @@ TEST_F(AnsiEmulator, SaveAndRestoreCursor) {
 }
 
 TEST_F(AnsiEmulator, SelectGraphicRendition) {
-    const auto attrAfter = [&](const std::string& bytes) {
-        AnsiWrite(bytes);
-        return static_cast<int>(S().TextAttr());
+    const std::pair<const char*, int> steps[] = {
+        {"\x1b[1;33m", 0x0E},
+        {"\x1b[44m", 0x1E},
+        {"\x1b[m", 0x07},
+        {"\x1b[0;30m\x1b[47m", 0x70},
+        {"\x1b[0;32;5m", 0x82}, // blink after a colour keeps the colour
+        {"\x1b[36m", 0x03},     // 30-37 clears blink
+        {"\x1b[5;1;31m", 0x0C}, // bright kept, blink cleared
+        {"\x1b[34m", 0x09},     // a bright foreground stays bright
+        {"\x1b[22m", 0x01},
+        {"\x1b[34m", 0x01},
+        {"\x1b[6m", 0x81},
+        {"\x1b[25m", 0x01},
+        {"\x1b[1;5;42m\x1b[22m", 0x21},     // low video drops bright and blink
+        {"\x1b[0;1;33;44;5m\x1b[7m", 0x61}, // reverse drops bright and blink
+        {"\x1b[27m", 0x16},
+        {"\x1b[0;1;35;41m\x1b[8m", 0x00}, // conceal: black on black
+        {"hid", 0x00},
+        {"\x1b[28m", 0x4D}, // 28 brings the concealed attribute back
+        {"\x1b[2;3;4;9;21;23;24;26;29;38;39;48;49;90;107m", 0x4D},
+        {"\x1b[0m\x1b[1m", 0x0F},
+        {"\x1b[0;37;40;1m", 0x0F},
     };
-    EXPECT_EQ(attrAfter("\x1b[1;33m"), 0x0E);
-    EXPECT_EQ(attrAfter("\x1b[44m"), 0x1E);
-    EXPECT_EQ(attrAfter("\x1b[m"), 0x07);
-    EXPECT_EQ(attrAfter("\x1b[0;30m\x1b[47m"), 0x70);
-    EXPECT_EQ(attrAfter("\x1b[0;32;5m"), 0x82) << "blink after a colour keeps the colour";
-    EXPECT_EQ(attrAfter("\x1b[36m"), 0x03) << "30-37 clears blink";
-    EXPECT_EQ(attrAfter("\x1b[5;1;31m"), 0x0C) << "bright kept, blink cleared";
-    EXPECT_EQ(attrAfter("\x1b[34m"), 0x09) << "a bright foreground stays bright";
-    EXPECT_EQ(attrAfter("\x1b[22m"), 0x01);
-    EXPECT_EQ(attrAfter("\x1b[34m"), 0x01);
-    EXPECT_EQ(attrAfter("\x1b[6m"), 0x81);
-    EXPECT_EQ(attrAfter("\x1b[25m"), 0x01);
-    EXPECT_EQ(attrAfter("\x1b[1;5;42m\x1b[22m"), 0x21) << "low video drops bright and blink";
-    EXPECT_EQ(attrAfter("\x1b[0;1;33;44;5m\x1b[7m"), 0x61) << "reverse drops bright and blink";
-    EXPECT_EQ(attrAfter("\x1b[27m"), 0x16);
-    EXPECT_EQ(attrAfter("\x1b[0;1;35;41m\x1b[8m"), 0x00) << "conceal: black on black";
-    AnsiWrite("hid");
-    EXPECT_EQ(S().CharAt(1, 1), 'h');
-    EXPECT_EQ(S().AttrAt(1, 1), 0x00);
-    EXPECT_EQ(attrAfter("\x1b[28m"), 0x4D) << "28 brings the concealed attribute back";
-    EXPECT_EQ(attrAfter("\x1b[2;3;4;9;21;23;24;26;29;38;39;48;49;90;107m"), 0x4D);
-    EXPECT_EQ(attrAfter("\x1b[0m\x1b[1m"), 0x0F);
-    EXPECT_EQ(attrAfter("\x1b[0;37;40;1m"), 0x0F);
+    for (const auto& [bytes, attr] : steps) {
+        AnsiWrite(bytes);
+        EXPECT_EQ(S().TextAttr(), attr) << ::testing::PrintToString(bytes);
+    }
+    EXPECT_EQ(S().Cell(1, 1), (TScreenCell{'h', 0x00})); // concealed text is still stored
     const int pc[8] = {0, 4, 2, 6, 1, 5, 3, 7};
     for (int v = 0; v < 8; ++v) {
-        EXPECT_EQ(attrAfter("\x1b[0;3" + std::to_string(v) + "m"), pc[v]) << v;
-        EXPECT_EQ(attrAfter("\x1b[1;3" + std::to_string(v) + "m"), pc[v] + 8) << v;
-        EXPECT_EQ(attrAfter("\x1b[0;4" + std::to_string(v) + "m"), 7 | (pc[v] << 4)) << v;
+        const std::string n = std::to_string(v);
+        for (const auto& [sgr, attr] :
+             {std::pair{"0;3" + n, pc[v]}, {"1;3" + n, pc[v] + 8}, {"0;4" + n, 7 | (pc[v] << 4)}}) {
+            AnsiWrite("\x1b[" + sgr + "m");
+            EXPECT_EQ(S().TextAttr(), attr) << sgr;
+        }
     }
 }
 
@@ -283,16 +262,14 @@ TEST_F(AnsiEmulator, MalformedSequences) {
 }
 
 TEST_F(AnsiEmulator, PrivateModes) {
-    AnsiWrite("\x1b[?25l");
-    EXPECT_FALSE(S().CursorVisible());
-    AnsiWrite("\x1b[?7h\x1b[=7l\x1b[>1h");
-    EXPECT_FALSE(S().CursorVisible());
-    AnsiWrite("\x1b[?25h");
-    EXPECT_TRUE(S().CursorVisible());
-    AnsiWrite("\x1b[25l");
-    EXPECT_FALSE(S().CursorVisible());
-    AnsiWrite("\x1b[ <25h");
-    EXPECT_TRUE(S().CursorVisible());
+    for (const auto& [bytes, visible] : {std::pair{"\x1b[?25l", false},
+                                         {"\x1b[?7h\x1b[=7l\x1b[>1h", false},
+                                         {"\x1b[?25h", true},
+                                         {"\x1b[25l", false},
+                                         {"\x1b[ <25h", true}}) {
+        AnsiWrite(bytes);
+        EXPECT_EQ(S().CursorVisible(), visible) << ::testing::PrintToString(bytes);
+    }
     EXPECT_EQ(Row(1), "          ");
 }
 
