@@ -100,6 +100,11 @@ class DoorSessionTest : public ::testing::Test {
         std::string text = LocalScreen().RowText(ARow);
         return text.erase(text.find_last_not_of(' ') + 1);
     }
+    // ALength characters of the local screen from a column of a row, and a cell's attribute.
+    static std::string TextAt(int ACol, int ARow, std::size_t ALength) {
+        return LocalScreen().RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
+    }
+    static std::uint8_t AttrAt(int ACol, int ARow) { return LocalScreen().AttrAt(ACol, ARow); }
 
     int Caller = -1;
     TDateTime (*SavedNow)() = nullptr;

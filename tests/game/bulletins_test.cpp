@@ -1,6 +1,6 @@
 // The bulletin files byte for byte against files spelled out here, the copy of the header art
 // with its line ends and Ctrl-Z, files that cannot be written, and eight doors quitting at once.
-#include "standings_fixture.h"
+#include "gamedb_fixture.h"
 
 #include "game/bulletins.h"
 
@@ -86,9 +86,20 @@ void ExpectTitle(const std::vector<std::string>& ALines) {
     }
 }
 
+// The names in the working directory.
+std::set<std::string> FileNames() {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+const std::set<std::string> FILES_AFTER_QUIT = {"box.ans",        "bulletin.ans", "bulletin2.ans",
+                                                "del_glimra.ans", "glimradb.db",  "header.ans"};
+
 } // namespace
 
-class BulletinTest : public StandingsTest {
+class BulletinTest : public BoardsTest {
   protected:
     // The month of 12 November 2025: three players this month (one with a 25-character name),
     // a fourth only in October, and nobody yet today.
@@ -194,18 +205,14 @@ TEST_F(BulletinTest, FilesThatCannotBeWrittenKeepWhatWasThere) {
     EXPECT_EQ(LocalScreen().TextAttr(), 0x07);
 
     // A bulletin.ans that cannot be replaced (here a directory) stays; the second file is
-    // written all the same and no temporary file is left behind.
+    // written all the same.
     std::filesystem::remove("bulletin.ans");
     std::filesystem::create_directories("bulletin.ans/inside");
     WriteFile("del_glimra.ans", "ART\r\n");
     WriteBulletin();
     EXPECT_TRUE(std::filesystem::is_directory("bulletin.ans/inside"));
     EXPECT_EQ(ReadFile("bulletin2.ans").substr(0, BANNER.size() + 5), BANNER + "ART\r\n");
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator("."))
-        names.insert(entry.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"bulletin.ans", "bulletin2.ans", "del_glimra.ans",
-                                            "glimradb.db"}));
+    EXPECT_EQ(FileNames(), FILES_AFTER_QUIT) << "no temporary file is left behind";
 }
 
 TEST_F(BulletinTest, EightDoorsQuittingAtOnceLeaveWholeFiles) {
@@ -273,11 +280,7 @@ TEST_F(BulletinTest, EightDoorsQuittingAtOnceLeaveWholeFiles) {
     EXPECT_EQ(torn, 0) << "reads that found a file half-written";
     EXPECT_EQ(alone.count(ReadFile("bulletin.ans")), 1u);
     EXPECT_EQ(alone2.count(ReadFile("bulletin2.ans")), 1u);
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator("."))
-        names.insert(entry.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"bulletin.ans", "bulletin2.ans", "del_glimra.ans",
-                                            "glimradb.db"}));
+    EXPECT_EQ(FileNames(), FILES_AFTER_QUIT) << "no temporary file is left behind";
 }
 
 TEST_F(BulletinTest, ABulletinLinkedIntoTheBbsStaysALink) {

@@ -2,7 +2,7 @@
 // and games played for chosen days with their scores stored under those dates.
 #include "game/calendar.h"
 
-#include "boards_fixture.h"
+#include "gamedb_fixture.h"
 
 namespace {
 

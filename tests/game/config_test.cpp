@@ -1,39 +1,22 @@
 // Reading "bbsglimra.cfg": which lines switch what on, what counts as a missing line, and the
 // message for a file that cannot be read.
-#include "door/ansi.h"
-#include "door/door.h"
-#include "door/screen.h"
 #include "game/config.h"
 #include "game/gameplay.h"
 #include "game/updatecheck.h"
-
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
-#include <unistd.h>
+#include "gamedb_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Runs each test in a fresh directory with the configuration globals at their start values.
-class ConfigTest : public ::testing::Test {
+// Runs each test in a fresh working directory with the configuration globals at their start
+// values.
+class ConfigTest : public BoardsTest {
   protected:
     void SetUp() override {
-        FOld = fs::current_path();
-        char dirName[] = "/tmp/glimra-config-XXXXXX";
-        ASSERT_NE(::mkdtemp(dirName), nullptr);
-        FDir = dirName;
-        fs::current_path(FDir);
+        BoardsTest::SetUp();
         CheckVersion = false;
         StrWinnerText.clear();
-        DoorSession.MaxIdle = 300;
-        LocalScreen().Reset();
-        AnsiReset();
-    }
-    void TearDown() override {
-        fs::current_path(FOld);
-        fs::remove_all(FDir);
     }
     static void WriteConfig(const std::string& AContent) {
         std::ofstream(CONFIG_FILE_NAME, std::ios::binary) << AContent;
@@ -45,8 +28,6 @@ class ConfigTest : public ::testing::Test {
         EXPECT_TRUE(ReadConfigFile(CONFIG_FILE_NAME, values, error)) << error;
         return values;
     }
-    fs::path FOld;
-    fs::path FDir;
 };
 
 TEST_F(ConfigTest, ThreeLinesSetCheckIdleLimitAndWinnerText) {

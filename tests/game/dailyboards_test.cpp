@@ -2,7 +2,7 @@
 // the caller's rows, the month totals, ties and the two blocks of the champions board.
 #include "game/dailyboards.h"
 
-#include "boards_fixture.h"
+#include "gamedb_fixture.h"
 
 namespace {
 

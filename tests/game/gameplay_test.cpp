@@ -3,8 +3,6 @@
 // the local screen and the stored score.
 #include "game/gameplay.h"
 
-#include "caller_fixture.h"
-#include "door/screen.h"
 #include "gamedb_fixture.h"
 
 #include <cstdio>
@@ -12,42 +10,27 @@
 
 namespace {
 
-class GameTest : public GameDbTest {
+// A remote caller in the boards' directory, playing 5 March 2024, whose word is "crane".
+class GameTest : public BoardsTest {
   protected:
     void SetUp() override {
-        GameDbTest::SetUp();
-        MakeDatabase({"crane"});
+        BoardsTest::SetUp();
         for (const char* word : {"slate", "react", "abbey", "speed", "error", "nacre", "crate"})
             Sql(std::string("INSERT INTO tblAllWords (strWord) VALUES ('") + word + "')");
         Sql("INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2024-03-05', 'crane')");
-        // The board and header art are shown as they are; empty stand-ins keep the screen
-        // to what the game itself draws.
-        FOldDir = std::filesystem::current_path();
-        std::filesystem::current_path(Dir);
-        std::ofstream("box.ans").flush();
-        std::ofstream("header.ans").flush();
-        Year = 2024;
-        Month = 3;
-        Day = 5;
+        DoorDropInfo.ComType = 2;
+        GameDate(2024, 3, 5);
         StrWinnerText = "Well done!";
-        AnsiReset();
     }
     void TearDown() override {
-        std::filesystem::current_path(FOldDir);
         StrWinnerText.clear();
-        GameDbTest::TearDown();
+        BoardsTest::TearDown();
     }
 
     std::vector<std::string> ScoreRows() {
         return Sql("SELECT strUserName, dtDate, intScore FROM tblScores");
     }
-
-    std::filesystem::path FOldDir;
 };
-
-std::string TextAt(int ACol, int ARow, std::size_t ALength) {
-    return LocalScreen().RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
-}
 
 int Occurrences(const std::string& AText, const std::string& APart) {
     int count = 0;
@@ -106,11 +89,11 @@ TEST_F(GameTest, RejectedGuessesThenAWinOnTheThirdGuess) {
     Replay(bytes.substr(0, bytes.find("qzxvj")));
     EXPECT_EQ(TextAt(52, 16, 19), "I do not have      ");
     EXPECT_EQ(TextAt(52, 17, 16), " in my database.");
-    EXPECT_EQ(LocalScreen().AttrAt(52, 16), 0x03);
+    EXPECT_EQ(AttrAt(52, 16), 0x03);
     Replay(bytes.substr(0, bytes.find("Enter Guess 1: ", bytes.find("qzxvj"))));
     EXPECT_EQ(TextAt(52, 16, 19), "I do not have qzxvj");
     EXPECT_EQ(TextAt(5, 16, 21), "Possible Total - 320 ");
-    EXPECT_EQ(LocalScreen().AttrAt(5, 16), 0x0F);
+    EXPECT_EQ(AttrAt(5, 16), 0x0F);
 
     // After guess 2: E green in guess 1, orange in guess 2, shows orange.
     Replay(bytes.substr(0, bytes.find("Enter Guess 3: ")));
@@ -128,8 +111,8 @@ TEST_F(GameTest, RejectedGuessesThenAWinOnTheThirdGuess) {
     EXPECT_EQ(ChartAttr('E'), 0x20);
     EXPECT_EQ(ChartAttr('T'), 0x70);
     EXPECT_EQ(TextAt(50, 16, 12), "<-Well done!");
-    EXPECT_EQ(LocalScreen().AttrAt(50, 16), 0x0E);
-    EXPECT_EQ(LocalScreen().AttrAt(52, 16), 0x8E); // the winner text blinks
+    EXPECT_EQ(AttrAt(50, 16), 0x0E);
+    EXPECT_EQ(AttrAt(52, 16), 0x8E); // the winner text blinks
     EXPECT_EQ(TextAt(2, 24, 19), "The Word Was: CRANE");
     EXPECT_EQ(TextAt(28, 24, 24), " Press Any Key to Return");
     EXPECT_EQ(ScoreRows(), (std::vector<std::string>{"Bob|2024-03-05|80"}));
