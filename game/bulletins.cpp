@@ -5,7 +5,6 @@
 #include "door/door.h"
 #include "game/database.h"
 #include "game/gamedate.h"
-#include "game/monthlyboards.h"
 #include "game/sqldb.h"
 
 #include <array>

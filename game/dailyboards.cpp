@@ -48,17 +48,6 @@ bool IsCaller(const std::string& AName) {
     return AName == DoorDropInfo.Alias;
 }
 
-// A stored name as shown: at most ALength characters, control bytes shown as '?' so that a
-// name can never move the cursor or send sequences to another caller's terminal.
-std::string ShownName(const std::string& AName, std::size_t ALength) {
-    std::string shown = AName.substr(0, ALength);
-    for (char& ch : shown) {
-        unsigned char byte = static_cast<unsigned char>(ch);
-        if (byte < 0x20 || byte == 0x7F) ch = '?';
-    }
-    return shown;
-}
-
 void WriteAt(std::uint8_t AX, std::uint8_t AY, const std::string& AText) {
     DoorGotoXY(AX, AY);
     DoorWrite(AText);

@@ -1,4 +1,5 @@
-// The game date and its clock, month lengths, header art and letter-state colours.
+// The game date and its clock, month lengths, header art, letter-state colours and the shown
+// form of stored names.
 #include "game/gamedate.h"
 
 #include "door/door.h"
@@ -51,4 +52,16 @@ void SetOrange() {
 void SetGray() {
     DoorTextBackground(7);
     DoorTextColour(0);
+}
+
+std::string ShownName(const std::string& AName, std::size_t AWidth) {
+    std::string shown = AName.substr(0, AWidth);
+    for (char& ch : shown) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte < 0x20 || byte == 0x7F)
+            ch = '?';
+        else if (ch == '|')
+            ch = '\xB3';
+    }
+    return shown;
 }

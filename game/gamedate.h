@@ -1,8 +1,11 @@
 // The game date (Day, Month, Year) with the clock it is read from, date arithmetic shared by the
-// screens, the two header art operations and the colours of the three letter states.
+// screens, the two header art operations, the colours of the three letter states and the one
+// way every screen and bulletin shows a stored player name.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The game date: 0 until GetToday sets it to the local date; the calendar and the monthly
 // boards may move it.
@@ -26,3 +29,9 @@ void DisplayNewHeader();
 void SetGreen();
 void SetOrange();
 void SetGray();
+
+// A stored player name as every screen and bulletin shows it: its first AWidth bytes, with
+// control bytes (ESC above all) shown as '?' and the vertical bar as the CP437 line 0xB3 that
+// looks like it. A name can thus never carry escape sequences, line ends or pipe colour codes
+// onto another caller's screen or into a bulletin file.
+std::string ShownName(const std::string& AName, std::size_t AWidth);

@@ -74,12 +74,13 @@ void PanelLabel(std::uint8_t ARow, const std::string& ALabel) {
     DoorWrite(ALabel);
 }
 
-// A name in yellow at column 58, and its score at column 73 when AShowScore is set.
+// A name in yellow at column 58, and its score at column 73 when AShowScore is set. Stored names
+// are shown safely; the panel's fixed texts pass unchanged.
 void PanelValue(std::uint8_t ARow, const std::string& AName, std::int32_t AScore, bool AShowScore) {
     DoorGotoXY(58, ARow);
     DoorTextBackground(0);
     DoorTextColour(14);
-    DoorWrite(AName);
+    DoorWrite(ShownName(AName, LEADER_NAME_LENGTH));
     if (!AShowScore) return;
     DoorGotoXY(73, ARow);
     DoorWrite(std::to_string(AScore));

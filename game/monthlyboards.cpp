@@ -262,15 +262,6 @@ void StepMonthBack(std::int32_t& AMonth, std::int32_t& AYear) {
     }
 }
 
-std::string ShownName(const std::string& AName, std::size_t AWidth) {
-    std::string shown = AName.substr(0, AWidth);
-    for (char& ch : shown) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (byte < 0x20 || byte == 0x7F) ch = '?';
-    }
-    return shown;
-}
-
 void GetLastMonthScores() {
     TodayRestorer restore;
     restore.MeasureMonth();

@@ -2,9 +2,7 @@
 // the all-time board and the recent monthly winners. Each reads tblScores and waits for a key.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <string>
 
 // Key 5: last month's champion and runner-up, then the best player of every day of that month.
 // Today's date and NumberOfDays hold the current month again when it returns.
@@ -16,8 +14,3 @@ void RecentMonthlyChamps();
 
 // Steps AMonth and AYear one month back (January goes to December of the year before).
 void StepMonthBack(std::int32_t& AMonth, std::int32_t& AYear);
-
-// A stored player name as the boards and bulletins show it: its first AWidth bytes, with control
-// bytes (ESC above all) shown as '?' so a name can never carry its own escape sequences or line
-// ends onto another caller's screen or into a bulletin file.
-std::string ShownName(const std::string& AName, std::size_t AWidth);

@@ -146,7 +146,7 @@ void Instructions() {
             DoorTextColour(19);
             DoorTextBackground(0);
             DoorGotoXY(51, row);
-            DoorWrite(ArrMonthlyLeaders[k]);
+            DoorWrite(ShownName(ArrMonthlyLeaders[k], LEADER_NAME_LENGTH));
             DoorGotoXY(70, row);
             DoorWrite(std::to_string(ArrMonthlyScores[k]));
         }

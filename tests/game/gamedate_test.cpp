@@ -24,6 +24,18 @@ TEST(DaysInMonth, GregorianLengths) {
     EXPECT_EQ(DaysInMonth(2024, 13), 0);
 }
 
+TEST(ShownName, CutsAndMasksControlBytesAndPipeCodes) {
+    EXPECT_EQ(ShownName("ABCDEFGHIJKLMNOPQRSTUVWXYZ", 17), "ABCDEFGHIJKLMNOPQ");
+    EXPECT_EQ(ShownName("Bob", 24), "Bob");
+    EXPECT_EQ(ShownName("", 5), "");
+    // Control bytes become '?', one for one; CP437 glyphs, 0xFF included, stay as they are.
+    EXPECT_EQ(ShownName("A\x1b[2J\r\n\x7f\xb0\xff\x01", 19), "A?[2J???\xb0\xff?");
+    // A bar can never start a pipe colour code, however the name is cut or followed.
+    EXPECT_EQ(ShownName("|1FRed|", 7), "\xB3"
+                                       "1FRed\xB3");
+    EXPECT_EQ(ShownName("ab|0", 3), "ab\xB3");
+}
+
 TEST_F(GameDbTest, LetterStatesAndHeaders) {
     SetGreen();
     EXPECT_EQ(LocalScreen().TextAttr(), 0x20);

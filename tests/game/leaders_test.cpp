@@ -89,6 +89,18 @@ TEST_F(LeadersTest, LongNamesAreCutTo14Everywhere) {
     EXPECT_EQ(RowFrom(11, 58), "Abcdefghijklmn 320"); // the name ends in column 71
 }
 
+TEST_F(LeadersTest, StoredNamesReachThePanelAsPlainText) {
+    AddScore("Ev\x1b[2J|1F", "2024-03-05", 320);
+    GameDate(2024, 3, 5);
+    SetMonthlyAndDaily();
+    DrawLeaderPanel(true);
+    // Neither the clear-screen sequence nor the pipe code acts: both show as text.
+    EXPECT_EQ(RowFrom(10, 58), "Daily Leader");
+    EXPECT_EQ(RowFrom(11, 58), "Ev?[2J\xB3"
+                               "1F      320");
+    EXPECT_EQ(LocalScreen().AttrAt(73, 11), ATTR_YELLOW) << "the score after the name stays yellow";
+}
+
 TEST_F(LeadersTest, TiesGoToWhicheverRowTheDatabaseReturnsFirst) {
     AddScore("Zed", "2024-03-05", 160);
     AddScore("Abe", "2024-03-05", 160);

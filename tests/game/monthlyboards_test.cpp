@@ -21,12 +21,6 @@ bool OnScreen(const std::string& AText) {
 
 } // namespace
 
-TEST(ShownName, CutsAndMasksControlBytes) {
-    EXPECT_EQ(ShownName(LONG_NAME, 17), "ABCDEFGHIJKLMNOPQ");
-    EXPECT_EQ(ShownName("Bob", 24), "Bob");
-    EXPECT_EQ(ShownName("A\x1b[2J\r\n\x7f\xb0", 19), "A?[2J???\xb0");
-}
-
 TEST_F(BoardsTest, LastMonthInJanuaryShowsDecemberOfTheYearBefore) {
     AddScore("Bob", "2024-12-01", 160); // the caller's own best day
     AddScore("Alice", "2024-12-02", 80);

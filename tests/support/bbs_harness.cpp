@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -295,6 +296,26 @@ bool TBbsHarness::CallerWaitForScreen(const std::function<bool(const TVTermScree
         if (left.count() <= 0 || FCallerEof) return false;
         CallerPump(std::min(left, milliseconds(50)));
     }
+}
+
+std::size_t TBbsHarness::CallerFlood(const std::string& ABytes, milliseconds ALimit) {
+    const auto deadline = steady_clock::now() + ALimit;
+    std::size_t done = 0;
+    while (done < ABytes.size() && FCallerFd >= 0 && steady_clock::now() < deadline && Running()) {
+        pollfd pfd{FCallerFd, static_cast<short>(POLLIN | (FCallerEof ? 0 : POLLOUT)), 0};
+        if (::poll(&pfd, 1, 20) <= 0) continue;
+        if ((pfd.revents & POLLIN) != 0 && !FCallerEof) CallerPump(milliseconds(0));
+        if ((pfd.revents & POLLOUT) == 0) continue;
+        const std::size_t chunk = std::min<std::size_t>(ABytes.size() - done, 16384);
+        const ssize_t n =
+            ::send(FCallerFd, ABytes.data() + done, chunk, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            break;
+        }
+    }
+    return done;
 }
 
 void TBbsHarness::CallerHangUp() {

@@ -77,6 +77,10 @@ class TBbsHarness {
     TVTermScreen& CallerScreen() { return FScreen; }
     // True once the caller has read the end of the connection.
     bool CallerSawEnd() const { return FCallerEof; }
+    // Sends as much of ABytes as the door takes while reading what it sends meanwhile, so that
+    // neither side blocks the other; stops when the door has ended, the connection is gone or
+    // ALimit passes. Returns the number of bytes sent.
+    std::size_t CallerFlood(const std::string& ABytes, std::chrono::milliseconds ALimit);
     // The caller hangs up.
     void CallerHangUp();
 

@@ -1,0 +1,232 @@
+// Shared by the end-to-end tests of many nodes, dropped callers and hostile callers: a door
+// directory set up as a sysop would, nodes of the real bbsglimra started on it, and checks of
+// the database and of the bytes a caller received.
+#pragma once
+
+#include "game/sqldb.h"
+#include "tests/support/bbs_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace glimra_e2e {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+inline const std::string kDoor = std::string(GLIMRA_BINARY_DIR) + "/bbsglimra";
+inline const std::string kMakeDb = std::string(GLIMRA_BINARY_DIR) + "/makedb";
+inline const fs::path kSource = GLIMRA_SOURCE_DIR;
+
+// Every node runs under faketime at noon of this day: the 15th, so the leader panel shows the
+// month's standings and no run straddles midnight.
+inline const std::string kToday = "2026-03-15";
+
+inline std::string Text(const TVTermScreen& AScreen, int ACol, int ARow, std::size_t ALength) {
+    return AScreen.RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
+}
+
+inline std::function<bool(const TVTermScreen&)> TextAt(int ACol, int ARow,
+                                                       const std::string& AText) {
+    return [=](const TVTermScreen& AScreen) {
+        return Text(AScreen, ACol, ARow, AText.size()) == AText;
+    };
+}
+
+inline std::function<bool(const TVTermScreen&)> Shows(const std::string& AText) {
+    return [=](const TVTermScreen& AScreen) {
+        return AScreen.Dump().find(AText) != std::string::npos;
+    };
+}
+
+// A database as makedb builds it, made once per test program and copied for each directory.
+inline const fs::path& TemplateDatabase() {
+    static const fs::path path = [] {
+        const fs::path db = fs::temp_directory_path() /
+                            ("glimra_e2e_template_" + std::to_string(::getpid()) + ".db");
+        const std::string command = "cd '" + kSource.string() + "' && '" + kMakeDb +
+                                    "' --output '" + db.string() + "' >/dev/null";
+        if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+        std::atexit([] {
+            std::error_code ec;
+            fs::remove(fs::temp_directory_path() /
+                           ("glimra_e2e_template_" + std::to_string(::getpid()) + ".db"),
+                       ec);
+        });
+        return db;
+    }();
+    return path;
+}
+
+// The door's directory: the database with "cider" as today's word (the door itself gives the
+// other days of the month theirs), the art files and the configuration AConfig.
+inline void InstallGlimra(const fs::path& ADir, const std::string& AConfig) {
+    const fs::path db = ADir / "glimradb.db";
+    fs::copy_file(TemplateDatabase(), db, fs::copy_options::overwrite_existing);
+    {
+        SqlConnection conn(db.string());
+        SqlStatement(conn, "INSERT INTO tblWordsByDate (dtDate, strWord) VALUES (?, 'cider')")
+            .Bind(1, kToday)
+            .Execute();
+    }
+    for (const char* art : {"header.ans", "del_glimra.ans", "menu.ans", "box.ans"})
+        fs::copy_file(kSource / "data/art" / art, ADir / art, fs::copy_options::overwrite_existing);
+    std::ofstream(ADir / "bbsglimra.cfg", std::ios::binary) << AConfig;
+}
+
+// A directory of the test's own, removed with everything in it.
+class TTempDir {
+  public:
+    TTempDir() {
+        char path[] = "/tmp/glimranodes.XXXXXX";
+        if (::mkdtemp(path) == nullptr) throw std::runtime_error("mkdtemp failed");
+        FPath = path;
+    }
+    ~TTempDir() {
+        std::error_code ec;
+        fs::remove_all(FPath, ec);
+    }
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+    const fs::path& Path() const { return FPath; }
+
+  private:
+    fs::path FPath;
+};
+
+inline std::string ReadFile(const fs::path& APath) {
+    std::ifstream in(APath, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// One BBS node: its own connection and drop file (in the harness's directory), and the door.
+struct TNode {
+    std::string Alias;
+    int Number;
+    std::unique_ptr<TBbsHarness> Bbs = std::make_unique<TBbsHarness>();
+
+    TNode(const std::string& AAlias, int ANumber) : Alias(AAlias), Number(ANumber) {}
+
+    // Starts the door on the directory ADir (the harness's own when empty).
+    void Start(const fs::path& ADir = {}) {
+        const auto dropFile = Bbs->WriteFile(
+            "DOOR32.SYS", TBbsHarness::Door32Sys(Bbs->DoorHandle(), 60, Alias, Number));
+        TDoorLaunch launch;
+        launch.Binary = kDoor;
+        launch.Args = {"-D" + dropFile.string()};
+        launch.Prefix = {"faketime", kToday + " 12:00:00"};
+        launch.WorkDir = ADir;
+        Bbs->Start(launch);
+    }
+
+    const TVTermScreen& Screen() const { return Bbs->CallerScreen(); }
+    void Send(const std::string& AKeys) const { Bbs->CallerSend(AKeys); }
+    bool See(const std::function<bool(const TVTermScreen&)>& ACondition,
+             std::chrono::milliseconds ALimit = 10s) const {
+        return Bbs->CallerWaitForScreen(ACondition, ALimit);
+    }
+    bool See(int ACol, int ARow, const std::string& AText,
+             std::chrono::milliseconds ALimit = 10s) const {
+        return See(TextAt(ACol, ARow, AText), ALimit);
+    }
+    // The whole main menu: the version line and the art after it.
+    bool SeeMenu(std::chrono::milliseconds ALimit = 10s) const {
+        return See(32, 23, "Version 2024.10.2", ALimit) && See(29, 12, "[1] Play Glimra", ALimit);
+    }
+};
+
+struct TScoreRow {
+    std::string Name;
+    std::string Date;
+    std::int64_t Score;
+};
+
+inline std::vector<TScoreRow> ScoreRows(const fs::path& ADir) {
+    SqlConnection conn((ADir / "glimradb.db").string());
+    SqlStatement query(conn, "SELECT strUserName, dtDate, intScore FROM tblScores "
+                             "ORDER BY dtDate, strUserName");
+    std::vector<TScoreRow> rows;
+    while (query.Step())
+        rows.push_back({query.ColumnText(0), query.ColumnText(1), query.ColumnInt(2)});
+    return rows;
+}
+
+// "ok" for a sound database file, else SQLite's list of what is wrong.
+inline std::string IntegrityCheck(const fs::path& ADir) {
+    SqlConnection conn((ADir / "glimradb.db").string());
+    SqlStatement query(conn, "PRAGMA integrity_check");
+    std::string result;
+    while (query.Step()) result += query.ColumnText(0);
+    return result;
+}
+
+// The dates that have more than one word; empty when every date has one.
+inline std::vector<std::string> DatesWithSeveralWords(const fs::path& ADir) {
+    SqlConnection conn((ADir / "glimradb.db").string());
+    SqlStatement query(conn, "SELECT dtDate FROM tblWordsByDate GROUP BY dtDate "
+                             "HAVING COUNT(*) > 1");
+    std::vector<std::string> dates;
+    while (query.Step()) dates.push_back(query.ColumnText(0));
+    return dates;
+}
+
+// Describes the first byte of AStream that the door's own screens never send, or returns
+// empty. The door sends printable text, CP437 glyphs, CR, LF and backspace, CSI sequences
+// with numeric parameters (its own and those of its art files), and, with ATelnet, telnet
+// offers (byte 255 is then doubled); a byte the caller typed or a name carried (any other control
+// byte, ESC in another role) is foreign. Files are read with ATelnet false.
+inline std::string ForeignOutput(const std::string& AStream, bool ATelnet = true) {
+    auto describe = [&](std::size_t AAt) {
+        return "byte " + std::to_string(static_cast<unsigned char>(AStream[AAt])) + " at " +
+               std::to_string(AAt) + " in \"" + AStream.substr(AAt > 20 ? AAt - 20 : 0, 40) + "\"";
+    };
+    for (std::size_t i = 0; i < AStream.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(AStream[i]);
+        if (byte == 0xFF && ATelnet) { // telnet: IAC IAC is a data byte, or an offer of an option
+            if (i + 1 >= AStream.size()) return describe(i);
+            const auto command = static_cast<unsigned char>(AStream[i + 1]);
+            if (command == 0xFF) {
+                ++i;
+            } else if (command >= 0xFB && command <= 0xFE && i + 2 < AStream.size()) {
+                i += 2;
+            } else {
+                return describe(i);
+            }
+        } else if (byte == 0x1B) {
+            std::size_t j = i + 1;
+            if (j >= AStream.size() || AStream[j] != '[') return describe(i);
+            for (++j; j < AStream.size() && (std::isdigit(static_cast<unsigned char>(AStream[j])) ||
+                                             AStream[j] == ';' || AStream[j] == '?');
+                 ++j) {
+            }
+            if (j >= AStream.size() ||
+                std::string_view("ABCDHJKfmsuhl").find(AStream[j]) == std::string_view::npos)
+                return describe(i);
+            i = j;
+        } else if (byte < 0x20 && byte != '\r' && byte != '\n' && byte != '\b') {
+            return describe(i);
+        } else if (byte == 0x7F) {
+            return describe(i);
+        }
+    }
+    return {};
+}
+
+} // namespace glimra_e2e
