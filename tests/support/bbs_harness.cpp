@@ -318,6 +318,20 @@ std::size_t TBbsHarness::CallerFlood(const std::string& ABytes, milliseconds ALi
     return done;
 }
 
+bool TBbsHarness::CallerWaitDelivered(milliseconds ALimit) {
+    const auto deadline = steady_clock::now() + ALimit;
+    for (;;) {
+        // Bytes not yet taken by the door's socket, and bytes still queued on the caller's side.
+        int unread = 0;
+        int unsent = 0;
+        if (::ioctl(FBbsFd, FIONREAD, &unread) != 0) Fail("FIONREAD");
+        if (FCallerFd >= 0 && ::ioctl(FCallerFd, TIOCOUTQ, &unsent) != 0) Fail("TIOCOUTQ");
+        if (unread == 0 && unsent == 0) return true;
+        if (steady_clock::now() >= deadline || !Running()) return false;
+        CallerPump(milliseconds(20));
+    }
+}
+
 void TBbsHarness::CallerHangUp() {
     if (FCallerFd >= 0) ::close(FCallerFd);
     FCallerFd = -1;

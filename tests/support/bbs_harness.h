@@ -81,6 +81,9 @@ class TBbsHarness {
     // neither side blocks the other; stops when the door has ended, the connection is gone or
     // ALimit passes. Returns the number of bytes sent.
     std::size_t CallerFlood(const std::string& ABytes, std::chrono::milliseconds ALimit);
+    // Pumps until every byte the caller sent has been read by the door (nothing left in the
+    // connection toward it); false when ALimit passes first.
+    bool CallerWaitDelivered(std::chrono::milliseconds ALimit);
     // The caller hangs up.
     void CallerHangUp();
 
