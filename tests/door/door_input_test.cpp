@@ -75,14 +75,4 @@ TEST_F(DoorLineInput, OnlyAllowedCharactersAreTaken) {
     EXPECT_EQ(DoorInput("", DOOR_INPUT_CHARS_FILENAME, 0, 20, 20, 0x07), "ab c\\d:ef");
 }
 
-TEST(DoorInputSets, HoldTheirCharacters) {
-    EXPECT_EQ(DOOR_INPUT_CHARS_ALL.size(), 95u);
-    EXPECT_EQ(DOOR_INPUT_CHARS_ALPHA.size(), 52u);
-    EXPECT_EQ(DOOR_INPUT_CHARS_NUMERIC, "0123456789");
-    EXPECT_EQ(DOOR_INPUT_CHARS_FILENAME.size(), 87u);
-    for (char c : std::string("\"*/<>?`|")) {
-        EXPECT_EQ(DOOR_INPUT_CHARS_FILENAME.find(c), std::string::npos) << c;
-    }
-}
-
 } // namespace

@@ -9,24 +9,28 @@ namespace {
 using DoorKeys = DoorSessionTest;
 using std::chrono::milliseconds;
 
-void ExpectKey(char ACh, bool AExtended, TDoorLastKeyType ALocation) {
-    EXPECT_EQ(DoorReadKey(), ACh);
-    EXPECT_EQ(DoorLastKey.Ch, ACh);
-    EXPECT_EQ(DoorLastKey.Extended, AExtended);
-    EXPECT_EQ(DoorLastKey.Location, ALocation);
+using namespace std::string_literals;
+constexpr auto kRemote = TDoorLastKeyType::lkRemote;
+constexpr auto kLocal = TDoorLastKeyType::lkLocal;
+
+// Reads the keys of AKeys in turn, written as the PC keyboard gives them: NUL and a scan code
+// for an extended key, the character itself otherwise.
+void ExpectKeys(const std::string& AKeys, TDoorLastKeyType ALocation) {
+    for (std::size_t i = 0; i < AKeys.size(); ++i) {
+        const bool extended = AKeys[i] == '\0';
+        const char ch = AKeys[i += extended];
+        EXPECT_EQ(DoorReadKey(), ch) << "key " << i;
+        EXPECT_EQ(DoorLastKey.Ch, ch) << "key " << i;
+        EXPECT_EQ(DoorLastKey.Extended, extended) << "key " << i;
+        EXPECT_EQ(DoorLastKey.Location, ALocation) << "key " << i;
+    }
 }
 
 TEST_F(DoorKeys, CursorKeysFromEitherSideGiveTheSameCodes) {
-    const auto remote = TDoorLastKeyType::lkRemote;
     Send("\x1b[A\x1b[B\x1b[C\x1b[Dq");
-    ExpectKey('H', true, remote);
-    ExpectKey('P', true, remote);
-    ExpectKey('M', true, remote);
-    ExpectKey('K', true, remote);
-    ExpectKey('q', false, remote);
-    ConsolePushKeys(std::string("\0H", 2) + "h");
-    ExpectKey('H', true, TDoorLastKeyType::lkLocal);
-    ExpectKey('h', false, TDoorLastKeyType::lkLocal);
+    ExpectKeys("\0H\0P\0M\0Kq"s, kRemote);
+    ConsolePushKeys("\0Hh"s);
+    ExpectKeys("\0Hh"s, kLocal);
 }
 
 TEST_F(DoorKeys, ASequenceSplitAtAnyPointIsStillOneKey) {
@@ -37,7 +41,7 @@ TEST_F(DoorKeys, ASequenceSplitAtAnyPointIsStillOneKey) {
             std::this_thread::sleep_for(milliseconds(100));
             Send(sequence.substr(split));
         });
-        ExpectKey('H', true, TDoorLastKeyType::lkRemote);
+        ExpectKeys("\0H"s, kRemote);
         late.join();
     }
 }
@@ -45,29 +49,24 @@ TEST_F(DoorKeys, ASequenceSplitAtAnyPointIsStillOneKey) {
 TEST_F(DoorKeys, EscapeAloneOrFollowedByAnythingButABracket) {
     Send("\x1b");
     const auto start = std::chrono::steady_clock::now();
-    ExpectKey('\x1b', false, TDoorLastKeyType::lkRemote);
+    ExpectKeys("\x1b", kRemote);
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, milliseconds(450)); // it gave a sequence the time to complete
     EXPECT_LT(waited, milliseconds(1500));
 
-    Send("\x1bx");
-    ExpectKey('\x1b', false, TDoorLastKeyType::lkRemote);
-    ExpectKey('x', false, TDoorLastKeyType::lkRemote);
-    Send("\x1b\x1b[B");
-    ExpectKey('\x1b', false, TDoorLastKeyType::lkRemote);
-    ExpectKey('P', true, TDoorLastKeyType::lkRemote);
+    Send("\x1bx\x1b\x1b[B");
+    ExpectKeys("\x1bx\x1b\0P"s, kRemote);
 }
 
 TEST_F(DoorKeys, UnknownSequencesAreSwallowedUpToTheirThirdByte) {
     Send("\x1b[1~\x1b[Zy");
-    ExpectKey('~', false, TDoorLastKeyType::lkRemote);
-    ExpectKey('y', false, TDoorLastKeyType::lkRemote);
+    ExpectKeys("~y", kRemote);
     Send("\x1b["); // cut off: nothing follows within the wait
     std::thread late([&] {
         std::this_thread::sleep_for(milliseconds(700));
         Send("z");
     });
-    ExpectKey('z', false, TDoorLastKeyType::lkRemote);
+    ExpectKeys("z", kRemote);
     late.join();
 }
 
@@ -75,10 +74,10 @@ TEST_F(DoorKeys, LocalKeysWinAndTheReadStampsTheIdleTimer) {
     Send("r");
     ConsolePushKeys("l");
     Advance(42);
-    ExpectKey('l', false, TDoorLastKeyType::lkLocal);
+    ExpectKeys("l", kLocal);
     EXPECT_EQ(DoorLastKey.Time, FakeNow);
     EXPECT_EQ(DoorSecondsIdle(), 0);
-    ExpectKey('r', false, TDoorLastKeyType::lkRemote);
+    ExpectKeys("r", kRemote);
 }
 
 TEST_F(DoorKeys, TheSysopHookMaySwallowExtendedLocalKeys) {
@@ -89,9 +88,8 @@ TEST_F(DoorKeys, TheSysopHookMaySwallowExtendedLocalKeys) {
         return AKey == 59; // F1
     };
     ConsolePushKeys(std::string("\0;\0<", 4) + "a");
-    ExpectKey('<', true, TDoorLastKeyType::lkLocal); // F2 is not taken
-    ExpectKey('a', false, TDoorLastKeyType::lkLocal);
-    EXPECT_EQ(seen, ";<"); // ordinary keys never reach the hook
+    ExpectKeys("\0<a"s, kLocal); // F2 is not taken
+    EXPECT_EQ(seen, ";<");       // ordinary keys never reach the hook
 }
 
 TEST_F(DoorKeys, WithStdioOrLocallyTheSocketIsNeverRead) {
@@ -99,13 +97,13 @@ TEST_F(DoorKeys, WithStdioOrLocallyTheSocketIsNeverRead) {
     Stdio = true;
     ConsolePushKeys("k");
     EXPECT_TRUE(DoorKeyPressed());
-    ExpectKey('k', false, TDoorLastKeyType::lkLocal);
+    ExpectKeys("k", kLocal);
     EXPECT_FALSE(DoorKeyPressed());
     DoorDropInfo.ComType = 0;
     Stdio = false;
     EXPECT_FALSE(DoorKeyPressed());
     DoorDropInfo.ComType = 2;
-    ExpectKey('s', false, TDoorLastKeyType::lkRemote);
+    ExpectKeys("s", kRemote);
 }
 
 TEST_F(DoorKeys, ALocalSessionWithNoKeyboardEndsInsteadOfWaitingForever) {

@@ -139,37 +139,36 @@ TEST_F(StartupTest, ParsesOptions) {
 }
 
 TEST_F(StartupTest, ChoosesTheSession) {
-    EXPECT_EQ(DoorChooseSession(Parse({})), TDoorSessionKind::Local);
-    EXPECT_EQ(DoorChooseSession(Parse({"-L"})), TDoorSessionKind::Local);
-    EXPECT_EQ(DoorChooseSession(Parse({"-N5"})), TDoorSessionKind::Local);
-    EXPECT_EQ(DoorChooseSession(Parse({"-S1000"})), TDoorSessionKind::Usage);
-    EXPECT_EQ(DoorChooseSession(Parse({"-N1", "-S1000"})), TDoorSessionKind::Socket);
-    EXPECT_EQ(DoorChooseSession(Parse({"-N1", "-S-1"})), TDoorSessionKind::Usage);
-    EXPECT_EQ(DoorChooseSession(Parse({"/?"})), TDoorSessionKind::Usage);
-    EXPECT_EQ(DoorChooseSession(Parse({"-D"})), TDoorSessionKind::Usage);
-
-    // A socket and node win over a drop file, which is then not even looked for.
-    const std::string door32 = WriteDropFile("node1/door32.sys", "");
-    const std::string both = "-D" + door32;
-    EXPECT_EQ(DoorChooseSession(Parse({"-N1", "-S7", both.c_str()})), TDoorSessionKind::Socket);
-
-    // The reader is chosen from the whole path, without regard to case.
-    EXPECT_EQ(DoorChooseSession(Parse({both.c_str()})), TDoorSessionKind::Door32);
-    const std::string doorSys = "-D" + WriteDropFile("Door.Sys", "");
-    EXPECT_EQ(DoorChooseSession(Parse({doorSys.c_str()})), TDoorSessionKind::DoorSys);
-    const std::string dorInfo = "-D" + WriteDropFile("INFO.3/DORINFO1.DEF", "");
-    EXPECT_EQ(DoorChooseSession(Parse({dorInfo.c_str()})), TDoorSessionKind::DorInfo);
-    const std::string lordInfo = "-D" + WriteDropFile("info.2", "");
-    EXPECT_EQ(DoorChooseSession(Parse({lordInfo.c_str()})), TDoorSessionKind::LordInfo);
-
-    // Unsupported names, missing files and directories.
-    const std::string chain = "-D" + WriteDropFile("CHAIN.TXT", "");
-    EXPECT_EQ(DoorChooseSession(Parse({chain.c_str()})), TDoorSessionKind::MissingDropFile);
-    const std::string missing = "-D" + (dir_ / "DOOR32.SYS").string();
-    EXPECT_EQ(DoorChooseSession(Parse({missing.c_str()})), TDoorSessionKind::MissingDropFile);
+    using K = TDoorSessionKind;
+    const std::string door32 = "-D" + WriteDropFile("node1/door32.sys", "");
     std::filesystem::create_directories(dir_ / "DOOR.SYS");
-    const std::string directory = "-D" + (dir_ / "DOOR.SYS").string();
-    EXPECT_EQ(DoorChooseSession(Parse({directory.c_str()})), TDoorSessionKind::MissingDropFile);
+    // A socket and node win over a drop file, which is then not even looked for. The reader is
+    // chosen from the whole path, without regard to case; unsupported names, missing files and
+    // directories are missing drop files.
+    const std::pair<Args, K> cases[] = {
+        {{}, K::Local},
+        {{"-L"}, K::Local},
+        {{"-N5"}, K::Local},
+        {{"-S1000"}, K::Usage},
+        {{"-N1", "-S1000"}, K::Socket},
+        {{"-N1", "-S-1"}, K::Usage},
+        {{"/?"}, K::Usage},
+        {{"-D"}, K::Usage},
+        {{"-N1", "-S7", door32.c_str()}, K::Socket},
+        {{door32.c_str()}, K::Door32},
+    };
+    for (const auto& [args, kind] : cases)
+        EXPECT_EQ(DoorChooseSession(Parse(args)), kind) << ::testing::PrintToString(args);
+    const std::pair<std::string, K> files[] = {
+        {WriteDropFile("Door.Sys", ""), K::DoorSys},
+        {WriteDropFile("INFO.3/DORINFO1.DEF", ""), K::DorInfo},
+        {WriteDropFile("info.2", ""), K::LordInfo},
+        {WriteDropFile("CHAIN.TXT", ""), K::MissingDropFile},
+        {(dir_ / "DOOR32.SYS").string(), K::MissingDropFile},
+        {(dir_ / "DOOR.SYS").string(), K::MissingDropFile},
+    };
+    for (const auto& [path, kind] : files)
+        EXPECT_EQ(DoorChooseSession(Parse({("-D" + path).c_str()})), kind) << path;
 }
 
 TEST_F(StartupTest, LocalLogin) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 TEST(VTermScreen, TelnetCommandsAreTakenOutEvenWhenCut) {
@@ -46,21 +48,16 @@ TEST(VTermScreen, Cp437GlyphsInAndOut) {
 
 TEST(VTermScreen, ColoursInThePcPalette) {
     TVTermScreen term;
-    term.Feed("d\x1b[1;33;44my\x1b[0;31mr\x1b[1mR\x1b[0;1mW\x1b[0;7;32mv\x1b[0;5;36mb");
-    EXPECT_EQ(term.Fg(1, 1), 7);
-    EXPECT_EQ(term.Bg(1, 1), 0);
-    EXPECT_EQ(term.Fg(2, 1), 14);
-    EXPECT_EQ(term.Bg(2, 1), 1);
-    EXPECT_EQ(term.Fg(3, 1), 4);
-    EXPECT_EQ(term.Fg(4, 1), 12);
-    EXPECT_EQ(term.Fg(5, 1), 15) << "bold default foreground is bright white";
-    EXPECT_EQ(term.Fg(6, 1), 0) << "reverse swaps";
-    EXPECT_EQ(term.Bg(6, 1), 2);
-    EXPECT_EQ(term.Fg(7, 1), 3);
-    EXPECT_TRUE(term.Blink(7, 1));
-    EXPECT_FALSE(term.Blink(6, 1));
-    term.Feed("\x1b[0;38;5;200mx");
-    EXPECT_EQ(term.Fg(8, 1), -1);
+    term.Feed("d\x1b[1;33;44my\x1b[0;31mr\x1b[1mR\x1b[0;1mW\x1b[0;7;32mv\x1b[0;5;36mb"
+              "\x1b[0;38;5;200mx");
+    // Foreground, background, blink per cell: bold default foreground is bright white,
+    // reverse swaps, a colour outside the palette is -1.
+    const std::tuple<int, int, bool> cells[] = {{7, 0, false},  {14, 1, false}, {4, 0, false},
+                                                {12, 0, false}, {15, 0, false}, {0, 2, false},
+                                                {3, 0, true},   {-1, 0, false}};
+    for (int col = 1; col <= 8; ++col)
+        EXPECT_EQ(std::tuple(term.Fg(col, 1), term.Bg(col, 1), term.Blink(col, 1)), cells[col - 1])
+            << col;
 }
 
 TEST(VTermScreen, CursorRepliesAndBell) {

@@ -6,12 +6,6 @@
 #include <thread>
 #include <unistd.h>
 
-TEST(DateKey, ZeroPadsMonthAndDay) {
-    EXPECT_EQ(DateKey(2024, 3, 5), "2024-03-05");
-    EXPECT_EQ(DateKey(2024, 10, 31), "2024-10-31");
-    EXPECT_EQ(DateKey(2025, 1, 1), "2025-01-01");
-}
-
 TEST_F(GameDbTest, DBCheckFillsEachDayOnceAndDaysKeepTheirWords) {
     MakeDatabase({"cider", "apple", "crane"});
     const std::string heading = AnsiTextColour(19) + "Database Maintenance\r\n";

@@ -1,27 +1,24 @@
 // The game date from the kit's clock, month lengths, letter-state colours and header art.
 #include "gamedb_fixture.h"
 
-TEST_F(GameDbTest, GetTodayTakesTheLocalDate) {
+#include <tuple>
+
+TEST_F(GameDbTest, GetTodayTakesTheLocalDateAndMonthsTheirLength) {
     SetToday(2024, 3, 5);
     GetToday();
-    EXPECT_EQ(DateKey(Year, Month, Day), "2024-03-05");
-    EXPECT_EQ(Day, 5);
+    EXPECT_EQ(std::tuple(Year, Month, Day), std::tuple(2024, 3, 5));
     SetToday(2024, 12, 31, 23, 59, 59);
     GetToday();
     EXPECT_EQ(DateKey(Year, Month, Day), "2024-12-31");
     SetToday(2025, 1, 1, 0, 0, 0);
     GetToday();
     EXPECT_EQ(DateKey(Year, Month, Day), "2025-01-01");
-}
 
-TEST(DaysInMonth, GregorianLengths) {
-    EXPECT_EQ(DaysInMonth(2024, 2), 29);
-    EXPECT_EQ(DaysInMonth(2025, 2), 28);
-    EXPECT_EQ(DaysInMonth(1900, 2), 28);
-    EXPECT_EQ(DaysInMonth(2000, 2), 29);
-    EXPECT_EQ(DaysInMonth(2024, 4), 30);
-    EXPECT_EQ(DaysInMonth(2024, 12), 31);
-    EXPECT_EQ(DaysInMonth(2024, 13), 0);
+    const std::tuple<int, int, int> lengths[] = {{2024, 2, 29}, {2025, 2, 28}, {1900, 2, 28},
+                                                 {2000, 2, 29}, {2024, 4, 30}, {2024, 12, 31},
+                                                 {2024, 13, 0}};
+    for (const auto& [year, month, days] : lengths)
+        EXPECT_EQ(DaysInMonth(year, month), days) << year << "-" << month;
 }
 
 TEST(ShownName, CutsAndMasksControlBytesAndPipeCodes) {

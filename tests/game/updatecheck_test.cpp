@@ -43,6 +43,10 @@ class UpdateCheckTest : public ::testing::Test {
         UpdateCheck();
     }
     static std::string Row24() { return Trimmed(LocalScreen().RowText(24)); }
+    // Row 24 with the notice of a release at column 25.
+    static std::string Notice(const std::string& AVersion) {
+        return std::string(24, ' ') + "New Version " + AVersion + " Available!";
+    }
 };
 
 TEST_F(UpdateCheckTest, UnknownReleaseIsAnnouncedAtTheCursor) {
@@ -51,7 +55,7 @@ TEST_F(UpdateCheckTest, UnknownReleaseIsAnnouncedAtTheCursor) {
     CheckAt(server.Url(PATH));
     EXPECT_EQ(URL, server.Url(PATH));
     EXPECT_EQ(S, "2025.1.1");
-    EXPECT_EQ(Row24(), std::string(24, ' ') + "New Version 2025.1.1 Available!");
+    EXPECT_EQ(Row24(), Notice("2025.1.1"));
     EXPECT_EQ(LocalScreen().CharAt(25, 24), 'N');
     EXPECT_EQ(LocalScreen().AttrAt(25, 24), 14) << "yellow on black";
     EXPECT_EQ(LocalScreen().CursorColumn(), 25 + 32) << "the notice ends with a blank";
@@ -60,7 +64,7 @@ TEST_F(UpdateCheckTest, UnknownReleaseIsAnnouncedAtTheCursor) {
     server.Serve(PATH, {302, "", "Location: /moved.txt\r\n"});
     server.Serve("/moved.txt", "2026.2.2");
     CheckAt(server.Url(PATH));
-    EXPECT_EQ(Row24(), std::string(24, ' ') + "New Version 2026.2.2 Available!");
+    EXPECT_EQ(Row24(), Notice("2026.2.2"));
     EXPECT_EQ(server.Paths(), (std::vector<std::string>{PATH, PATH, "/moved.txt"}));
 }
 
@@ -76,16 +80,15 @@ TEST_F(UpdateCheckTest, KnownReleasesShowNothingButTheWholeBodyCounts) {
     // A line end makes it another text; control bytes never reach the screen.
     server.Serve(PATH, "2024.9.17\r\n");
     CheckAt(server.Url(PATH));
-    EXPECT_EQ(Row24(), std::string(24, ' ') + "New Version 2024.9.17 Available!");
+    EXPECT_EQ(Row24(), Notice("2024.9.17"));
     server.Serve(PATH, "9.9\x1b[2J\x1b[31m");
     CheckAt(server.Url(PATH));
-    EXPECT_EQ(Row24(), std::string(24, ' ') + "New Version 9.9[2J[31m Available!");
+    EXPECT_EQ(Row24(), Notice("9.9[2J[31m"));
     EXPECT_FALSE(NotFound);
     // A long body keeps the notice on its row.
     server.Serve(PATH, std::string(100, '7'));
     CheckAt(server.Url(PATH));
-    EXPECT_EQ(Row24(),
-              std::string(24, ' ') + "New Version " + std::string(32, '7') + " Available!");
+    EXPECT_EQ(Row24(), Notice(std::string(32, '7')));
     // An empty body names no release.
     server.Serve(PATH, "");
     CheckAt(server.Url(PATH));
@@ -107,7 +110,7 @@ TEST_F(UpdateCheckTest, FailureSilencesTheRestOfTheRun) {
     // A fetched notice stays in S, but a later failure hides it.
     NotFound = false;
     CheckAt(server.Url(PATH));
-    EXPECT_EQ(Row24(), std::string(24, ' ') + "New Version 2025.1.1 Available!");
+    EXPECT_EQ(Row24(), Notice("2025.1.1"));
     CheckAt("http://127.0.0.1:" + std::to_string(TestHttpServer::RefusedPort()) + PATH);
     EXPECT_TRUE(NotFound);
     EXPECT_EQ(S, "2025.1.1");
