@@ -111,39 +111,38 @@ TEST_F(AnsiEmulator, EraseVariants) {
 }
 
 TEST_F(AnsiEmulator, InsertAndDeleteLines) {
+    // Column 1 of rows 1 to 25, top to bottom.
+    const auto column = [&] {
+        std::string text;
+        for (int row = 1; row <= 25; ++row) text += static_cast<char>(S().CharAt(1, row));
+        return text;
+    };
     for (int row = 1; row <= 25; ++row)
         AnsiWrite("\x1b[" + std::to_string(row) + "H" + char('A' + row - 1));
-    AnsiWrite("\x1b[3;5H\x1b[L");
-    EXPECT_EQ(Row(2, 1), "B");
-    EXPECT_EQ(Row(3, 1), " ");
-    EXPECT_EQ(Row(4, 1), "C");
-    EXPECT_EQ(Row(25, 1), "X") << "the bottom row falls off";
+    AnsiWrite("\x1b[3;5H\x1b[L"); // the bottom row falls off
+    EXPECT_EQ(column(), "AB CDEFGHIJKLMNOPQRSTUVWX");
     EXPECT_EQ(Cursor(), std::pair(5, 3));
     AnsiWrite("\x1b[2M");
-    EXPECT_EQ(Row(3, 1), "D");
-    EXPECT_EQ(Row(23, 1), "X");
-    EXPECT_EQ(Row(24, 1), " ");
-    EXPECT_EQ(Row(25, 1), " ");
+    EXPECT_EQ(column(), "ABDEFGHIJKLMNOPQRSTUVWX  ");
     AnsiWrite("\x1b[0M");
-    EXPECT_EQ(Row(3, 1), "E");
+    EXPECT_EQ(column(), "ABEFGHIJKLMNOPQRSTUVWX   ");
     AnsiWrite("\x1b[999L");
-    for (int row = 3; row <= 25; ++row) EXPECT_EQ(Row(row, 1), " ") << row;
-    EXPECT_EQ(Row(2, 1), "B");
+    EXPECT_EQ(column(), "AB" + std::string(23, ' '));
     // Inside a window only its rows and columns move.
     AnsiReset();
     for (int row = 1; row <= 25; ++row)
         AnsiWrite("\x1b[" + std::to_string(row) + "H" + std::string(10, char('A' + row - 1)));
     S().SetWindow(3, 2, 6, 4);
     AnsiWrite("\x1b[2;1H\x1b[M");
-    EXPECT_EQ(Row(2), "BBBBBBBBBB");
-    EXPECT_EQ(Row(3), "CCDDDDCCCC");
-    EXPECT_EQ(Row(4), "DD    DDDD");
+    EXPECT_EQ(Row(2) + Row(3) + Row(4), "BBBBBBBBBB"
+                                        "CCDDDDCCCC"
+                                        "DD    DDDD");
     AnsiWrite("\x1b[1;1H\x1b[L");
-    EXPECT_EQ(Row(1), "AAAAAAAAAA");
-    EXPECT_EQ(Row(2), "BB    BBBB");
-    EXPECT_EQ(Row(3), "CCBBBBCCCC");
-    EXPECT_EQ(Row(4), "DDDDDDDDDD");
-    EXPECT_EQ(Row(5), "EEEEEEEEEE");
+    EXPECT_EQ(Row(1) + Row(2) + Row(3) + Row(4) + Row(5), "AAAAAAAAAA"
+                                                          "BB    BBBB"
+                                                          "CCBBBBCCCC"
+                                                          "DDDDDDDDDD"
+                                                          "EEEEEEEEEE");
 }
 
 TEST_F(AnsiEmulator, SaveAndRestoreCursor) {

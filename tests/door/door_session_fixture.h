@@ -15,8 +15,21 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <sstream>
 #include <string>
 #include <vector>
+
+// Every field of DoorDropInfo as "Name=value", so that one comparison checks them all.
+inline std::string DropInfoFields() {
+    const auto& d = DoorDropInfo;
+    std::ostringstream s;
+    s << "Access=" << d.Access << " Alias=" << d.Alias << " Baud=" << d.Baud << " Clean=" << d.Clean
+      << " ComNum=" << d.ComNum << " ComType=" << int(d.ComType)
+      << " Emulation=" << (d.Emulation == TDoorEmulationType::etANSI ? "ANSI" : "ASCII")
+      << " Fairy=" << d.Fairy << " MaxSeconds=" << d.MaxSeconds << " Node=" << d.Node
+      << " RealName=" << d.RealName << " RecPos=" << d.RecPos;
+    return s.str();
+}
 
 // The fake clock: tests move it; the kit reads it through DoorNow.
 inline TDateTime FakeNow{};

@@ -1,9 +1,7 @@
 // The drop file readers: each format's lines and conversions, the common line frame, and
 // hostile files that must cost bounded time and memory.
-#include "door/door.h"
 #include "door/dropfiles.h"
-
-#include <gtest/gtest.h>
+#include "door_session_fixture.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +11,6 @@
 #include <limits>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -21,18 +18,6 @@ namespace {
 using namespace std::string_literals;
 using Reader = void (*)(const std::string&);
 using Lines = std::map<int, std::string>;
-
-// Every field of DoorDropInfo as "Name=value", so that one comparison checks them all.
-std::string Fields() {
-    const auto& d = DoorDropInfo;
-    std::ostringstream s;
-    s << "Access=" << d.Access << " Alias=" << d.Alias << " Baud=" << d.Baud << " Clean=" << d.Clean
-      << " ComNum=" << d.ComNum << " ComType=" << int(d.ComType)
-      << " Emulation=" << (d.Emulation == TDoorEmulationType::etANSI ? "ANSI" : "ASCII")
-      << " Fairy=" << d.Fairy << " MaxSeconds=" << d.MaxSeconds << " Node=" << d.Node
-      << " RealName=" << d.RealName << " RecPos=" << d.RecPos;
-    return s.str();
-}
 
 class DropFiles : public ::testing::Test {
   protected:
@@ -67,7 +52,7 @@ class DropFiles : public ::testing::Test {
     std::string Read(Reader AReader, const std::string& AFile) {
         DoorDropInfo = TDoorDropInfo{};
         AReader(AFile);
-        return Fields();
+        return DropInfoFields();
     }
 
     std::string dir;
@@ -81,9 +66,10 @@ const Lines kDoor32 = {
 TEST_F(DropFiles, Door32Lines) {
     DoorDropInfo.Fairy = true; // not a DOOR32.SYS field: stays
     ReadDoor32(File(11, kDoor32));
-    EXPECT_EQ(Fields(), "Access=255 Alias=Countess Baud=115200 Clean=0 ComNum=1234 ComType=2 "
-                        "Emulation=ANSI Fairy=1 MaxSeconds=1800 Node=3 RealName=Ada Lovelace "
-                        "RecPos=16");
+    EXPECT_EQ(DropInfoFields(),
+              "Access=255 Alias=Countess Baud=115200 Clean=0 ComNum=1234 ComType=2 "
+              "Emulation=ANSI Fairy=1 MaxSeconds=1800 Node=3 RealName=Ada Lovelace "
+              "RecPos=16");
 
     // Local whatever the handle says; emulation 0 is ASCII, any other value ANSI.
     auto local = kDoor32;
@@ -145,11 +131,11 @@ TEST_F(DropFiles, LineEndsCtrlZAndMissingFiles) {
         DoorDropInfo = TDoorDropInfo{};
         DoorDropInfo.Alias = "before";
         DoorDropInfo.ComNum = 9;
-        const std::string before = Fields();
+        const std::string before = DropInfoFields();
         read(dir + "/missing");
         read(dir + "/DOOR32.SYS");
         if (::geteuid() != 0) read(locked);
-        EXPECT_EQ(Fields(), before);
+        EXPECT_EQ(DropInfoFields(), before);
     }
 }
 
@@ -271,11 +257,11 @@ TEST_F(DropFiles, HostileFilesCostBoundedMemoryAndNeverCrash) {
     std::string fifo = dir + "/fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     DoorDropInfo = TDoorDropInfo{};
-    const std::string untouched = Fields();
+    const std::string untouched = DropInfoFields();
     for (Reader read : readers) {
         read("/dev/zero");
         read(fifo);
-        EXPECT_EQ(Fields(), untouched);
+        EXPECT_EQ(DropInfoFields(), untouched);
     }
 }
 

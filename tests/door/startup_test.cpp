@@ -101,38 +101,27 @@ class StartupTest : public ::testing::Test {
 };
 
 TEST_F(StartupTest, ParsesOptions) {
-    const TDoorCommandLine none = Parse({});
-    EXPECT_TRUE(none.Local);
-    EXPECT_EQ(none.Node, 0);
-    EXPECT_EQ(none.Socket, -1);
-    EXPECT_TRUE(none.DropFile.empty());
-    EXPECT_FALSE(none.Stdio);
-
+    const auto parsed = [](Args AArgs) {
+        const TDoorCommandLine c = Parse(std::move(AArgs));
+        return "Local=" + std::to_string(c.Local) + " Node=" + std::to_string(c.Node) +
+               " Socket=" + std::to_string(c.Socket) + " DropFile=" + c.DropFile +
+               " Stdio=" + std::to_string(c.Stdio);
+    };
+    EXPECT_EQ(parsed({}), "Local=1 Node=0 Socket=-1 DropFile= Stdio=0");
     // Either prefix, either case, the value glued to the letter.
-    const TDoorCommandLine socket = Parse({"/n12", "-s1000", "-x"});
-    EXPECT_FALSE(socket.Local);
-    EXPECT_EQ(socket.Node, 12);
-    EXPECT_EQ(socket.Socket, 1000);
-    EXPECT_TRUE(socket.Stdio);
-
+    EXPECT_EQ(parsed({"/n12", "-s1000", "-x"}), "Local=0 Node=12 Socket=1000 DropFile= Stdio=1");
     // Later options win, also with values that are not numbers.
-    EXPECT_EQ(Parse({"-N3", "-Nx"}).Node, 0);
-    EXPECT_EQ(Parse({"-S5", "-S12 "}).Socket, -1);
-    EXPECT_EQ(Parse({"-Dfirst.sys", "/Dsecond.sys"}).DropFile, "second.sys");
+    EXPECT_EQ(parsed({"-N3", "-Nx", "-S5", "-S12 ", "-Dfirst.sys", "/Dsecond.sys"}),
+              "Local=0 Node=0 Socket=-1 DropFile=second.sys Stdio=0");
     EXPECT_EQ(Parse({"-N-4"}).Node, -4);
     EXPECT_EQ(Parse({"-N99999999999"}).Node, 0);
-
     // Too short, or without - or /: ignored.
-    const TDoorCommandLine ignored = Parse({"-", "/", "N5", "S1000", "D.sys", ""});
-    EXPECT_TRUE(ignored.Local);
-    EXPECT_EQ(ignored.Node, 0);
-    EXPECT_EQ(ignored.Socket, -1);
+    EXPECT_EQ(parsed({"-", "/", "N5", "S1000", "D.sys", ""}), parsed({}));
 
     // Other letters reach DoorOnCLP upper-cased, with the rest of the argument.
     DoorOnCLP = RecordOption;
-    const TDoorCommandLine other = Parse({"-L", "/i30", "-Zone two", "-N2"});
-    EXPECT_TRUE(other.Local);
-    EXPECT_EQ(other.Node, 2);
+    EXPECT_EQ(parsed({"-L", "/i30", "-Zone two", "-N2"}),
+              "Local=1 Node=2 Socket=-1 DropFile= Stdio=0");
     const std::vector<std::pair<char, std::string>> expected{
         {'L', ""}, {'I', "30"}, {'Z', "one two"}};
     EXPECT_EQ(GCommandLineOptions, expected);
