@@ -1,19 +1,9 @@
 // The exact bytes of every ANSI sequence builder, including the worked results and edge cases.
-#include "door/ansi.h"
-#include "door/console.h"
-#include "door/screen.h"
-
-#include <gtest/gtest.h>
+#include "door_session_fixture.h"
 
 namespace {
 
-class AnsiBuilders : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ConsoleUseHeadless();
-        AnsiReset();
-    }
-};
+using AnsiBuilders = DoorKitTest;
 
 TEST_F(AnsiBuilders, CursorMoves) {
     EXPECT_EQ(AnsiCursorDown(1), "\x1b[1B");

@@ -1,10 +1,6 @@
 // The local ANSI emulator: bytes in, the local screen model (cells, cursor, attribute) out.
-#include "door/ansi.h"
-#include "door/console.h"
-#include "door/screen.h"
 #include "door/videoutils.h"
-
-#include <gtest/gtest.h>
+#include "door_session_fixture.h"
 
 #include <span>
 #include <string>
@@ -13,12 +9,8 @@
 
 namespace {
 
-class AnsiEmulator : public ::testing::Test {
+class AnsiEmulator : public DoorKitTest {
   protected:
-    void SetUp() override {
-        ConsoleUseHeadless();
-        AnsiReset();
-    }
     TScreen& S() { return LocalScreen(); }
     // The first n characters of a row.
     std::string Row(int row, int n = 10) { return S().RowText(row).substr(0, n); }

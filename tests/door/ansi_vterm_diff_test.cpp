@@ -15,12 +15,8 @@
 // - control bytes other than CR, LF, BS and BEL (glyphs locally), a control byte inside a
 //   sequence (it ends the sequence locally), ESC followed by ESC, and private modes other
 //   than 25.
-#include "door/ansi.h"
-#include "door/console.h"
-#include "door/screen.h"
+#include "door_session_fixture.h"
 #include "tests/support/vterm_screen.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
@@ -28,12 +24,8 @@
 
 namespace {
 
-class AnsiAgainstTerminal : public ::testing::Test {
+class AnsiAgainstTerminal : public DoorKitTest {
   protected:
-    void SetUp() override {
-        ConsoleUseHeadless();
-        AnsiReset();
-    }
     // Sends bytes to both screens, as the door sends one stream to both.
     void Send(const std::string& bytes) {
         AnsiWrite(bytes);

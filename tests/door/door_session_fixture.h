@@ -1,5 +1,5 @@
-// A remote door session for tests: the kit's connection is one end of a Unix socket pair, the
-// test holds the caller's end, the local console is headless and the kit's clock is a fake one.
+// The kit's state for tests (headless console, fresh screen, default hooks, a fake clock), and a
+// remote door session on a Unix socket pair whose caller's end the test holds.
 #pragma once
 
 #include "door/ansi.h"
@@ -35,7 +35,9 @@ inline std::string DropInfoFields() {
 inline TDateTime FakeNow{};
 inline std::vector<std::int32_t> Delays; // every DoorDelay the kit asked for, in order
 
-class DoorSessionTest : public ::testing::Test {
+// The kit as a door finds it before start-up: a headless console with a fresh screen, the
+// default hooks, no session, and the fake clock.
+class DoorKitTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ConsoleUseHeadless();
@@ -51,13 +53,52 @@ class DoorSessionTest : public ::testing::Test {
         DoorOnSysopKey = nullptr;
         DoorOnTimeOutWarning = nullptr;
         DoorOnTimeUpWarning = nullptr;
+        DoorOnCLP = nullptr;
+        DoorOnLocalLogin = DefaultOnLocalLogin;
+        DoorOnUsage = DefaultOnUsage;
         FakeNow = TDateTime{} + std::chrono::hours(24 * 365 * 50);
         Delays.clear();
         SavedNow = DoorNow;
         SavedDelay = DoorDelay;
         DoorNow = [] { return FakeNow; };
         DoorDelay = [](std::int32_t AMs) { Delays.push_back(AMs); };
+    }
 
+    void TearDown() override {
+        DoorSession = {};
+        DoorDropInfo = {};
+        DoorLastKey = {};
+        DoorNow = SavedNow;
+        DoorDelay = SavedDelay;
+        DoorOnCLP = nullptr;
+        DoorOnLocalLogin = DefaultOnLocalLogin;
+        while (ConsoleKeyPressed()) ConsoleReadKey();
+        AnsiReset(); // later tests in this binary expect a fresh screen
+    }
+
+    static void Advance(int ASeconds) { FakeNow += std::chrono::seconds(ASeconds); }
+
+    // Local screen text of a row, trailing blanks removed.
+    static std::string Row(int ARow) {
+        std::string text = LocalScreen().RowText(ARow);
+        return text.erase(text.find_last_not_of(' ') + 1);
+    }
+    // ALength characters of the local screen from a column of a row, and a cell's attribute.
+    static std::string TextAt(int ACol, int ARow, std::size_t ALength) {
+        return LocalScreen().RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
+    }
+    static std::uint8_t AttrAt(int ACol, int ARow) { return LocalScreen().AttrAt(ACol, ARow); }
+
+    TDateTime (*SavedNow)() = nullptr;
+    void (*SavedDelay)(std::int32_t) = nullptr;
+};
+
+// A remote session: the kit's connection is one end of a Unix socket pair, the test holds the
+// caller's end.
+class DoorSessionTest : public DoorKitTest {
+  protected:
+    void SetUp() override {
+        DoorKitTest::SetUp();
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
         Caller = fds[1];
@@ -72,13 +113,7 @@ class DoorSessionTest : public ::testing::Test {
     void TearDown() override {
         CommClose(false);
         if (Caller >= 0) ::close(Caller);
-        DoorSession = {};
-        DoorDropInfo = {};
-        DoorLastKey = {};
-        DoorNow = SavedNow;
-        DoorDelay = SavedDelay;
-        while (ConsoleKeyPressed()) ConsoleReadKey();
-        AnsiReset(); // later tests in this binary expect a fresh screen
+        DoorKitTest::TearDown();
     }
 
     // Every byte the caller has received so far.
@@ -106,20 +141,5 @@ class DoorSessionTest : public ::testing::Test {
         Caller = -1;
     }
 
-    static void Advance(int ASeconds) { FakeNow += std::chrono::seconds(ASeconds); }
-
-    // Local screen text of a row, trailing blanks removed.
-    static std::string Row(int ARow) {
-        std::string text = LocalScreen().RowText(ARow);
-        return text.erase(text.find_last_not_of(' ') + 1);
-    }
-    // ALength characters of the local screen from a column of a row, and a cell's attribute.
-    static std::string TextAt(int ACol, int ARow, std::size_t ALength) {
-        return LocalScreen().RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
-    }
-    static std::uint8_t AttrAt(int ACol, int ARow) { return LocalScreen().AttrAt(ACol, ARow); }
-
     int Caller = -1;
-    TDateTime (*SavedNow)() = nullptr;
-    void (*SavedDelay)(std::int32_t) = nullptr;
 };

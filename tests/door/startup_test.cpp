@@ -1,12 +1,6 @@
 // Door start-up: command-line parsing, the session choice, the start-up screens that end the
 // program, and the hand-back of the connection. Endings run in death-test children.
-#include "door/ansi.h"
-#include "door/comm.h"
-#include "door/console.h"
-#include "door/door.h"
-#include "door/screen.h"
-
-#include <gtest/gtest.h>
+#include "door_session_fixture.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -58,20 +52,11 @@ std::string Drain(int AFd) {
     return bytes;
 }
 
-class StartupTest : public ::testing::Test {
+// The kit before start-up, and a temporary directory for drop files.
+class StartupTest : public DoorKitTest {
   protected:
     void SetUp() override {
-        ConsoleUseHeadless();
-        AnsiReset();
-        DoorDropInfo = TDoorDropInfo{};
-        DoorSession = TDoorSession{};
-        DoorLastKey = TDoorLastKey{};
-        Stdio = false;
-        DoorOnCLP = nullptr;
-        DoorOnLocalLogin = DefaultOnLocalLogin;
-        DoorOnUsage = DefaultOnUsage;
-        savedDelay_ = DoorDelay;
-        DoorDelay = [](std::int32_t) {};
+        DoorKitTest::SetUp();
         GCommandLineOptions.clear();
         dir_ =
             std::filesystem::temp_directory_path() / ("startup_test." + std::to_string(::getpid()));
@@ -79,14 +64,7 @@ class StartupTest : public ::testing::Test {
     }
     void TearDown() override {
         std::filesystem::remove_all(dir_);
-        // Leave the session as later tests expect to find it.
-        AnsiReset();
-        DoorDropInfo = TDoorDropInfo{};
-        DoorSession = TDoorSession{};
-        DoorLastKey = TDoorLastKey{};
-        DoorOnCLP = nullptr;
-        DoorOnLocalLogin = DefaultOnLocalLogin;
-        DoorDelay = savedDelay_;
+        DoorKitTest::TearDown();
     }
 
     std::string WriteDropFile(const std::string& AName, const std::string& AText) {
@@ -97,7 +75,6 @@ class StartupTest : public ::testing::Test {
     }
 
     std::filesystem::path dir_;
-    void (*savedDelay_)(std::int32_t) = nullptr;
 };
 
 TEST_F(StartupTest, ParsesOptions) {
