@@ -354,9 +354,21 @@ std::int32_t Clamp32(std::int64_t AValue) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(AValue, INT32_MIN, INT32_MAX));
 }
 
+// Set once the event pass has reported a lost carrier. Until then a lost caller is reported
+// at once instead of at the next whole second, so the node is handed back promptly; afterwards
+// passes keep their once-a-second pace, also when a replaced hang-up hook lets the door go on.
+bool HangupReported = false;
+
+// True when the carrier has gone and no pass has reported it yet.
+bool HangupDue() {
+    if (DoorCarrier()) HangupReported = false; // a new connection starts afresh
+    return !HangupReported && !DoorCarrier();
+}
+
 // Milliseconds until the next event pass is due, rounded up; -1 when no pass will run.
 int MillisecondsToNextPass() {
     if (!DoorSession.Events) return -1;
+    if (HangupDue()) return 0;
     const auto elapsed = DoorNow() - DoorSession.EventsTime;
     if (elapsed >= std::chrono::seconds(1) || elapsed <= -std::chrono::seconds(1)) return 0;
     if (elapsed < decltype(elapsed)::zero()) return 1000; // the clock went back: look again soon
@@ -586,12 +598,15 @@ void DoorDoEvents() {
     // A hook that reads keys would otherwise start a pass inside the pass.
     static bool running = false;
     if (!DoorSession.Events || running) return;
-    if (WholeSeconds(DoorSession.EventsTime, DoorNow()) < 1) return;
+    if (!HangupDue() && WholeSeconds(DoorSession.EventsTime, DoorNow()) < 1) return;
     struct TRunning {
         TRunning() { running = true; }
         ~TRunning() { running = false; } // also when a hook throws
     } guard;
-    if (!DoorCarrier()) Call(DoorOnHangup);
+    if (!DoorCarrier()) {
+        HangupReported = true;
+        Call(DoorOnHangup);
+    }
     if (DoorSession.DoIdleCheck && DoorSecondsIdle() > DoorSession.MaxIdle) Call(DoorOnTimeOut);
     if (DoorSession.DoIdleCheck) {
         WarnAt(std::int64_t{DoorSession.MaxIdle} - DoorSecondsIdle(), DoorOnTimeOutWarning);
