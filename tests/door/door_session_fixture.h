@@ -15,6 +15,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,11 +37,26 @@ inline std::string DropInfoFields() {
 inline TDateTime FakeNow{};
 inline std::vector<std::int32_t> Delays; // every DoorDelay the kit asked for, in order
 
+// A door ends its process with code 0 when a local session waits for a key that never comes.
+// Inside a test (in the test process itself, not a death test's child) that must fail the run
+// instead of ending it quietly as a success.
+inline const pid_t TestProcess = ::getpid();
+inline bool InKitTest = false;
+inline void FailExitInsideTest() {
+    if (!InKitTest || ::getpid() != TestProcess) return;
+    std::fputs("The process was ended inside a test: a screen waited for a key never typed?\n",
+               stderr);
+    std::_Exit(1);
+}
+
 // The kit as a door finds it before start-up: a headless console with a fresh screen, the
 // default hooks, no session, and the fake clock.
 class DoorKitTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        static const bool guarded = std::atexit(FailExitInsideTest) == 0;
+        EXPECT_TRUE(guarded);
+        InKitTest = true;
         ConsoleUseHeadless();
         AnsiReset();
         DoorDropInfo = {};
@@ -74,6 +91,7 @@ class DoorKitTest : public ::testing::Test {
         DoorOnLocalLogin = DefaultOnLocalLogin;
         while (ConsoleKeyPressed()) ConsoleReadKey();
         AnsiReset(); // later tests in this binary expect a fresh screen
+        InKitTest = false;
     }
 
     static void Advance(int ASeconds) { FakeNow += std::chrono::seconds(ASeconds); }
