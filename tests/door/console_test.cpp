@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -156,10 +157,8 @@ TEST_F(ConsoleOnPty, RawModeAndItsRestoring) {
     ConsoleRestore(); // a second call does nothing
     termios after{};
     ASSERT_EQ(tcgetattr(Slave, &after), 0);
-    EXPECT_EQ(after.c_lflag, Original.c_lflag);
-    EXPECT_EQ(after.c_iflag, Original.c_iflag);
-    EXPECT_EQ(after.c_oflag, Original.c_oflag);
-    EXPECT_EQ(after.c_cflag, Original.c_cflag);
+    EXPECT_EQ(std::tie(after.c_lflag, after.c_iflag, after.c_oflag, after.c_cflag),
+              std::tie(Original.c_lflag, Original.c_iflag, Original.c_oflag, Original.c_cflag));
     EXPECT_EQ(reader.Take(), "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l");
     AnsiWrite("after the restore nothing is shown");
     EXPECT_EQ(reader.Take(200), "");

@@ -38,9 +38,7 @@ TEST_F(BoardsTest, LastMonthInJanuaryShowsDecemberOfTheYearBefore) {
     NumberOfDays = 0;
     RunScreen(GetLastMonthScores);
 
-    EXPECT_EQ(Day, 15);
-    EXPECT_EQ(Month, 1);
-    EXPECT_EQ(Year, 2025);
+    EXPECT_EQ(DateKey(Year, Month, Day), "2025-01-15");
     EXPECT_EQ(NumberOfDays, 31);
 
     EXPECT_EQ(Row(1), Sp(20) + "- BBS Contestria Last Month's Scores -");
@@ -175,9 +173,7 @@ TEST_F(BoardsTest, RecentWinnersInFebruaryReachBackToOctober) {
     SetToday(2025, 2, 10);
     RunScreen(RecentMonthlyChamps);
 
-    EXPECT_EQ(Day, 10);
-    EXPECT_EQ(Month, 2);
-    EXPECT_EQ(Year, 2025);
+    EXPECT_EQ(DateKey(Year, Month, Day), "2025-02-10");
     EXPECT_EQ(TextAt(34, 10, 14), "Recent Winners");
     EXPECT_TRUE(AttrRun(34, 47, 10, ATTR_GREEN));
     // January had no scores: no heading, but December's block starts two lines lower.

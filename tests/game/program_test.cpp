@@ -7,23 +7,13 @@
 
 namespace {
 
-struct TScreenShot {
-    std::string Rows;
-    std::string Attrs;
-    int Col;
-    int Row;
-    std::uint8_t Attr;
-    bool operator==(const TScreenShot&) const = default;
-};
-
-TScreenShot Shot() {
-    TScreenShot shot{"", "", LocalScreen().CursorColumn(), LocalScreen().CursorRow(),
-                     LocalScreen().TextAttr()};
-    for (int row = 1; row <= TScreen::Height; ++row) {
-        shot.Rows += LocalScreen().RowText(row);
+// Every cell of the local screen, the cursor and the text attribute.
+std::vector<int> Shot() {
+    const TScreen& screen = LocalScreen();
+    std::vector<int> shot{screen.CursorColumn(), screen.CursorRow(), screen.TextAttr()};
+    for (int row = 1; row <= TScreen::Height; ++row)
         for (int col = 1; col <= TScreen::Width; ++col)
-            shot.Attrs.push_back(static_cast<char>(LocalScreen().AttrAt(col, row)));
-    }
+            shot.insert(shot.end(), {screen.CharAt(col, row), screen.AttrAt(col, row)});
     return shot;
 }
 
@@ -71,7 +61,7 @@ TEST_F(ProgramTest, MenuDrawsVersionLineAndReleaseNoticeUnderTheArt) {
 
 TEST_F(ProgramTest, KeysOutsideTheTableDrawNothing) {
     Menu();
-    const TScreenShot before = Shot();
+    const std::vector<int> before = Shot();
     // Digits without a screen, letters, Enter, Esc, and the cursor keys' codes H, P, K, M.
     for (char key : {'8', '9', '0', 'B', 'Z', '\r', '\x1b', ' ', 'H', 'P', 'K', 'M'}) {
         EXPECT_FALSE(MenuKey(key)) << int(key);
