@@ -60,21 +60,17 @@ TEST(VTermScreen, ColoursInThePcPalette) {
             << col;
 }
 
-TEST(VTermScreen, CursorRepliesAndBell) {
+TEST(VTermScreen, CursorAndBell) {
     TVTermScreen term;
-    EXPECT_EQ(term.CursorX(), 1);
-    EXPECT_EQ(term.CursorY(), 1);
-    term.Feed("\x1b[7;42H\x1b[6n\a\x1b[?25l");
-    EXPECT_EQ(term.CursorX(), 42);
-    EXPECT_EQ(term.CursorY(), 7);
-    EXPECT_EQ(term.TakeReplies(), "\x1b[7;42R");
-    EXPECT_EQ(term.TakeReplies(), "");
+    EXPECT_EQ(std::tuple(term.CursorX(), term.CursorY(), term.CursorVisible()),
+              std::tuple(1, 1, true));
+    term.Feed("\x1b[7;42H\a\x1b[?25l");
+    EXPECT_EQ(std::tuple(term.CursorX(), term.CursorY(), term.CursorVisible()),
+              std::tuple(42, 7, false));
     EXPECT_EQ(term.Bells(), 1);
-    EXPECT_FALSE(term.CursorVisible());
     term.Feed("\x1b[?25h\x1b[30;99H");
-    EXPECT_TRUE(term.CursorVisible());
-    EXPECT_EQ(term.CursorX(), 80);
-    EXPECT_EQ(term.CursorY(), 25);
+    EXPECT_EQ(std::tuple(term.CursorX(), term.CursorY(), term.CursorVisible()),
+              std::tuple(80, 25, true));
 }
 
 } // namespace
