@@ -142,9 +142,9 @@ TEST_F(StartupTest, LocalLogin) {
     ConsolePushKeys("\r");
     Startup({"-N5"});
     EXPECT_TRUE(DoorLocal());
-    EXPECT_EQ(DoorDropInfo.Node, 5);
-    EXPECT_EQ(DoorDropInfo.Alias, "SYSOP");
-    EXPECT_EQ(DoorDropInfo.RealName, "SYSOP");
+    EXPECT_EQ(DropInfoFields(), "Access=0 Alias=SYSOP Baud=0 Clean=0 ComNum=0 ComType=0 "
+                                "Emulation=ANSI Fairy=0 MaxSeconds=3600 Node=5 RealName=SYSOP "
+                                "RecPos=0");
     EXPECT_FALSE(DoorSession.Events);
     EXPECT_NE(DoorSession.TimeOn, TDateTime{});
     EXPECT_EQ(DoorLastKey.Time, DoorSession.TimeOn);
@@ -176,9 +176,9 @@ TEST_F(StartupTest, DropFileSessionsThatStayLocal) {
                                                                   "1\r\n4\r\n");
     Startup({"-N9", door32.c_str()});
     EXPECT_TRUE(DoorLocal());
-    EXPECT_EQ(DoorDropInfo.Alias, "ann");
-    EXPECT_EQ(DoorDropInfo.Node, 4);
-    EXPECT_EQ(DoorDropInfo.MaxSeconds, 1200);
+    EXPECT_EQ(DropInfoFields(), "Access=10 Alias=ann Baud=38400 Clean=0 ComNum=5 ComType=0 "
+                                "Emulation=ANSI Fairy=0 MaxSeconds=1200 Node=4 RealName=Ann Lee "
+                                "RecPos=0");
     EXPECT_FALSE(DoorSession.Events);
 
     // INFO.n gives no node: -N is not used with a drop file.
