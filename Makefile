@@ -24,11 +24,16 @@ play: all
 	bash tools/prepare-run $(PLAY_DIR) run
 	cd run && ../$(PLAY_DIR)/bbsglimra -L
 
-# Builds the fuzzers with clang and the sanitizers and runs each for a minute.
+# Builds the fuzzers with clang and the sanitizers and runs each for FUZZ_SECONDS, keeping what
+# they learn in build/fuzz/corpus/<fuzzer> and any crashing input in build/fuzz/.
+FUZZ_SECONDS ?= 60
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DGLIMRA_SANITIZE=ON -DGLIMRA_FUZZ=ON
 	cmake --build build/fuzz -j $(JOBS) --target $$(cd tests/fuzz && ls *.cpp | sed 's/\.cpp$$//')
-	for f in build/fuzz/tests/*_fuzzer; do $$f -max_total_time=60 -rss_limit_mb=512 || exit 1; done
+	for f in build/fuzz/tests/*_fuzzer; do \
+	  mkdir -p build/fuzz/corpus/$$(basename $$f) && \
+	  $$f build/fuzz/corpus/$$(basename $$f) -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 \
+	    -artifact_prefix=build/fuzz/ -print_final_stats=1 || exit 1; done
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
