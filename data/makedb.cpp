@@ -1,6 +1,7 @@
 // makedb: builds the game database glimradb.db from data/schema.sql and the word lists, or adds
 // new words to an existing one. Exit code 0 on success, 1 on failure or refusal, 2 on bad usage.
 #include "game/sqldb.h"
+#include "game/totals.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -31,6 +32,7 @@ const char* const USAGE =
     "                     (default: data/words/allowed.txt)\n"
     "  --add              add the lists' new words to an existing database, keeping\n"
     "                     its scores and the words of its dates; adds missing tables\n"
+    "                     and computes the score totals afresh from the scores\n"
     "  --force            replace an existing database even if it holds scores\n"
     "  -h, --help         show this text\n"
     "\n"
@@ -148,6 +150,7 @@ TCounts Build(const TOptions& AOptions, const std::string& ASchema,
         SqlTransaction trans(conn);
         conn.Exec(ASchema);
         counts = InsertWords(conn, AAnswers, AAllowed);
+        RebuildScoreTotals(conn);
         trans.Commit();
     } catch (...) {
         RemoveQuietly(temp);
@@ -172,6 +175,8 @@ TCounts AddTo(const TOptions& AOptions, const std::string& ASchema,
     SqlTransaction trans(conn);
     conn.Exec(ASchema);
     TCounts counts = InsertWords(conn, AAnswers, AAllowed);
+    // A file from before the totals, or one whose scores were edited by hand, gets them afresh.
+    RebuildScoreTotals(conn);
     trans.Commit();
     return counts;
 }

@@ -34,3 +34,22 @@ CREATE INDEX IF NOT EXISTS idxWordsByDateDate ON tblWordsByDate (dtDate);
 -- Guess checks: exact in the answers, without regard to case in the accepted words.
 CREATE INDEX IF NOT EXISTS idxWordsWord ON tblWords (strWord);
 CREATE INDEX IF NOT EXISTS idxAllWordsWord ON tblAllWords (strWord COLLATE NOCASE);
+
+-- Per-caller totals kept in step with tblScores by every score change (and rebuilt from it by
+-- makedb), so the all-time and monthly rankings read one row per caller, not every score.
+CREATE TABLE IF NOT EXISTS tblTotals (
+    strUserName TEXT NOT NULL PRIMARY KEY,
+    intTotal INTEGER NOT NULL
+);
+CREATE INDEX IF NOT EXISTS idxTotalsRank ON tblTotals (intTotal DESC, strUserName);
+
+-- strMonth is YYYY-MM; intDays counts the caller's dates in that month.
+CREATE TABLE IF NOT EXISTS tblMonthTotals (
+    strMonth TEXT NOT NULL,
+    strUserName TEXT NOT NULL,
+    intTotal INTEGER NOT NULL,
+    intDays INTEGER NOT NULL,
+    PRIMARY KEY (strMonth, strUserName)
+);
+CREATE INDEX IF NOT EXISTS idxMonthTotalsRank
+    ON tblMonthTotals (strMonth, intTotal DESC, strUserName DESC);

@@ -72,9 +72,17 @@ TEST_F(MakeDbTest, BuildsKeepsScoresUnlessToldAndAddsOnlyNewWords) {
     EXPECT_NE(Output.find("holds 1 score;"), std::string::npos) << Output;
     EXPECT_NE(Output.find("--force"), std::string::npos) << Output;
 
+    // Totals that went wrong (scores edited by hand) are computed afresh by --add.
+    Sql("UPDATE tblTotals SET intTotal = 5");
+    Sql("DELETE FROM tblMonthTotals");
     Write(Answers, "cider\nslate\n");
     Write(Allowed, "aahed\nAAHED\nmound\n");
     ASSERT_EQ(Run("--add"), 0) << Output;
+    EXPECT_EQ(Sql("SELECT strUserName || intTotal FROM tblTotals"),
+              std::vector<std::string>{"Bob160"});
+    EXPECT_EQ(
+        Sql("SELECT strMonth || strUserName || intTotal || '/' || intDays FROM tblMonthTotals"),
+        std::vector<std::string>{"2024-03Bob160/1"});
     EXPECT_NE(Output.find("added 1 answer words and 2 accepted guesses"), std::string::npos)
         << Output;
     EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWords")[0] + Sql("SELECT COUNT(*) FROM tblAllWords")[0],
