@@ -5,6 +5,7 @@
 
 #include "door/door.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -124,13 +125,43 @@ void GetWord() {
     while (query.Step()) Word = query.ColumnText("strWord");
 }
 
+std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADays) {
+    SqlConnection& conn = OpenGameDatabase();
+    std::vector<bool> added(static_cast<std::size_t>(std::max(ADays, 0)), false);
+    std::vector<std::string> missing;
+    for (std::int32_t d = 1; d <= ADays; ++d) {
+        const std::string key = DateKey(AYear, AMonth, d);
+        if (!DayHasWord(conn, key)) missing.push_back(key);
+    }
+    // Most starts find every day given and take no write lock.
+    if (missing.empty()) return added;
+    // One transaction for the whole month: a single write to disk instead of one per day.
+    SqlTransaction trans(conn);
+    for (std::int32_t d = 1; d <= ADays; ++d) {
+        const std::string key = DateKey(AYear, AMonth, d);
+        // Another node may have given the day its word since the look above.
+        if (DayHasWord(conn, key)) continue;
+        if (!DrawRandomWord(conn, Word))
+            throw GameDatabaseError("The game database \"" + GameDatabaseFile +
+                                    "\" has no answer words: table tblWords is empty." +
+                                    BuildHint());
+        SqlStatement insert(conn, "insert into tblWOrdsByDate (dtDate, strWord) values (?,?);");
+        insert.Bind(1, key).Bind(2, Word);
+        insert.Execute();
+        added[static_cast<std::size_t>(d - 1)] = true;
+    }
+    trans.Commit();
+    TempDay = TwoDigits(ADays);
+    TempMonth = TwoDigits(AMonth);
+    return added;
+}
+
 void DBCheck() {
     GetToday();
     NumberOfDays = DaysInMonth(Year, Month);
     DoorTextColour(19);
     DoorWriteLn("Database Maintenance");
-    // Each mark goes out after its day's transaction ends, so no lock is held while writing.
-    for (std::int32_t d = 1; d <= NumberOfDays; ++d)
-        DoorWrite(AssignDayWord(Year, Month, d) ? "+" : ".");
+    // The marks go out after the transaction ends, so no lock is held while writing to a caller.
+    for (bool added : AssignMonthWords(Year, Month, NumberOfDays)) DoorWrite(added ? "+" : ".");
     DoorClrScr();
 }

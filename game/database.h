@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The word of the game date as stored (GetWord), or the word last drawn (GetRandomWord).
 extern std::string Word;
@@ -38,6 +39,9 @@ void DBCheck();
 // One day of DBCheck in one immediate transaction: true when the date had no word and was
 // given one, false when it already had one. Two nodes can never give one date two words.
 bool AssignDayWord(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay);
+// DBCheck's work for a whole month, in one immediate transaction: gives every day from 1 to
+// ADays without a word one and says, per day, whether it was given one.
+std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADays);
 // Draws a word uniformly from tblWords into Word; Word is unchanged when tblWords is empty.
 void GetRandomWord();
 // Loads the word of the game date (Day, Month, Year) into Word; unchanged when the date has
