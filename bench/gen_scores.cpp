@@ -99,7 +99,12 @@ int main(int argc, char** argv) {
         SqlConnection conn(options.Output, SqlConnection::TOpenMode::Create);
         conn.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144;");
         conn.Exec("BEGIN");
-        conn.Exec(ReadFile(source + "/data/schema.sql"));
+        const std::string schema = ReadFile(source + "/data/schema.sql");
+        conn.Exec(schema);
+        // Totals are summed once at the end rather than row by row; the schema then puts the
+        // triggers back.
+        for (const char* trigger : {"trgScoresInsert", "trgScoresDelete", "trgScoresUpdate"})
+            conn.Exec(std::string("DROP TRIGGER ") + trigger);
         const auto answers = ReadWords(source + "/data/words/answers.txt");
         const auto allowed = ReadWords(source + "/data/words/allowed.txt");
         {
@@ -134,6 +139,7 @@ int main(int argc, char** argv) {
             }
         }
         RebuildScoreTotals(conn);
+        conn.Exec(schema);
         conn.Exec("COMMIT");
         std::cout << options.Output << ": " << rows << " score rows, " << callers.size()
                   << " callers, up to " << Key(options.End) << "\n";

@@ -6,6 +6,7 @@
 #include "game/database.h"
 #include "game/gamedate.h"
 #include "game/sqldb.h"
+#include "game/totals.h"
 
 #include <array>
 #include <cstdint>
@@ -82,6 +83,14 @@ void ReadTopFive(SqlStatement& AQuery, const char* AScoreColumn, std::array<std:
     }
 }
 
+void CopyTopFive(const std::vector<TScoreTotal>& ATotals, std::array<std::string, 5>& ANames,
+                 std::array<std::int32_t, 5>& AScores) {
+    for (std::size_t k = 0; k < 5 && k < ATotals.size(); ++k) {
+        ANames[k] = ShownName(ATotals[k].UserName, 19);
+        AScores[k] = static_cast<std::int32_t>(ATotals[k].Total);
+    }
+}
+
 TTopFives FillTopFives() {
     TTopFives lists;
     SqlConnection& conn = OpenGameDatabase();
@@ -92,19 +101,8 @@ TTopFives FillTopFives() {
         daily.Bind(1, DateKey(Year, Month, Day));
         ReadTopFive(daily, "intScore", lists.StrDHS, lists.IntDHS);
     }
-    {
-        SqlStatement monthly(conn, "select strUserName, sum(intScore) as p from tblScores where "
-                                   "dtDate between ?  and ? group by strUserName order by p desc "
-                                   "LIMIT 5;");
-        monthly.Bind(1, year + "-" + TwoDigits(Month) + "-01");
-        monthly.Bind(2, year + "-" + TwoDigits(Month) + "-31");
-        ReadTopFive(monthly, "p", lists.StrMHS, lists.IntMHS);
-    }
-    {
-        SqlStatement allTime(conn, "select strUserName, sum (intScore) as p from tblScores group "
-                                   "by strUserName order by p desc limit 5");
-        ReadTopFive(allTime, "p", lists.StrAHS, lists.IntAHS);
-    }
+    CopyTopFive(TopMonthTotals(conn, Year, Month, 5), lists.StrMHS, lists.IntMHS);
+    CopyTopFive(TopAllTimeTotals(conn, 5), lists.StrAHS, lists.IntAHS);
     return lists;
 }
 

@@ -7,6 +7,7 @@
 #include "game/gamedate.h"
 #include "game/scores.h"
 #include "game/sqldb.h"
+#include "game/totals.h"
 
 #include <charconv>
 #include <cstdint>
@@ -30,9 +31,6 @@ constexpr char DOUBLE_LINE = '\xCD';
 // A day's top ten, best first; equal scores in the order SQLite returns them.
 constexpr const char* DAY_TOP_TEN_SQL =
     "select * from tblScores where dtDate=? order by intScore desc LIMIT 10";
-constexpr const char* MONTH_TOTALS_SQL =
-    "select strUserName, sum(intScore) as p, COUNT(DISTINCT dtDate) AS NumberOfDays from "
-    "tblScores where dtDate between ?  and ? group by strUserName order by p desc LIMIT 10;";
 constexpr const char* DAY_BEST_SQL =
     "select * from tblScores where dtDate=? order by intScore desc LIMIT 1";
 constexpr const char* DAY_BEST_COUNT_SQL =
@@ -66,14 +64,11 @@ std::vector<TScoreRow> DayTopTen(std::int32_t ADay) {
     return rows;
 }
 
-// The month's top ten totals. The range runs to day 31 whatever the month's length: date keys
-// order as text, so no other month falls inside it.
+// The month's top ten totals with each caller's days played, from the kept month totals.
 std::vector<TScoreRow> MonthTopTen() {
-    SqlStatement query(OpenGameDatabase(), MONTH_TOTALS_SQL);
-    query.Bind(1, DateKey(Year, Month, 1)).Bind(2, DateKey(Year, Month, 31));
     std::vector<TScoreRow> rows;
-    while (query.Step())
-        rows.push_back({query.ColumnText(0), query.ColumnInt(1), query.ColumnInt(2)});
+    for (const TScoreTotal& total : TopMonthTotals(OpenGameDatabase(), Year, Month, 10))
+        rows.push_back({total.UserName, total.Total, total.Days});
     return rows;
 }
 

@@ -5,6 +5,7 @@
 #include "game/database.h"
 #include "game/gamedate.h"
 #include "game/sqldb.h"
+#include "game/totals.h"
 
 #include <sqlite3.h>
 
@@ -81,15 +82,6 @@ std::string Blanks(long ACount) {
     return ACount > 0 ? std::string(static_cast<std::size_t>(ACount), ' ') : std::string();
 }
 
-// The first and last date keys of a month; "-31" covers every month as text.
-std::string MonthStart(std::int32_t AYear, std::int32_t AMonth) {
-    return std::to_string(AYear) + "-" + TwoDigits(AMonth) + "-01";
-}
-
-std::string MonthEnd(std::int32_t AYear, std::int32_t AMonth) {
-    return std::to_string(AYear) + "-" + TwoDigits(AMonth) + "-31";
-}
-
 // The last line of both ranked boards and of recent winners: a key ends the screen.
 void PressAnyKey() {
     DoorTextColour(COLOUR_YELLOW);
@@ -102,21 +94,17 @@ bool IsCaller(const std::string& AStoredName) {
     return AStoredName == DoorDropInfo.Alias;
 }
 
-// "Name (total)" of a champion row, or empty when the month had no such row.
-std::string ChampionText(SqlStatement& AQuery) {
-    if (!AQuery.Step()) return {};
-    return ShownName(AQuery.ColumnText("strUserName"), 17) + " (" +
-           std::to_string(AQuery.ColumnInt("p")) + ")";
+// "Name (total)" of the month's k-th best total, or empty when the month had no such total.
+std::string ChampionText(const std::vector<TScoreTotal>& ATotals, std::size_t AIndex) {
+    if (AIndex >= ATotals.size()) return {};
+    return ShownName(ATotals[AIndex].UserName, 17) + " (" + std::to_string(ATotals[AIndex].Total) +
+           ")";
 }
 
 void LastMonthHeading() {
-    SqlStatement query(OpenGameDatabase(),
-                       "select strUserName, sum(intScore) as p from tblScores where dtDate "
-                       "between ? and ? group by strUserName order by p desc LIMIT 2;");
-    query.Bind(1, MonthStart(Year, Month)).Bind(2, MonthEnd(Year, Month));
-    const std::string champion = ChampionText(query);
-    // A month without rows ends the statement at once; it is not stepped again.
-    const std::string runnerUp = champion.empty() ? std::string() : ChampionText(query);
+    const auto best = TopMonthTotals(OpenGameDatabase(), Year, Month, 2);
+    const std::string champion = ChampionText(best, 0);
+    const std::string runnerUp = ChampionText(best, 1);
 
     DoorGotoXY(1, 2);
     DoorTextColour(COLOUR_YELLOW);
@@ -226,14 +214,12 @@ void DrawAllTimeRank(int ARank, const std::string& AName, std::int64_t ATotal) {
 // The three best totals of the month in Month/Year as one block of recent winners; ALine is the
 // block's line counter, moved past the block and the gap after it.
 void DrawRecentMonth(SqlConnection& AConn, std::uint8_t AColumn, int& ALine) {
-    SqlStatement query(AConn, "select strUserName, sum (intScore) as p from tblScores where dtDate "
-                              "between ? and ? group by strUserName order by p desc limit 3");
-    query.Bind(1, MonthStart(Year, Month)).Bind(2, MonthEnd(Year, Month));
+    const auto best = TopMonthTotals(AConn, Year, Month, 3);
     DoorGotoXY(34, 10);
     DoorTextColour(COLOUR_GREEN);
     DoorWrite("Recent Winners");
     bool first = true;
-    while (query.Step()) {
+    for (const TScoreTotal& total : best) {
         if (first) {
             DoorGotoXY(AColumn, static_cast<std::uint8_t>(ALine + 11));
             DoorTextColour(COLOUR_GREEN);
@@ -241,12 +227,12 @@ void DrawRecentMonth(SqlConnection& AConn, std::uint8_t AColumn, int& ALine) {
             DoorWriteLn();
             first = false;
         }
-        const std::string name = query.ColumnText("strUserName");
+        const std::string& name = total.UserName;
         DoorTextColour(IsCaller(name) ? COLOUR_YELLOW : COLOUR_LIGHT_GREEN);
         DoorGotoXY(AColumn, static_cast<std::uint8_t>(ALine + 12));
         DoorWrite(" " + ShownName(name, 19));
         DoorGotoXY(static_cast<std::uint8_t>(AColumn + 25), static_cast<std::uint8_t>(ALine + 12));
-        DoorWrite(std::to_string(query.ColumnInt("p")));
+        DoorWrite(std::to_string(total.Total));
         DoorTextColour(COLOUR_LIGHT_GREEN);
         ++ALine;
     }
@@ -299,14 +285,10 @@ void GetAllTimeScores() {
     DoorWriteLn();
     LowerRule();
 
-    {
-        SqlStatement query(OpenGameDatabase(),
-                           "select strUserName, sum (intScore) as p from tblScores group by "
-                           "strUserName order by p desc limit 34");
-        DoorTextColour(COLOUR_LIGHT_GREEN);
-        for (int rank = 1; query.Step(); ++rank)
-            DrawAllTimeRank(rank, query.ColumnText("strUserName"), query.ColumnInt("p"));
-    }
+    DoorTextColour(COLOUR_LIGHT_GREEN);
+    int rank = 0;
+    for (const TScoreTotal& total : TopAllTimeTotals(OpenGameDatabase(), 34))
+        DrawAllTimeRank(++rank, total.UserName, total.Total);
 
     DoorGotoXY(0, 22);
     UpperRule();

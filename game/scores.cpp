@@ -4,7 +4,6 @@
 #include "door/door.h"
 #include "game/database.h"
 #include "game/sqldb.h"
-#include "game/totals.h"
 
 #include <charconv>
 #include <stdexcept>
@@ -51,13 +50,7 @@ void SetScore(std::int32_t AScore, const std::string& AMonth, const std::string&
     std::string key = ScoreDateKey(AMonth, ADay, AYear);
     SqlConnection& conn = OpenGameDatabase();
     SqlTransaction trans(conn);
-    SqlStatement look(conn, "SELECT COUNT(*), COALESCE(SUM(intScore), 0) FROM tblScores "
-                            "where dtDate=? and strUserName=?");
-    look.Bind(1, key).Bind(2, DoorDropInfo.Alias);
-    look.Step();
-    const std::int64_t oldRows = look.ColumnInt(0);
-    const std::int64_t oldSum = look.ColumnInt(1);
-    if (oldRows == 0) {
+    if (!HasScoreRow(conn, key)) {
         SqlStatement insert(
             conn, "insert into tblScores (strUserName, dtDate, intScore) values (?, ?, ?);");
         insert.Bind(1, DoorDropInfo.Alias).Bind(2, key).Bind(3, std::int64_t{AScore});
@@ -68,9 +61,6 @@ void SetScore(std::int32_t AScore, const std::string& AMonth, const std::string&
         update.Bind(1, std::int64_t{AScore}).Bind(2, DoorDropInfo.Alias).Bind(3, key);
         update.Execute();
     }
-    // The totals change in the same transaction, so they can never disagree with the scores.
-    if (HasScoreTotals(conn))
-        AddToScoreTotals(conn, DoorDropInfo.Alias, key, oldRows, oldSum, AScore);
     trans.Commit();
 }
 

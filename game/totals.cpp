@@ -1,15 +1,10 @@
-// Score totals per caller, all-time and per month, maintained with every score change and read
-// by the boards in place of sums over the whole scores table.
+// Score totals per caller, all-time and per month, read by the boards in place of sums over the
+// whole scores table.
 #include "game/totals.h"
 
 #include "game/database.h"
 
 namespace {
-
-// "2024-03-05" -> "2024-03"; the month part of a date key, whatever the year's length.
-std::string MonthKey(const std::string& ADateKey) {
-    return ADateKey.size() > 3 ? ADateKey.substr(0, ADateKey.size() - 3) : ADateKey;
-}
 
 std::vector<TScoreTotal> ReadTotals(SqlStatement& AQuery, bool AHasDays) {
     std::vector<TScoreTotal> totals;
@@ -23,26 +18,6 @@ std::vector<TScoreTotal> ReadTotals(SqlStatement& AQuery, bool AHasDays) {
 
 bool HasScoreTotals(SqlConnection& AConn) {
     return AConn.HasTable("tblTotals") && AConn.HasTable("tblMonthTotals");
-}
-
-void AddToScoreTotals(SqlConnection& AConn, const std::string& AUserName,
-                      const std::string& ADateKey, std::int64_t AOldRows, std::int64_t AOldSum,
-                      std::int64_t ANewScore) {
-    const std::int64_t change = AOldRows == 0 ? ANewScore : AOldRows * ANewScore - AOldSum;
-    const std::int64_t newDays = AOldRows == 0 ? 1 : 0;
-    SqlStatement(AConn, "INSERT INTO tblTotals (strUserName, intTotal) VALUES (?1, ?2) "
-                        "ON CONFLICT (strUserName) DO UPDATE SET intTotal = intTotal + ?2")
-        .Bind(1, AUserName)
-        .Bind(2, change)
-        .Execute();
-    SqlStatement(AConn, "INSERT INTO tblMonthTotals (strMonth, strUserName, intTotal, intDays) "
-                        "VALUES (?1, ?2, ?3, ?4) ON CONFLICT (strMonth, strUserName) "
-                        "DO UPDATE SET intTotal = intTotal + ?3, intDays = intDays + ?4")
-        .Bind(1, MonthKey(ADateKey))
-        .Bind(2, AUserName)
-        .Bind(3, change)
-        .Bind(4, newDays)
-        .Execute();
 }
 
 void RebuildScoreTotals(SqlConnection& AConn) {

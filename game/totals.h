@@ -1,5 +1,6 @@
-// Per-caller score totals, all-time and per month, kept in step with tblScores so that the
-// boards that rank totals read one row per caller instead of summing years of scores.
+// Per-caller score totals, all-time and per month, kept in step with tblScores by the schema's
+// triggers, so that the boards that rank totals read one row per caller instead of summing
+// years of scores.
 #pragma once
 
 #include "game/sqldb.h"
@@ -19,14 +20,7 @@ struct TScoreTotal {
 // lacks them; every operation below then works on tblScores alone).
 bool HasScoreTotals(SqlConnection& AConn);
 
-// Records a change of the caller's score for a date in both totals, inside the caller's
-// transaction: AOldRows rows of the date held AOldSum and now each hold ANewScore (no row
-// before: AOldRows 0, and one row is added).
-void AddToScoreTotals(SqlConnection& AConn, const std::string& AUserName,
-                      const std::string& ADateKey, std::int64_t AOldRows, std::int64_t AOldSum,
-                      std::int64_t ANewScore);
-
-// Computes both totals afresh from tblScores (the database builder; a sysop's repair).
+// Computes both totals afresh from tblScores (makedb; a file from before the totals).
 void RebuildScoreTotals(SqlConnection& AConn);
 
 // The ALimit best all-time totals, best first: the rows, in the order, of
