@@ -6,8 +6,11 @@
 #include "door/ansi.h"
 #include "door/console.h"
 #include "door/door.h"
+#include "game/bulletins.h"
+#include "game/dailyboards.h"
 #include "game/database.h"
 #include "game/gamedate.h"
+#include "game/monthlyboards.h"
 #include "game/scores.h"
 #include "game/sqldb.h"
 #include "game/totals.h"
@@ -16,9 +19,12 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <stdexcept>
+
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <stdlib.h>
 #include <string>
 #include <vector>
 
@@ -39,18 +45,6 @@ int ReadRows(const char* ASql, const std::string& AValue) {
     int rows = 0;
     while (query.Step()) ++rows;
     return rows;
-}
-
-// The best score of a date and how many share it.
-void DayBest(const std::string& AKey) {
-    SqlConnection& conn = OpenGameDatabase();
-    SqlStatement best(conn,
-                      "select * from tblScores where dtDate=? order by intScore desc LIMIT 1");
-    best.Bind(1, AKey);
-    const std::int64_t top = best.Step() ? best.ColumnInt("intScore") : 0;
-    SqlStatement count(conn, "SELECT COUNT(*) as HS FROM tblScores WHERE  dtDate=? and intScore=?");
-    count.Bind(1, AKey).Bind(2, top);
-    count.Step();
 }
 
 void PreviousMonth(std::int32_t& AYear, std::int32_t& AMonth) {
@@ -84,77 +78,88 @@ void StartupToMenu() {
     MenuWork();
 }
 
+// A board waits for a key at its end: one is queued for it.
+void Board(void (*AScreen)()) {
+    ConsolePushKeys(" ");
+    AScreen();
+}
+
 void TodayScoresWork() {
-    GetToday();
-    DayPlayedCheck(std::to_string(Month), std::to_string(Day), std::to_string(Year));
-    ReadRows("select * from tblScores where dtDate=? order by intScore desc LIMIT 10", Today());
-    TopMonthTotals(OpenGameDatabase(), Year, Month, 10);
+    Board(GetTodayScores);
 }
 
 void OneDayScoresWork() {
+    ConsolePushKeys(" ");
     GetToday();
-    DayPlayedCheck(std::to_string(Month), "1", std::to_string(Year));
-    ReadRows("select * from tblScores where dtDate=? order by intScore desc LIMIT 10",
-             DateKey(Year, Month, 1));
+    GetOneDayScores(std::to_string(Day));
 }
 
 void DailyScoresWork() {
-    GetToday();
-    TrackPlayerDays(Month, Year, DaysPlayed);
-    for (std::int32_t d = 1; d <= DaysInMonth(Year, Month); ++d) DayBest(DateKey(Year, Month, d));
+    Board(GetDailyScores);
 }
 
 void LastMonthScoresWork() {
-    GetToday();
-    std::int32_t y = Year, m = Month;
-    PreviousMonth(y, m);
-    TopMonthTotals(OpenGameDatabase(), y, m, 2);
-    for (std::int32_t d = 1; d <= DaysInMonth(y, m); ++d) DayBest(DateKey(y, m, d));
+    Board(GetLastMonthScores);
 }
 
 void AllTimeScoresWork() {
-    TopAllTimeTotals(OpenGameDatabase(), 34);
+    Board(GetAllTimeScores);
 }
 
 void RecentChampsWork() {
-    GetToday();
-    std::int32_t y = Year, m = Month;
-    for (int k = 1; k <= 4; ++k) {
-        PreviousMonth(y, m);
-        TopMonthTotals(OpenGameDatabase(), y, m, 3);
-    }
+    Board(RecentMonthlyChamps);
 }
 
 void BulletinsWork() {
-    GetToday();
-    for (int file = 0; file < 2; ++file) {
-        ReadRows("select * from tblScores where dtDate=? order by intScore desc LIMIT 5", Today());
-        TopMonthTotals(OpenGameDatabase(), Year, Month, 5);
-        TopAllTimeTotals(OpenGameDatabase(), 5);
-    }
+    WriteBulletin();
 }
 
 const char* const kNewcomer = "Bench Newcomer";
 
-// A newcomer's game today: played check, the 0 score, the leaders, the word, six guesses
-// looked up in both lists, the winning score, then the day's board.
-void GameWork() {
-    const std::string caller = DoorDropInfo.Alias;
-    DoorDropInfo.Alias = kNewcomer;
+// A newcomer's game today, in its three moments: the start (played check, the 0 score, the
+// leaders, the word), each guess (looked up in both lists) and the end (the winning score, then
+// the day's board).
+struct TAsNewcomer {
+    std::string Caller = DoorDropInfo.Alias;
+    TAsNewcomer() { DoorDropInfo.Alias = kNewcomer; }
+    ~TAsNewcomer() { DoorDropInfo.Alias = Caller; }
+};
+
+void StoreNewcomerScore(std::int32_t AScore) {
     GetToday();
-    const std::string m = std::to_string(Month), d = std::to_string(Day), y = std::to_string(Year);
-    DayPlayedCheck(m, d, y);
-    SetScore(0, m, d, y);
+    SetScore(AScore, std::to_string(Month), std::to_string(Day), std::to_string(Year));
+}
+
+void GameStart() {
+    TAsNewcomer as;
+    GetToday();
+    DayPlayedCheck(std::to_string(Month), std::to_string(Day), std::to_string(Year));
+    StoreNewcomerScore(0);
     SetMonthlyAndDailyWork();
     GetWord();
-    for (const char* guess : {"crane", "slate", "QQQQQ", "pious", "MOUNT", "cider"}) {
-        ReadRows("SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
-                 guess);
-        ReadRows("SELECT COUNT(*) as findword FROM tblWords WHERE strWord=? COLLATE NOCASE", guess);
-    }
-    SetScore(40, m, d, y);
+}
+
+void GameGuess(const char* AGuess) {
+    ReadRows("SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE", AGuess);
+    ReadRows("SELECT COUNT(*) as findword FROM tblWords WHERE strWord=? COLLATE NOCASE", AGuess);
+}
+
+void GameEnd() {
+    TAsNewcomer as;
+    StoreNewcomerScore(40);
     OneDayScoresWork();
-    DoorDropInfo.Alias = caller;
+}
+
+void WholeGame() {
+    GameStart();
+    for (const char* guess : {"crane", "slate", "QQQQQ", "pious", "MOUNT", "cider"})
+        GameGuess(guess);
+    GameEnd();
+}
+
+void NewcomerStarted() {
+    TAsNewcomer as;
+    StoreNewcomerScore(0);
 }
 
 void ForgetNewcomer() {
@@ -205,7 +210,8 @@ TDateTime Noon(int AYear, int AMonth, int ADay) {
 struct TScreenWork {
     const char* Name;
     std::function<void()> Work;
-    std::function<void()> After; // undoes what Work wrote, outside the timing
+    std::function<void()> After;  // undoes what Work wrote, outside the timing
+    std::function<void()> Before; // prepares the database for Work, outside the timing
 };
 
 struct TTiming {
@@ -216,6 +222,7 @@ struct TTiming {
 TTiming Time(const TScreenWork& AScreen, int ARepeats) {
     std::vector<double> ms;
     for (int i = 0; i <= ARepeats; ++i) {
+        if (AScreen.Before) AScreen.Before();
         const auto start = Clock::now();
         AScreen.Work();
         const auto stop = Clock::now();
@@ -228,17 +235,20 @@ TTiming Time(const TScreenWork& AScreen, int ARepeats) {
 
 std::vector<TScreenWork> Screens() {
     return {
-        {"start-up to menu", StartupToMenu, nullptr},
-        {"DBCheck, new month", DBCheckNewMonth, ForgetNewMonth},
-        {"menu (SetMonthlyAndDaily)", MenuWork, nullptr},
-        {"game", GameWork, ForgetNewcomer},
-        {"2 today's scores", TodayScoresWork, nullptr},
-        {"3 daily champions", DailyScoresWork, nullptr},
-        {"4 one day's scores", OneDayScoresWork, nullptr},
-        {"5 last month", LastMonthScoresWork, nullptr},
-        {"6 all-time", AllTimeScoresWork, nullptr},
-        {"7 recent winners", RecentChampsWork, nullptr},
-        {"Q bulletins", BulletinsWork, nullptr},
+        {"start-up to menu", StartupToMenu, nullptr, nullptr},
+        {"DBCheck, new month", DBCheckNewMonth, ForgetNewMonth, nullptr},
+        {"menu (SetMonthlyAndDaily)", MenuWork, nullptr, nullptr},
+        {"game start", GameStart, ForgetNewcomer, nullptr},
+        {"game, one guess", [] { GameGuess("crane"); }, nullptr, nullptr},
+        {"game end (winning guess)", GameEnd, ForgetNewcomer, NewcomerStarted},
+        {"game, all of it", WholeGame, ForgetNewcomer, nullptr},
+        {"2 today's scores", TodayScoresWork, nullptr, nullptr},
+        {"3 daily champions", DailyScoresWork, nullptr, nullptr},
+        {"4 one day's scores", OneDayScoresWork, nullptr, nullptr},
+        {"5 last month", LastMonthScoresWork, nullptr, nullptr},
+        {"6 all-time", AllTimeScoresWork, nullptr, nullptr},
+        {"7 recent winners", RecentChampsWork, nullptr, nullptr},
+        {"Q bulletins", BulletinsWork, nullptr, nullptr},
     };
 }
 
@@ -269,10 +279,18 @@ int main(int argc, char** argv) {
         std::cerr << "usage: scale FILE [REPEATS]\n";
         return 2;
     }
-    const std::string file = argv[1];
+    const std::string file = std::filesystem::absolute(argv[1]).string();
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
     try {
         ConsoleUseHeadless();
+        // The door's working directory: the art files the screens show, and the bulletins.
+        char dir[] = "/tmp/glimra-scale-XXXXXX";
+        if (::mkdtemp(dir) == nullptr) throw std::runtime_error("cannot make a working directory");
+        for (const auto& art :
+             std::filesystem::directory_iterator(std::string(GLIMRA_SOURCE_DIR) + "/data/art"))
+            std::filesystem::copy_file(art.path(),
+                                       std::filesystem::path(dir) / art.path().filename());
+        std::filesystem::current_path(dir);
         DoorDropInfo.Alias = "Caller 0500";
         // The kit's clock stands at noon of the last day of play; DBCheck's new month is two
         // months later, one no session has started in.
@@ -295,6 +313,8 @@ int main(int argc, char** argv) {
         DropIndexes(bare);
         const auto unindexed = TimeAll(bare, std::max(1, repeats / 10));
         std::filesystem::remove(bare);
+        std::filesystem::current_path("/");
+        std::filesystem::remove_all(dir);
 
         std::printf("%-28s %10s %10s %14s %9s\n", "screen (database work)", "median ms", "max ms",
                     "no indexes ms", "ratio");

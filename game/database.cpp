@@ -76,7 +76,11 @@ std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay) 
 
 // A uniform draw from tblWords; false when the table is empty.
 static bool DrawRandomWord(SqlConnection& AConn, std::string& AWord) {
-    SqlStatement query(AConn, "SELECT * FROM tblWords ORDER BY RANDOM() LIMIT 1;");
+    // A random row number, then that row: as uniform as sorting the pool by RANDOM() but
+    // without sorting it, which DBCheck would otherwise do for every day of a new month.
+    SqlStatement query(AConn, "SELECT * FROM tblWords LIMIT 1 OFFSET (SELECT "
+                              "COALESCE((RANDOM() % COUNT(*) + COUNT(*)) % COUNT(*), 0) "
+                              "FROM tblWords);");
     bool found = false;
     while (query.Step()) {
         AWord = query.ColumnText("strWord");

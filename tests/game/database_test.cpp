@@ -2,6 +2,7 @@
 // and several processes filling a new month at once.
 #include "gamedb_fixture.h"
 
+#include <map>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -56,6 +57,19 @@ TEST_F(GameDbTest, WordPoolOfOneWordOrNone) {
     Sql("INSERT INTO tblWords VALUES ('slate')");
     EXPECT_TRUE(AssignDayWord(2024, 11, 1));
     EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWordsByDate")[0], "32");
+}
+
+TEST_F(GameDbTest, RandomWordIsDrawnEvenlyFromThePool) {
+    MakeDatabase({"apple", "cider", "crane", "slate"});
+    std::map<std::string, int> drawn;
+    for (int i = 0; i < 2000; ++i) {
+        GetRandomWord();
+        ++drawn[Word];
+    }
+    // 500 each expected (standard deviation about 19): no word favoured or left out.
+    ASSERT_EQ(drawn.size(), 4u);
+    for (const auto& [word, count] : drawn)
+        EXPECT_TRUE(count > 400 && count < 600) << word << count;
 }
 
 TEST_F(GameDbTest, MissingOrUnsetUpDatabaseIsNamedAndNeverCreated) {
