@@ -10,6 +10,8 @@
 #include "game/dailyboards.h"
 #include "game/database.h"
 #include "game/gamedate.h"
+#include "game/gameplay.h"
+#include "game/leaders.h"
 #include "game/monthlyboards.h"
 #include "game/scores.h"
 #include "game/sqldb.h"
@@ -34,41 +36,10 @@ using Clock = std::chrono::steady_clock;
 
 // ---- The database work of each screen --------------------------------------------------------
 
-std::string Today() {
-    return DateKey(Year, Month, Day);
-}
-
-// Rows of a statement with one bound text, read front to back as a screen reads them.
-int ReadRows(const char* ASql, const std::string& AValue) {
-    SqlStatement query(OpenGameDatabase(), ASql);
-    query.Bind(1, AValue);
-    int rows = 0;
-    while (query.Step()) ++rows;
-    return rows;
-}
-
-void PreviousMonth(std::int32_t& AYear, std::int32_t& AMonth) {
-    if (--AMonth == 0) {
-        AMonth = 12;
-        --AYear;
-    }
-}
-
-void SetMonthlyAndDailyWork() {
-    SqlConnection& conn = OpenGameDatabase();
-    ReadRows("select * from tblScores where dtDate=? order by intScore desc LIMIT 1", Today());
-    TopMonthTotals(conn, Year, Month, 1);
-    TopMonthTotals(conn, Year, Month, 5);
-    std::int32_t y = Year, m = Month;
-    PreviousMonth(y, m);
-    TopMonthTotals(conn, y, m, 1);
-    TopAllTimeTotals(conn, 2);
-}
-
 void MenuWork() {
     GetToday();
     DayPlayedCheck(std::to_string(Month), std::to_string(Day), std::to_string(Year));
-    SetMonthlyAndDailyWork();
+    SetMonthlyAndDaily();
 }
 
 void StartupToMenu() {
@@ -135,13 +106,12 @@ void GameStart() {
     GetToday();
     DayPlayedCheck(std::to_string(Month), std::to_string(Day), std::to_string(Year));
     StoreNewcomerScore(0);
-    SetMonthlyAndDailyWork();
+    SetMonthlyAndDaily();
     GetWord();
 }
 
 void GameGuess(const char* AGuess) {
-    ReadRows("SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE", AGuess);
-    ReadRows("SELECT COUNT(*) as findword FROM tblWords WHERE strWord=? COLLATE NOCASE", AGuess);
+    GuessInWordLists(AGuess);
 }
 
 void GameEnd() {
@@ -150,11 +120,16 @@ void GameEnd() {
     OneDayScoresWork();
 }
 
+// The whole game as a caller plays it: six guesses typed, a key after the word is shown, a key
+// on the day's board.
 void WholeGame() {
-    GameStart();
-    for (const char* guess : {"crane", "slate", "QQQQQ", "pious", "MOUNT", "cider"})
-        GameGuess(guess);
-    GameEnd();
+    TAsNewcomer as;
+    while (ConsoleKeyPressed()) ConsoleReadKey();
+    ConsolePushKeys("crane\rslate\rpious\rmount\rcider\rtoast\r  ");
+    GetToday();
+    Game();
+    GetOneDayScores(std::to_string(Day));
+    while (ConsoleKeyPressed()) ConsoleReadKey();
 }
 
 void NewcomerStarted() {

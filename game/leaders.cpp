@@ -5,6 +5,7 @@
 #include "door/door.h"
 #include "game/database.h"
 #include "game/gamedate.h"
+#include "game/totals.h"
 
 #include <optional>
 
@@ -26,17 +27,6 @@ namespace {
 // The best single score of a date.
 constexpr const char* DAILY_SQL =
     "select * from tblScores where dtDate=? order by intScore desc LIMIT 1";
-// The highest total over a text range of dates.
-constexpr const char* MONTH_LEADER_SQL =
-    "select strUserName, sum(intScore) as p from tblScores where dtDate between ?  and ? "
-    "group by strUserName order by p desc LIMIT 1;";
-constexpr const char* MONTH_TOP_FIVE_SQL =
-    "SELECT strUserName, SUM(intScore) as p FROM tblScores WHERE dtDate BETWEEN ? AND ? "
-    "GROUP BY strUserName ORDER BY p DESC LIMIT 5;";
-constexpr const char* ALL_TIME_SQL =
-    "select strUserName, sum (intScore) as p from tblScores group by strUserName "
-    "order by p desc limit 2";
-
 struct TStanding {
     std::string Name;
     std::int32_t Score = 0;
@@ -51,19 +41,16 @@ TStanding ReadStanding(const SqlStatement& AQuery, const char* AScoreColumn) {
             static_cast<std::int32_t>(AQuery.ColumnInt(AScoreColumn))};
 }
 
-// The first day and the 31st of a month, compared as text: covers every day of any month.
-void BindMonth(SqlStatement& AQuery, std::int32_t AYear, std::int32_t AMonth) {
-    const std::string prefix = std::to_string(AYear) + "-" + TwoDigits(AMonth) + "-";
-    AQuery.Bind(1, prefix + "01").Bind(2, prefix + "31");
+TStanding AsStanding(const TScoreTotal& ATotal) {
+    return {CutName(ATotal.UserName), static_cast<std::int32_t>(ATotal.Total)};
 }
 
+// The highest total of a month, when anyone played in it.
 std::optional<TStanding> MonthLeader(SqlConnection& AConn, std::int32_t AYear,
                                      std::int32_t AMonth) {
-    SqlStatement query(AConn, MONTH_LEADER_SQL);
-    BindMonth(query, AYear, AMonth);
-    std::optional<TStanding> leader;
-    while (query.Step()) leader = ReadStanding(query, "p");
-    return leader;
+    const auto best = TopMonthTotals(AConn, AYear, AMonth, 1);
+    if (best.empty()) return std::nullopt;
+    return AsStanding(best.front());
 }
 
 // Label in cyan at column 58 of ARow.
@@ -112,10 +99,9 @@ void SetMonthlyAndDaily() {
     {
         ArrMonthlyLeaders.fill("");
         ArrMonthlyScores.fill(0);
-        SqlStatement query(conn, MONTH_TOP_FIVE_SQL);
-        BindMonth(query, Year, Month);
-        for (std::size_t k = 0; k < ArrMonthlyLeaders.size() && query.Step(); ++k) {
-            const TStanding entry = ReadStanding(query, "p");
+        const auto five = TopMonthTotals(conn, Year, Month, 5);
+        for (std::size_t k = 0; k < ArrMonthlyLeaders.size() && k < five.size(); ++k) {
+            const TStanding entry = AsStanding(five[k]);
             ArrMonthlyLeaders[k] = entry.Name;
             ArrMonthlyScores[k] = entry.Score;
         }
@@ -130,17 +116,17 @@ void SetMonthlyAndDaily() {
     }
 
     {
-        SqlStatement query(conn, ALL_TIME_SQL);
+        const auto best = TopAllTimeTotals(conn, 2);
         IntAllTimeLeader = IntAllTimeLeader2 = 0;
-        if (query.Step()) {
-            const TStanding first = ReadStanding(query, "p");
+        if (!best.empty()) {
+            const TStanding first = AsStanding(best[0]);
             StrAllTimeLeader = first.Name;
             IntAllTimeLeader = first.Score;
-            if (query.Step()) {
-                const TStanding second = ReadStanding(query, "p");
-                StrAllTimeLeader2 = second.Name;
-                IntAllTimeLeader2 = second.Score;
-            }
+        }
+        if (best.size() > 1) {
+            const TStanding second = AsStanding(best[1]);
+            StrAllTimeLeader2 = second.Name;
+            IntAllTimeLeader2 = second.Score;
         }
     }
 
