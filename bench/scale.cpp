@@ -132,6 +132,19 @@ void WholeGame() {
     while (ConsoleKeyPressed()) ConsoleReadKey();
 }
 
+// The floor of every write: one immediate transaction with one row, made durable.
+void OneCommit() {
+    SqlConnection& conn = OpenGameDatabase();
+    SqlTransaction trans(conn);
+    SqlStatement(conn, "INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('bench', 'bench')")
+        .Execute();
+    trans.Commit();
+}
+
+void ForgetCommit() {
+    SqlStatement(OpenGameDatabase(), "DELETE FROM tblWordsByDate WHERE dtDate = 'bench'").Execute();
+}
+
 void NewcomerStarted() {
     TAsNewcomer as;
     StoreNewcomerScore(0);
@@ -210,6 +223,7 @@ TTiming Time(const TScreenWork& AScreen, int ARepeats) {
 
 std::vector<TScreenWork> Screens() {
     return {
+        {"one commit (disk floor)", OneCommit, ForgetCommit, nullptr},
         {"start-up to menu", StartupToMenu, nullptr, nullptr},
         {"DBCheck, new month", DBCheckNewMonth, ForgetNewMonth, nullptr},
         {"menu (SetMonthlyAndDaily)", MenuWork, nullptr, nullptr},

@@ -28,8 +28,6 @@ CREATE TABLE IF NOT EXISTS tblScores (
 CREATE INDEX IF NOT EXISTS idxScoresDateScore ON tblScores (dtDate, intScore);
 -- A caller's own rows: played-day checks and score updates.
 CREATE INDEX IF NOT EXISTS idxScoresUserDate ON tblScores (strUserName, dtDate);
--- All-time totals per caller are summed from this index alone, without visiting the rows.
-CREATE INDEX IF NOT EXISTS idxScoresUserScore ON tblScores (strUserName, intScore);
 CREATE INDEX IF NOT EXISTS idxWordsByDateDate ON tblWordsByDate (dtDate);
 -- Guess checks: exact in the answers, without regard to case in the accepted words.
 CREATE INDEX IF NOT EXISTS idxWordsWord ON tblWords (strWord);

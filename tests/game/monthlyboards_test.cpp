@@ -200,14 +200,3 @@ TEST_F(BoardsTest, RecentWinnersInFebruaryReachBackToOctober) {
     EXPECT_FALSE(OnScreen("Old"));
     EXPECT_EQ(Row(24), Sp(26) + "Press Any Key to Continue");
 }
-
-TEST_F(BoardsTest, AllTimeTotalsAreSummedFromAnIndexAlone) {
-    // Every quit sums all-time totals twice and every menu once: over years of scores a pass over
-    // the table's rows takes seconds, a pass over a covering index a fraction of one.
-    SqlConnection conn(GameDatabaseFile);
-    SqlStatement plan(conn, "EXPLAIN QUERY PLAN select strUserName, sum (intScore) as p from "
-                            "tblScores group by strUserName order by p desc limit 34");
-    std::string steps;
-    while (plan.Step()) steps += plan.ColumnText("detail") + "; ";
-    EXPECT_NE(steps.find("COVERING INDEX"), std::string::npos) << steps;
-}
