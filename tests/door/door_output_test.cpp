@@ -8,17 +8,16 @@
 namespace {
 
 using namespace std::string_literals;
-using DoorOutput = DoorSessionTest;
-
 const std::string kGotoLeft = "\x1b[255D";
 
-// Writes AContent to a fresh file in the temporary directory and returns its path.
-std::string TempFile(const std::string& AName, const std::string& AContent) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("glimra_" + std::to_string(::getpid()) + "_" + AName);
-    std::ofstream(path, std::ios::binary) << AContent;
-    return path.string();
-}
+class DoorOutput : public DoorSessionTest {
+  protected:
+    // Writes AContent to a file in the test's directory and returns its path.
+    std::string TempFile(const std::string& AName, const std::string& AContent) {
+        std::ofstream(Dir / AName, std::ios::binary) << AContent;
+        return (Dir / AName).string();
+    }
+};
 
 TEST_F(DoorOutput, PlainTextReachesBothScreensWithIacDoubledOnTheWire) {
     DoorWrite("Hello \xFFworld");
@@ -160,7 +159,7 @@ TEST_F(DoorOutput, DisplayFileReportsAnErrorAndWaitsForOneKey) {
     EXPECT_EQ(DoorReadKey(), 'l');
 
     Send(" ");
-    DoorDisplayFile(std::filesystem::temp_directory_path().string()); // a read error
+    DoorDisplayFile(Dir.string()); // a read error
     EXPECT_NE(Received().find("Is a directory\r\nHit a key to continue\r\n"), std::string::npos);
 }
 

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -50,13 +51,16 @@ inline void FailExitInsideTest() {
 }
 
 // The kit as a door finds it before start-up: a headless console with a fresh screen, the
-// default hooks, no session, and the fake clock.
+// default hooks, no session, and the fake clock; and a temporary directory for the test's files.
 class DoorKitTest : public ::testing::Test {
   protected:
     void SetUp() override {
         static const bool guarded = std::atexit(FailExitInsideTest) == 0;
         EXPECT_TRUE(guarded);
         InKitTest = true;
+        char pattern[] = "/tmp/glimra-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        Dir = pattern;
         ConsoleUseHeadless();
         AnsiReset();
         DoorDropInfo = {};
@@ -91,6 +95,7 @@ class DoorKitTest : public ::testing::Test {
         DoorOnLocalLogin = DefaultOnLocalLogin;
         while (ConsoleKeyPressed()) ConsoleReadKey();
         AnsiReset(); // later tests in this binary expect a fresh screen
+        if (!Dir.empty()) std::filesystem::remove_all(Dir);
         InKitTest = false;
     }
 
@@ -107,6 +112,7 @@ class DoorKitTest : public ::testing::Test {
     }
     static std::uint8_t AttrAt(int ACol, int ARow) { return LocalScreen().AttrAt(ACol, ARow); }
 
+    std::filesystem::path Dir; // a fresh temporary directory, removed after the test
     TDateTime (*SavedNow)() = nullptr;
     void (*SavedDelay)(std::int32_t) = nullptr;
 };

@@ -19,23 +19,12 @@ using namespace std::string_literals;
 using Reader = void (*)(const std::string&);
 using Lines = std::map<int, std::string>;
 
-class DropFiles : public ::testing::Test {
+class DropFiles : public DoorKitTest {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/dropfiles-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        DoorDropInfo = TDoorDropInfo{};
-    }
-    void TearDown() override {
-        std::system(("rm -rf '" + dir + "'").c_str());
-        DoorDropInfo = TDoorDropInfo{};
-    }
-
     // Writes the bytes as a file in the test directory and returns its path.
     std::string Write(const std::string& ABytes) {
-        std::ofstream(dir + "/drop", std::ios::binary) << ABytes;
-        return dir + "/drop";
+        std::ofstream(Dir / "drop", std::ios::binary) << ABytes;
+        return (Dir / "drop").string();
     }
 
     // A file of ACount lines, empty except the numbered ones given, each ended by AEnd.
@@ -54,8 +43,6 @@ class DropFiles : public ::testing::Test {
         AReader(AFile);
         return DropInfoFields();
     }
-
-    std::string dir;
 };
 
 const Lines kDoor32 = {
@@ -124,7 +111,7 @@ TEST_F(DropFiles, LineEndsCtrlZAndMissingFiles) {
         "MaxSeconds=0 Node=0 RealName=Real RecPos=0");
 
     // Nothing changes for a missing file, a directory, or a file that cannot be opened.
-    ::mkdir((dir + "/DOOR32.SYS").c_str(), 0700);
+    ::mkdir((Dir.string() + "/DOOR32.SYS").c_str(), 0700);
     std::string locked = File(11, kDoor32);
     ::chmod(locked.c_str(), 0);
     for (Reader read : {ReadDoor32, ReadDoorSys, ReadDorInfo, ReadLordInfo}) {
@@ -132,8 +119,8 @@ TEST_F(DropFiles, LineEndsCtrlZAndMissingFiles) {
         DoorDropInfo.Alias = "before";
         DoorDropInfo.ComNum = 9;
         const std::string before = DropInfoFields();
-        read(dir + "/missing");
-        read(dir + "/DOOR32.SYS");
+        read(Dir.string() + "/missing");
+        read(Dir.string() + "/DOOR32.SYS");
         if (::geteuid() != 0) read(locked);
         EXPECT_EQ(DropInfoFields(), before);
     }
@@ -254,7 +241,7 @@ TEST_F(DropFiles, HostileFilesCostBoundedMemoryAndNeverCrash) {
     }
 
     // Named devices and pipes are not drop files: they could block or never end.
-    std::string fifo = dir + "/fifo";
+    std::string fifo = Dir.string() + "/fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     DoorDropInfo = TDoorDropInfo{};
     const std::string untouched = DropInfoFields();

@@ -52,29 +52,19 @@ std::string Drain(int AFd) {
     return bytes;
 }
 
-// The kit before start-up, and a temporary directory for drop files.
 class StartupTest : public DoorKitTest {
   protected:
     void SetUp() override {
         DoorKitTest::SetUp();
         GCommandLineOptions.clear();
-        dir_ =
-            std::filesystem::temp_directory_path() / ("startup_test." + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::filesystem::remove_all(dir_);
-        DoorKitTest::TearDown();
     }
 
     std::string WriteDropFile(const std::string& AName, const std::string& AText) {
-        const auto path = dir_ / AName;
+        const auto path = Dir / AName;
         std::filesystem::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << AText;
         return path.string();
     }
-
-    std::filesystem::path dir_;
 };
 
 TEST_F(StartupTest, ParsesOptions) {
@@ -107,7 +97,7 @@ TEST_F(StartupTest, ParsesOptions) {
 TEST_F(StartupTest, ChoosesTheSession) {
     using K = TDoorSessionKind;
     const std::string door32 = "-D" + WriteDropFile("node1/door32.sys", "");
-    std::filesystem::create_directories(dir_ / "DOOR.SYS");
+    std::filesystem::create_directories(Dir / "DOOR.SYS");
     // A socket and node win over a drop file, which is then not even looked for. The reader is
     // chosen from the whole path, without regard to case; unsupported names, missing files and
     // directories are missing drop files.
@@ -130,8 +120,8 @@ TEST_F(StartupTest, ChoosesTheSession) {
         {WriteDropFile("INFO.3/DORINFO1.DEF", ""), K::DorInfo},
         {WriteDropFile("info.2", ""), K::LordInfo},
         {WriteDropFile("CHAIN.TXT", ""), K::MissingDropFile},
-        {(dir_ / "DOOR32.SYS").string(), K::MissingDropFile},
-        {(dir_ / "DOOR.SYS").string(), K::MissingDropFile},
+        {(Dir / "DOOR32.SYS").string(), K::MissingDropFile},
+        {(Dir / "DOOR.SYS").string(), K::MissingDropFile},
     };
     for (const auto& [path, kind] : files)
         EXPECT_EQ(DoorChooseSession(Parse({("-D" + path).c_str()})), kind) << path;

@@ -20,13 +20,8 @@
 
 class GameDbTest : public DoorSessionTest {
   protected:
-    std::filesystem::path Dir;
-
     void SetUp() override {
         DoorSessionTest::SetUp();
-        char pattern[] = "/tmp/glimra-gamedb-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        Dir = pattern;
         CloseGameDatabase();
         GameDatabaseFile = (Dir / "glimradb.db").string();
         Word.clear();
@@ -36,7 +31,6 @@ class GameDbTest : public DoorSessionTest {
     void TearDown() override {
         CloseGameDatabase();
         GameDatabaseFile = "glimradb.db";
-        std::filesystem::remove_all(Dir);
         DoorSessionTest::TearDown();
     }
 
