@@ -4,6 +4,7 @@
 #pragma once
 
 #include "game/sqldb.h"
+#include "tests/e2e/glimra_dir.h"
 #include "tests/support/bbs_harness.h"
 
 #include <gtest/gtest.h>
@@ -28,66 +29,6 @@ namespace glimra_e2e {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-inline const std::string kDoor = std::string(GLIMRA_BINARY_DIR) + "/bbsglimra";
-inline const std::string kMakeDb = std::string(GLIMRA_BINARY_DIR) + "/makedb";
-inline const fs::path kSource = GLIMRA_SOURCE_DIR;
-
-// Every node runs under faketime at noon of this day: the 15th, so the leader panel shows the
-// month's standings and no run straddles midnight.
-inline const std::string kToday = "2026-03-15";
-
-inline std::string Text(const TVTermScreen& AScreen, int ACol, int ARow, std::size_t ALength) {
-    return AScreen.RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
-}
-
-inline std::function<bool(const TVTermScreen&)> TextAt(int ACol, int ARow,
-                                                       const std::string& AText) {
-    return [=](const TVTermScreen& AScreen) {
-        return Text(AScreen, ACol, ARow, AText.size()) == AText;
-    };
-}
-
-inline std::function<bool(const TVTermScreen&)> Shows(const std::string& AText) {
-    return [=](const TVTermScreen& AScreen) {
-        return AScreen.Dump().find(AText) != std::string::npos;
-    };
-}
-
-// A database as makedb builds it, made once per test program and copied for each directory.
-inline const fs::path& TemplateDatabase() {
-    static const fs::path path = [] {
-        const fs::path db = fs::temp_directory_path() /
-                            ("glimra_e2e_template_" + std::to_string(::getpid()) + ".db");
-        const std::string command = "cd '" + kSource.string() + "' && '" + kMakeDb +
-                                    "' --output '" + db.string() + "' >/dev/null";
-        if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
-        std::atexit([] {
-            std::error_code ec;
-            fs::remove(fs::temp_directory_path() /
-                           ("glimra_e2e_template_" + std::to_string(::getpid()) + ".db"),
-                       ec);
-        });
-        return db;
-    }();
-    return path;
-}
-
-// The door's directory: the database with "cider" as today's word (the door itself gives the
-// other days of the month theirs), the art files and the configuration AConfig.
-inline void InstallGlimra(const fs::path& ADir, const std::string& AConfig) {
-    const fs::path db = ADir / "glimradb.db";
-    fs::copy_file(TemplateDatabase(), db, fs::copy_options::overwrite_existing);
-    {
-        SqlConnection conn(db.string());
-        SqlStatement(conn, "INSERT INTO tblWordsByDate (dtDate, strWord) VALUES (?, 'cider')")
-            .Bind(1, kToday)
-            .Execute();
-    }
-    for (const char* art : {"header.ans", "del_glimra.ans", "menu.ans", "box.ans"})
-        fs::copy_file(kSource / "data/art" / art, ADir / art, fs::copy_options::overwrite_existing);
-    std::ofstream(ADir / "bbsglimra.cfg", std::ios::binary) << AConfig;
-}
 
 // A directory of the test's own, removed with everything in it.
 class TTempDir {

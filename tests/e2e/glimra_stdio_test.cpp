@@ -2,6 +2,7 @@
 // connection, with a DOOR32.SYS naming handle -1. A game played by keys with the score stored
 // under the drop file's alias, the idle limit of a -X session, and the caller going away mid-game.
 #include "game/sqldb.h"
+#include "tests/e2e/glimra_dir.h"
 #include "tests/support/pty_harness.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <termios.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -20,40 +20,14 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using glimra_e2e::kDoor;
+using glimra_e2e::kToday;
+using glimra_e2e::Text;
+using glimra_e2e::TextAt;
 
-const std::string kDoor = std::string(GLIMRA_BINARY_DIR) + "/bbsglimra";
-const std::string kMakeDb = std::string(GLIMRA_BINARY_DIR) + "/makedb";
-const fs::path kSource = GLIMRA_SOURCE_DIR;
-
-// The door runs under faketime on this day, with "cider" as its word.
-const std::string kToday = "2026-03-15";
-
-std::string Text(const TVTermScreen& AScreen, int ACol, int ARow, std::size_t ALength) {
-    return AScreen.RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
-}
-
-auto TextAt(int ACol, int ARow, const std::string& AText) {
-    return [=](const TVTermScreen& AScreen) {
-        return Text(AScreen, ACol, ARow, AText.size()) == AText;
-    };
-}
-
-// The door's directory as a sysop sets it up: a database made by makedb with the word of today
-// set, the art files and a configuration with the given idle limit.
+// The door's directory as a sysop sets it up, with a configuration of the given idle limit.
 void InstallDoor(TPtyBbs& ABbs, int AIdleSeconds) {
-    const fs::path db = ABbs.WorkDir() / "glimradb.db";
-    const std::string command = "cd '" + kSource.string() + "' && '" + kMakeDb + "' --output '" +
-                                db.string() + "' >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    {
-        SqlConnection conn(db.string());
-        SqlStatement word(conn, "INSERT INTO tblWordsByDate (dtDate, strWord) VALUES (?, 'cider')");
-        word.Bind(1, kToday);
-        word.Execute();
-    }
-    for (const char* art : {"header.ans", "del_glimra.ans", "menu.ans", "box.ans"})
-        fs::copy_file(kSource / "data/art" / art, ABbs.WorkDir() / art);
-    ABbs.WriteFile("bbsglimra.cfg", "0\n" + std::to_string(AIdleSeconds) + "\n\n");
+    glimra_e2e::InstallGlimra(ABbs.WorkDir(), "0\n" + std::to_string(AIdleSeconds) + "\n\n");
 }
 
 // Type 0: a local session on the caller's terminal. Type 2: -X, a remote session without socket.

@@ -2,6 +2,7 @@
 // menu, keys that do nothing, local keys, the update check, the configuration message, and the
 // hand-back at quit.
 #include "game/sqldb.h"
+#include "tests/e2e/glimra_dir.h"
 #include "tests/support/bbs_harness.h"
 #include "tests/support/httpserver.h"
 
@@ -9,7 +10,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -19,41 +19,15 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-const std::string kDoor = std::string(GLIMRA_BINARY_DIR) + "/bbsglimra";
-const std::string kMakeDb = std::string(GLIMRA_BINARY_DIR) + "/makedb";
-const fs::path kSource = GLIMRA_SOURCE_DIR;
-
-// The door runs under faketime on this day, so the test knows "today" and no run straddles
-// midnight; the 15th, because the leader panel treats the 1st of a month apart.
-const std::string kToday = "2026-03-15";
-
-std::string Text(const TVTermScreen& AScreen, int ACol, int ARow, std::size_t ALength) {
-    return AScreen.RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
-}
-
-auto TextAt(int ACol, int ARow, const std::string& AText) {
-    return [=](const TVTermScreen& AScreen) {
-        return Text(AScreen, ACol, ARow, AText.size()) == AText;
-    };
-}
+using glimra_e2e::kDoor;
+using glimra_e2e::kToday;
+using glimra_e2e::Text;
+using glimra_e2e::TextAt;
 
 // The door's directory as a sysop sets it up: a database made by makedb whose word for today
 // is "cider", the art files, and the given configuration (none when AConfig is empty).
 void InstallDoor(TBbsHarness& ABbs, const std::string& AConfig) {
-    const fs::path db = ABbs.WorkDir() / "glimradb.db";
-    const std::string command = "cd '" + kSource.string() + "' && '" + kMakeDb + "' --output '" +
-                                db.string() + "' >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    {
-        SqlConnection conn(db.string());
-        SqlStatement word(conn, "INSERT INTO tblWordsByDate (dtDate, strWord) VALUES (?, 'cider')");
-        word.Bind(1, kToday);
-        word.Execute();
-    }
-    for (const char* art : {"header.ans", "del_glimra.ans", "menu.ans", "box.ans"})
-        fs::copy_file(kSource / "data/art" / art, ABbs.WorkDir() / art);
-    if (!AConfig.empty()) ABbs.WriteFile("bbsglimra.cfg", AConfig);
+    glimra_e2e::InstallGlimra(ABbs.WorkDir(), AConfig);
 }
 
 TDoorLaunch Door32Launch(TBbsHarness& ABbs) {

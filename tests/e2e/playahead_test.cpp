@@ -2,12 +2,12 @@
 // already-played box, makes up an earlier day and plays a later one from the calendar, and
 // every score is stored under its own date; then the score boards of the menu.
 #include "game/sqldb.h"
+#include "tests/e2e/glimra_dir.h"
 #include "tests/support/bbs_harness.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,24 +16,13 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-const std::string kDoor = std::string(GLIMRA_BINARY_DIR) + "/bbsglimra";
-const std::string kMakeDb = std::string(GLIMRA_BINARY_DIR) + "/makedb";
-const fs::path kSource = GLIMRA_SOURCE_DIR;
+using glimra_e2e::kDoor;
+using glimra_e2e::Text;
+using glimra_e2e::TextAt;
 
 // From the 20th on the rest of the month can be played ahead. March 2026 starts on a Sunday.
 const std::string kYearMonth = "2026-03";
 const std::string kToday = kYearMonth + "-20";
-
-std::string Text(const TVTermScreen& AScreen, int ACol, int ARow, std::size_t ALength) {
-    return AScreen.RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
-}
-
-auto TextAt(int ACol, int ARow, const std::string& AText) {
-    return [=](const TVTermScreen& AScreen) {
-        return Text(AScreen, ACol, ARow, AText.size()) == AText;
-    };
-}
 
 std::string DayKey(int ADay) {
     return kYearMonth + (ADay < 10 ? "-0" : "-") + std::to_string(ADay);
@@ -42,24 +31,14 @@ std::string DayKey(int ADay) {
 // A door directory whose database gives every day of the month the word "cider", and holds
 // one earlier score of another caller.
 void InstallDoor(TBbsHarness& ABbs) {
-    const fs::path db = ABbs.WorkDir() / "glimradb.db";
-    const std::string command = "cd '" + kSource.string() + "' && '" + kMakeDb + "' --output '" +
-                                db.string() + "' >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    {
-        SqlConnection conn(db.string());
-        for (int d = 1; d <= 31; ++d)
-            SqlStatement(conn, "INSERT INTO tblWordsByDate (dtDate, strWord) VALUES (?, 'cider')")
-                .Bind(1, DayKey(d))
-                .Execute();
-        SqlStatement(conn, "INSERT INTO tblScores (strUserName, dtDate, intScore) "
-                           "VALUES ('Alice', ?, 40)")
-            .Bind(1, DayKey(5))
-            .Execute();
-    }
-    for (const char* art : {"header.ans", "del_glimra.ans", "menu.ans", "box.ans"})
-        fs::copy_file(kSource / "data/art" / art, ABbs.WorkDir() / art);
-    ABbs.WriteFile("bbsglimra.cfg", "0\n300\nWell done!\n");
+    std::vector<std::string> days;
+    for (int d = 1; d <= 31; ++d) days.push_back(DayKey(d));
+    glimra_e2e::InstallGlimra(ABbs.WorkDir(), "0\n300\nWell done!\n", days);
+    SqlConnection conn((ABbs.WorkDir() / "glimradb.db").string());
+    SqlStatement(conn, "INSERT INTO tblScores (strUserName, dtDate, intScore) "
+                       "VALUES ('Alice', ?, 40)")
+        .Bind(1, DayKey(5))
+        .Execute();
 }
 
 std::vector<std::string> Scores(TBbsHarness& ABbs) {
