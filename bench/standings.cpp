@@ -1,6 +1,7 @@
 // Timings of the monthly boards and the bulletin writer on a large scores table: builds a
 // database of CALLERS callers playing over YEARS years, then runs each screen a few times.
 //   standings [CALLERS [YEARS [PLAY_PERCENT]]]   (default 1000 callers, 10 years, 30 %)
+#include "bench/bench_common.h"
 #include "door/ansi.h"
 #include "door/console.h"
 #include "door/door.h"
@@ -8,58 +9,16 @@
 #include "game/database.h"
 #include "game/gamedate.h"
 #include "game/monthlyboards.h"
-#include "game/sqldb.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string SourceFile(const char* ARelative) {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / ARelative).string();
-}
-
-// Every caller plays each day with the given chance and scores as a real game would.
-long BuildScores(int ACallers, int AYears, int APlayPercent, int ALastYear) {
-    SqlConnection conn(GameDatabaseFile, SqlConnection::TOpenMode::Create);
-    std::ifstream in(SourceFile("data/schema.sql"));
-    std::ostringstream schema;
-    schema << in.rdbuf();
-    conn.Exec(schema.str());
-    conn.Exec("BEGIN");
-    SqlStatement insert(conn,
-                        "insert into tblScores (strUserName, dtDate, intScore) values (?,?,?)");
-    std::mt19937 random(7);
-    std::uniform_int_distribution<int> percent(1, 100), guesses(1, 7);
-    long rows = 0;
-    for (int year = ALastYear - AYears + 1; year <= ALastYear; ++year)
-        for (int month = 1; month <= 12; ++month)
-            for (int day = 1; day <= DaysInMonth(year, month); ++day) {
-                const std::string key = DateKey(year, month, day);
-                for (int caller = 0; caller < ACallers; ++caller) {
-                    if (percent(random) > APlayPercent) continue;
-                    const int guess = guesses(random); // 7: lost
-                    insert.Bind(1, "Caller" + std::to_string(caller)).Bind(2, key);
-                    insert.Bind(3, std::int64_t{guess == 7 ? 0 : 320 >> (guess - 1)});
-                    insert.Execute();
-                    insert.Reset();
-                    ++rows;
-                }
-            }
-    conn.Exec("COMMIT");
-    return rows;
-}
 
 // Runs AScreen five times and prints the median and the slowest run.
 template <typename F> void Time(const char* AName, F AScreen) {
@@ -78,34 +37,21 @@ template <typename F> void Time(const char* AName, F AScreen) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const int callers = argc > 1 ? std::atoi(argv[1]) : 1000;
-    const int years = argc > 2 ? std::atoi(argv[2]) : 10;
-    const int play = argc > 3 ? std::atoi(argv[3]) : 30;
-    if (callers < 1 || years < 1 || play < 1 || play > 100) {
-        std::fprintf(stderr, "usage: standings [CALLERS [YEARS [PLAY_PERCENT]]]\n");
-        return 2;
-    }
+    glimra_bench::TScoresSize size;
+    if (!glimra_bench::ParseScoresSize(argc, argv, "standings", size)) return 2;
 
-    char pattern[] = "/tmp/glimra-bench-XXXXXX";
-    if (!mkdtemp(pattern)) return 1;
-    const std::filesystem::path dir = pattern;
-    std::filesystem::copy_file(SourceFile("data/art/del_glimra.ans"), dir / "del_glimra.ans");
-    std::filesystem::current_path(dir);
+    const auto dir = glimra_bench::EnterScratchDir({"del_glimra.ans"});
+    if (dir.empty()) return 1;
     ConsoleUseHeadless();
     DoorDropInfo.Alias = "Caller1";
 
     GetToday();
-    const auto start = Clock::now();
-    const long rows = BuildScores(callers, years, play, Year);
-    std::printf("%ld score rows (%d callers, %d years, %d %% of days) built in %.1f s\n", rows,
-                callers, years, play, std::chrono::duration<double>(Clock::now() - start).count());
+    glimra_bench::BuildScores(size, Year);
 
     Time("GetLastMonthScores", GetLastMonthScores);
     Time("GetAllTimeScores", GetAllTimeScores);
     Time("RecentMonthlyChamps", RecentMonthlyChamps);
     Time("WriteBulletin", WriteBulletin);
 
-    CloseGameDatabase();
-    std::filesystem::current_path("/");
-    std::filesystem::remove_all(dir);
+    glimra_bench::LeaveScratchDir(dir);
 }
