@@ -21,15 +21,9 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
-
 namespace {
 
 using namespace std::chrono;
-
-[[noreturn]] void Fail(const std::string& AWhat) {
-    throw std::runtime_error(AWhat + ": " + std::strerror(errno));
-}
 
 // Waits until AFd is readable; false when ALimit passes first.
 bool WaitReadable(int AFd, milliseconds ALimit) {
@@ -48,7 +42,7 @@ void SendAll(int AFd, const std::string& ABytes) {
     while (done < ABytes.size()) {
         const ssize_t n = ::send(AFd, ABytes.data() + done, ABytes.size() - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail("send");
+        if (n <= 0) FailWithErrno("send");
         done += static_cast<std::size_t>(n);
     }
 }
@@ -75,14 +69,8 @@ std::string ReadAvailable(int AFd, milliseconds ALimit, bool* AEnd = nullptr) {
 } // namespace
 
 TBbsHarness::TBbsHarness() {
-    char root[] = "/tmp/bbsharness.XXXXXX";
-    if (::mkdtemp(root) == nullptr) Fail("mkdtemp");
-    FRoot = root;
-    FWorkDir = FRoot / "work";
-    std::filesystem::create_directory(FWorkDir);
-
     const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listener < 0) Fail("socket");
+    if (listener < 0) FailWithErrno("socket");
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -91,41 +79,26 @@ TBbsHarness::TBbsHarness() {
         ::listen(listener, 1) != 0 ||
         ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         ::close(listener);
-        Fail("listen");
+        FailWithErrno("listen");
     }
     FCallerFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (FCallerFd < 0 ||
         ::connect(FCallerFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         ::close(listener);
-        Fail("connect");
+        FailWithErrno("connect");
     }
     // Close-on-exec here too, so that a door started by another harness never inherits it;
     // Start() clears the flag in the child for its own door only.
     FBbsFd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
     ::close(listener);
-    if (FBbsFd < 0) Fail("accept");
+    if (FBbsFd < 0) FailWithErrno("accept");
 }
 
 TBbsHarness::~TBbsHarness() {
-    if (FPid > 0 && !FExitCode) {
-        ::kill(FPid, SIGKILL);
-        int status = 0;
-        ::waitpid(FPid, &status, 0);
-    }
+    FChild.Kill();
     for (int fd : {FBbsFd, FCallerFd, FPtyMaster}) {
         if (fd >= 0) ::close(fd);
     }
-    std::error_code error;
-    std::filesystem::remove_all(FRoot, error);
-}
-
-std::filesystem::path TBbsHarness::WriteFile(const std::string& AName,
-                                             const std::string& AText) const {
-    const std::filesystem::path path = FWorkDir / AName;
-    std::ofstream out(path, std::ios::binary);
-    out << AText;
-    if (!out) throw std::runtime_error("cannot write " + path.string());
-    return path;
 }
 
 std::string TBbsHarness::Door32Sys(int AHandle, int AMinutes, const std::string& AAlias,
@@ -146,39 +119,15 @@ std::string TBbsHarness::Door32Sys(int AHandle, int AMinutes, const std::string&
 }
 
 void TBbsHarness::Start(const TDoorLaunch& ALaunch) {
-    if (FPid > 0) throw std::logic_error("a door is already started");
-    // Everything the child needs is built before fork(): the child only calls exec-safe code.
-    std::vector<std::string> words = ALaunch.Prefix;
-    words.push_back(ALaunch.Binary);
-    words.insert(words.end(), ALaunch.Args.begin(), ALaunch.Args.end());
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-
+    FChild.ExpectNone();
     std::vector<std::pair<std::string, std::string>> env;
     if (ALaunch.LocalTerminal) env.emplace_back("LC_ALL", ALaunch.LocalUtf8 ? "C.UTF-8" : "C");
-    // A sanitized door refuses to start behind a preloaded library (faketime) unless told so.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    env.emplace_back("ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") +
-                                         (asan != nullptr && *asan != 0 ? ":" : "") +
-                                         "verify_asan_link_order=0");
+    env.push_back(SanitizerAcceptsPreload());
     env.insert(env.end(), ALaunch.Env.begin(), ALaunch.Env.end());
-    std::vector<std::string> envText;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        bool replaced = false;
-        for (const auto& [name, value] : env) {
-            replaced = replaced || entry.rfind(name + "=", 0) == 0;
-        }
-        if (!replaced) envText.push_back(entry);
-    }
-    for (const auto& [name, value] : env) envText.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (std::string& e : envText) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    const TExecImage image(ALaunch.Prefix, ALaunch.Binary, ALaunch.Args, env);
 
-    const std::string workDir = (ALaunch.WorkDir.empty() ? FWorkDir : ALaunch.WorkDir).string();
-    const std::string logPath = (FRoot / "door.log").string();
+    const std::string workDir = (ALaunch.WorkDir.empty() ? WorkDir() : ALaunch.WorkDir).string();
+    const std::string logPath = (FDir.Root() / "door.log").string();
     std::vector<int> inherit = ALaunch.InheritFds;
     inherit.push_back(FBbsFd);
 
@@ -187,7 +136,8 @@ void TBbsHarness::Start(const TDoorLaunch& ALaunch) {
         winsize size{};
         size.ws_row = 25;
         size.ws_col = 80;
-        if (::openpty(&FPtyMaster, &ptySlave, nullptr, nullptr, &size) != 0) Fail("openpty");
+        if (::openpty(&FPtyMaster, &ptySlave, nullptr, nullptr, &size) != 0)
+            FailWithErrno("openpty");
         TVTermScreen::TOptions options;
         options.Telnet = false;
         options.Cp437 = !ALaunch.LocalUtf8;
@@ -197,7 +147,7 @@ void TBbsHarness::Start(const TDoorLaunch& ALaunch) {
     }
 
     const pid_t pid = ::fork();
-    if (pid < 0) Fail("fork");
+    if (pid < 0) FailWithErrno("fork");
     if (pid == 0) {
         if (ptySlave >= 0) {
             ::setsid();
@@ -213,51 +163,30 @@ void TBbsHarness::Start(const TDoorLaunch& ALaunch) {
             ::dup2(log, 2);
         }
         for (int fd : inherit) ::fcntl(fd, F_SETFD, 0);
-        if (::chdir(workDir.c_str()) != 0) ::_exit(126);
-        ::execvpe(argv[0], argv.data(), envp.data());
-        ::_exit(127);
+        image.Exec(workDir.c_str());
     }
-    FPid = pid;
+    FChild.Started(pid);
     if (ptySlave >= 0) ::close(ptySlave);
 }
 
-void TBbsHarness::Reap(int AStatus) {
-    if (WIFEXITED(AStatus)) {
-        FExitCode = WEXITSTATUS(AStatus);
-    } else if (WIFSIGNALED(AStatus)) {
-        FExitCode = 128 + WTERMSIG(AStatus);
-    }
-}
-
 std::optional<int> TBbsHarness::WaitExit(milliseconds ALimit) {
-    if (FPid <= 0) throw std::logic_error("no door was started");
-    const auto deadline = steady_clock::now() + ALimit;
-    while (!FExitCode) {
-        int status = 0;
-        const pid_t r = ::waitpid(FPid, &status, WNOHANG);
-        if (r == FPid) {
-            Reap(status);
-            break;
-        }
-        if (r < 0 && errno != EINTR) Fail("waitpid");
-        if (steady_clock::now() >= deadline) break;
+    return FChild.WaitExit(ALimit, [this] {
         // Keep the door's terminal drained, so that output to it never blocks the door.
         LocalPump(milliseconds(0));
         std::this_thread::sleep_for(milliseconds(5));
-    }
-    return FExitCode;
+    });
 }
 
 bool TBbsHarness::Running() {
-    return FPid > 0 && !WaitExit(milliseconds(0));
+    return FChild.Pid() > 0 && !WaitExit(milliseconds(0));
 }
 
 void TBbsHarness::Signal(int ASignal) {
-    if (FPid > 0 && !FExitCode) ::kill(FPid, ASignal);
+    FChild.Signal(ASignal);
 }
 
 std::string TBbsHarness::DoorLog() const {
-    std::ifstream in(FRoot / "door.log", std::ios::binary);
+    std::ifstream in(FDir.Root() / "door.log", std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
@@ -324,8 +253,8 @@ bool TBbsHarness::CallerWaitDelivered(milliseconds ALimit) {
         // Bytes not yet taken by the door's socket, and bytes still queued on the caller's side.
         int unread = 0;
         int unsent = 0;
-        if (::ioctl(FBbsFd, FIONREAD, &unread) != 0) Fail("FIONREAD");
-        if (FCallerFd >= 0 && ::ioctl(FCallerFd, TIOCOUTQ, &unsent) != 0) Fail("TIOCOUTQ");
+        if (::ioctl(FBbsFd, FIONREAD, &unread) != 0) FailWithErrno("FIONREAD");
+        if (FCallerFd >= 0 && ::ioctl(FCallerFd, TIOCOUTQ, &unsent) != 0) FailWithErrno("TIOCOUTQ");
         if (unread == 0 && unsent == 0) return true;
         if (steady_clock::now() >= deadline || !Running()) return false;
         CallerPump(milliseconds(20));
@@ -342,7 +271,7 @@ void TBbsHarness::LocalSend(const std::string& ABytes) {
     while (FPtyMaster >= 0 && done < ABytes.size()) {
         const ssize_t n = ::write(FPtyMaster, ABytes.data() + done, ABytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail("write to the door's terminal");
+        if (n <= 0) FailWithErrno("write to the door's terminal");
         done += static_cast<std::size_t>(n);
     }
 }

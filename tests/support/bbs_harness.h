@@ -3,6 +3,7 @@
 // descriptor) and the caller (a TCP client whose received bytes feed a terminal emulator).
 #pragma once
 
+#include "tests/support/child_process.h"
 #include "tests/support/vterm_screen.h"
 
 #include <sys/types.h>
@@ -41,11 +42,13 @@ class TBbsHarness {
 
     // ---- The BBS ----
     // A fresh temporary directory, the door's working directory unless the launch says else.
-    const std::filesystem::path& WorkDir() const { return FWorkDir; }
+    const std::filesystem::path& WorkDir() const { return FDir.Work(); }
     // The BBS's descriptor of the caller's connection; the door inherits this number.
     int DoorHandle() const { return FBbsFd; }
     // Writes a file into the working directory and returns its path.
-    std::filesystem::path WriteFile(const std::string& AName, const std::string& AText) const;
+    std::filesystem::path WriteFile(const std::string& AName, const std::string& AText) const {
+        return FDir.WriteFile(AName, AText);
+    }
     // The eleven lines of a DOOR32.SYS: telnet, the handle, AMinutes left, node ANode.
     static std::string Door32Sys(int AHandle, int AMinutes, const std::string& AAlias,
                                  int ANode = 1);
@@ -56,7 +59,7 @@ class TBbsHarness {
     std::optional<int> WaitExit(std::chrono::milliseconds ALimit);
     bool Running();
     void Signal(int ASignal);
-    pid_t Pid() const { return FPid; }
+    pid_t Pid() const { return FChild.Pid(); }
     // What the door wrote to its standard output and error (empty with a local terminal).
     std::string DoorLog() const;
     // The BBS talking to its caller after the door: send, and read what arrives within ALimit.
@@ -103,15 +106,11 @@ class TBbsHarness {
     void LocalHangUp();
 
   private:
-    void Reap(int AStatus);
-
-    std::filesystem::path FRoot;
-    std::filesystem::path FWorkDir;
+    TScratchDir FDir{"/tmp/bbsharness.XXXXXX"};
+    TChildProcess FChild;
     int FBbsFd = -1;
     int FCallerFd = -1;
     int FPtyMaster = -1;
-    pid_t FPid = -1;
-    std::optional<int> FExitCode;
     std::string FReceived;
     std::string FLocal;
     bool FCallerEof = false;

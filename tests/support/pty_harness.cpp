@@ -17,29 +17,9 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
-
 namespace {
 
 using namespace std::chrono;
-
-[[noreturn]] void Fail(const std::string& AWhat) {
-    throw std::runtime_error(AWhat + ": " + std::strerror(errno));
-}
-
-// The environment of the test with ASet replacing or adding entries.
-std::vector<std::string> Environment(const std::vector<std::pair<std::string, std::string>>& ASet) {
-    std::vector<std::string> result;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        bool replaced = false;
-        for (const auto& [name, value] : ASet)
-            replaced = replaced || entry.rfind(name + "=", 0) == 0;
-        if (!replaced) result.push_back(entry);
-    }
-    for (const auto& [name, value] : ASet) result.push_back(name + "=" + value);
-    return result;
-}
 
 // The preloadable libfaketime of the faketime package.
 std::string FakeTimeLibrary() {
@@ -51,40 +31,13 @@ std::string FakeTimeLibrary() {
     throw std::runtime_error("libfaketime.so.1 not found (Debian package faketime)");
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& AWords) {
-    std::vector<char*> result;
-    for (std::string& w : AWords) result.push_back(w.data());
-    result.push_back(nullptr);
-    return result;
-}
-
 } // namespace
 
-TPtyBbs::TPtyBbs() {
-    char root[] = "/tmp/ptybbs.XXXXXX";
-    if (::mkdtemp(root) == nullptr) Fail("mkdtemp");
-    FRoot = root;
-    FWorkDir = FRoot / "work";
-    std::filesystem::create_directory(FWorkDir);
-}
+TPtyBbs::TPtyBbs() = default;
 
 TPtyBbs::~TPtyBbs() {
-    if (FPid > 0 && !FExitCode) {
-        ::kill(FPid, SIGKILL);
-        int status = 0;
-        ::waitpid(FPid, &status, 0);
-    }
+    FChild.Kill();
     if (FMaster >= 0) ::close(FMaster);
-    std::error_code error;
-    std::filesystem::remove_all(FRoot, error);
-}
-
-std::filesystem::path TPtyBbs::WriteFile(const std::string& AName, const std::string& AText) const {
-    const std::filesystem::path path = FWorkDir / AName;
-    std::ofstream out(path, std::ios::binary);
-    out << AText;
-    if (!out) throw std::runtime_error("cannot write " + path.string());
-    return path;
 }
 
 std::string TPtyBbs::Door32Sys(int AComType, int AHandle, int AMinutes, const std::string& AAlias,
@@ -105,87 +58,55 @@ std::string TPtyBbs::Door32Sys(int AComType, int AHandle, int AMinutes, const st
 }
 
 void TPtyBbs::Start(const TPtyLaunch& ALaunch) {
-    if (FPid > 0) throw std::logic_error("a door is already started");
-    // Everything the child needs is built before fork(): the child only calls exec-safe code.
-    std::vector<std::string> words = ALaunch.Prefix;
-    words.push_back(ALaunch.Binary);
-    words.insert(words.end(), ALaunch.Args.begin(), ALaunch.Args.end());
-    std::vector<char*> argv = Pointers(words);
+    FChild.ExpectNone();
     std::vector<std::pair<std::string, std::string>> set = {{"LC_ALL", ALaunch.Locale}};
-    // A sanitized door refuses to start behind a preloaded library (faketime) unless told so.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    set.emplace_back("ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") +
-                                         (asan != nullptr && *asan != 0 ? ":" : "") +
-                                         "verify_asan_link_order=0");
+    set.push_back(SanitizerAcceptsPreload());
     if (!ALaunch.FakeTime.empty()) {
         set.emplace_back("LD_PRELOAD", FakeTimeLibrary());
         set.emplace_back("FAKETIME", "@" + ALaunch.FakeTime);
     }
     set.insert(set.end(), ALaunch.Env.begin(), ALaunch.Env.end());
-    std::vector<std::string> envText = Environment(set);
-    std::vector<char*> envp = Pointers(envText);
-    const std::string workDir = (ALaunch.WorkDir.empty() ? FWorkDir : ALaunch.WorkDir).string();
+    const TExecImage image(ALaunch.Prefix, ALaunch.Binary, ALaunch.Args, set);
+    const std::string workDir = (ALaunch.WorkDir.empty() ? WorkDir() : ALaunch.WorkDir).string();
 
     winsize size{};
     size.ws_row = 25;
     size.ws_col = 80;
     int slave = -1;
-    if (::openpty(&FMaster, &slave, nullptr, nullptr, &size) != 0) Fail("openpty");
+    if (::openpty(&FMaster, &slave, nullptr, nullptr, &size) != 0) FailWithErrno("openpty");
     ::fcntl(FMaster, F_SETFD, FD_CLOEXEC);
     ::fcntl(slave, F_SETFD, FD_CLOEXEC);
-    if (::tcgetattr(slave, &FModesAtStart) != 0) Fail("tcgetattr");
+    if (::tcgetattr(slave, &FModesAtStart) != 0) FailWithErrno("tcgetattr");
 
     const pid_t pid = ::fork();
-    if (pid < 0) Fail("fork");
+    if (pid < 0) FailWithErrno("fork");
     if (pid == 0) {
         ::setsid();
         ::ioctl(slave, TIOCSCTTY, 0);
         ::dup2(slave, 0);
         ::dup2(slave, 1);
         ::dup2(slave, 2);
-        if (::chdir(workDir.c_str()) != 0) ::_exit(126);
-        ::execvpe(argv[0], argv.data(), envp.data());
-        ::_exit(127);
+        image.Exec(workDir.c_str());
     }
-    FPid = pid;
+    FChild.Started(pid);
     // Only the door holds the slave side now, so the door sees the hang-up when we close ours.
     ::close(slave);
 }
 
-void TPtyBbs::Reap(int AStatus) {
-    if (WIFEXITED(AStatus)) {
-        FExitCode = WEXITSTATUS(AStatus);
-    } else if (WIFSIGNALED(AStatus)) {
-        FExitCode = 128 + WTERMSIG(AStatus);
-    }
-}
-
 std::optional<int> TPtyBbs::WaitExit(milliseconds ALimit) {
-    if (FPid <= 0) throw std::logic_error("no door was started");
-    const auto deadline = steady_clock::now() + ALimit;
-    while (!FExitCode) {
-        int status = 0;
-        const pid_t r = ::waitpid(FPid, &status, WNOHANG);
-        if (r == FPid) {
-            Reap(status);
-            break;
-        }
-        if (r < 0 && errno != EINTR) Fail("waitpid");
-        if (steady_clock::now() >= deadline) break;
-        Pump(milliseconds(5));
-    }
+    FChild.WaitExit(ALimit, [this] { Pump(milliseconds(5)); });
     // What the door wrote last, up to its exit.
     Pump(milliseconds(0));
-    return FExitCode;
+    return FChild.ExitCode();
 }
 
 void TPtyBbs::Signal(int ASignal) {
-    if (FPid > 0 && !FExitCode) ::kill(FPid, ASignal);
+    FChild.Signal(ASignal);
 }
 
 termios TPtyBbs::ModesNow() const {
     termios modes{};
-    if (FMaster < 0 || ::tcgetattr(FMaster, &modes) != 0) Fail("tcgetattr");
+    if (FMaster < 0 || ::tcgetattr(FMaster, &modes) != 0) FailWithErrno("tcgetattr");
     return modes;
 }
 
@@ -194,7 +115,7 @@ void TPtyBbs::Send(const std::string& ABytes) {
     while (FMaster >= 0 && done < ABytes.size()) {
         const ssize_t n = ::write(FMaster, ABytes.data() + done, ABytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail("write to the door's terminal");
+        if (n <= 0) FailWithErrno("write to the door's terminal");
         done += static_cast<std::size_t>(n);
     }
 }

@@ -3,6 +3,7 @@
 // and holds the master side as the caller's connection, read into a CP437 terminal emulator.
 #pragma once
 
+#include "tests/support/child_process.h"
 #include "tests/support/vterm_screen.h"
 
 #include <sys/types.h>
@@ -43,9 +44,11 @@ class TPtyBbs {
     TPtyBbs& operator=(const TPtyBbs&) = delete;
 
     // ---- The BBS ----
-    const std::filesystem::path& WorkDir() const { return FWorkDir; }
+    const std::filesystem::path& WorkDir() const { return FDir.Work(); }
     // Writes a file into the working directory and returns its path.
-    std::filesystem::path WriteFile(const std::string& AName, const std::string& AText) const;
+    std::filesystem::path WriteFile(const std::string& AName, const std::string& AText) const {
+        return FDir.WriteFile(AName, AText);
+    }
     // The eleven lines of a DOOR32.SYS with the given connection type (0 local, 2 telnet) and
     // handle (-1: none, the caller is on standard input), AMinutes left, node ANode.
     static std::string Door32Sys(int AComType, int AHandle, int AMinutes, const std::string& AAlias,
@@ -57,7 +60,7 @@ class TPtyBbs {
     // running after ALimit. The terminal is drained meanwhile, so the door never blocks on it.
     std::optional<int> WaitExit(std::chrono::milliseconds ALimit);
     void Signal(int ASignal);
-    pid_t Pid() const { return FPid; }
+    pid_t Pid() const { return FChild.Pid(); }
     // The terminal's modes as the door found them, and as they are now (read through the master,
     // which shares them; only while the terminal is open).
     const termios& ModesAtStart() const { return FModesAtStart; }
@@ -81,13 +84,9 @@ class TPtyBbs {
     void HangUp();
 
   private:
-    void Reap(int AStatus);
-
-    std::filesystem::path FRoot;
-    std::filesystem::path FWorkDir;
+    TScratchDir FDir{"/tmp/ptybbs.XXXXXX"};
+    TChildProcess FChild;
     int FMaster = -1;
-    pid_t FPid = -1;
-    std::optional<int> FExitCode;
     termios FModesAtStart{};
     std::string FReceived;
     TVTermScreen FScreen{TVTermScreen::TOptions{.Telnet = false, .Cp437 = true}};
