@@ -57,6 +57,19 @@ inline std::string ReadFile(const fs::path& APath) {
     return text.str();
 }
 
+// bbsglimra on ABbs's connection with a DOOR32.SYS for AAlias on node ANode, under faketime at
+// noon of AToday.
+inline TDoorLaunch GlimraLaunch(TBbsHarness& ABbs, const std::string& AAlias, int ANode = 1,
+                                const std::string& AToday = kToday) {
+    const auto dropFile =
+        ABbs.WriteFile("DOOR32.SYS", TBbsHarness::Door32Sys(ABbs.DoorHandle(), 60, AAlias, ANode));
+    TDoorLaunch launch;
+    launch.Binary = kDoor;
+    launch.Args = {"-D" + dropFile.string()};
+    launch.Prefix = {"faketime", AToday + " 12:00:00"};
+    return launch;
+}
+
 // One BBS node: its own connection and drop file (in the harness's directory), and the door.
 struct TNode {
     std::string Alias;
@@ -67,12 +80,7 @@ struct TNode {
 
     // Starts the door on the directory ADir (the harness's own when empty).
     void Start(const fs::path& ADir = {}) {
-        const auto dropFile = Bbs->WriteFile(
-            "DOOR32.SYS", TBbsHarness::Door32Sys(Bbs->DoorHandle(), 60, Alias, Number));
-        TDoorLaunch launch;
-        launch.Binary = kDoor;
-        launch.Args = {"-D" + dropFile.string()};
-        launch.Prefix = {"faketime", kToday + " 12:00:00"};
+        TDoorLaunch launch = GlimraLaunch(*Bbs, Alias, Number);
         launch.WorkDir = ADir;
         Bbs->Start(launch);
     }

@@ -20,10 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using glimra_e2e::kDoor;
-using glimra_e2e::kToday;
-using glimra_e2e::Text;
-using glimra_e2e::TextAt;
+using namespace glimra_e2e;
 
 // The door's directory as a sysop sets it up, with a configuration of the given idle limit.
 void InstallDoor(TPtyBbs& ABbs, int AIdleSeconds) {

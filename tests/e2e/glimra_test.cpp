@@ -2,7 +2,7 @@
 // menu, keys that do nothing, local keys, the update check, the configuration message, and the
 // hand-back at quit.
 #include "game/sqldb.h"
-#include "tests/e2e/glimra_dir.h"
+#include "tests/e2e/glimra_node.h"
 #include "tests/support/bbs_harness.h"
 #include "tests/support/httpserver.h"
 
@@ -19,25 +19,12 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using glimra_e2e::kDoor;
-using glimra_e2e::kToday;
-using glimra_e2e::Text;
-using glimra_e2e::TextAt;
+using namespace glimra_e2e;
 
 // The door's directory as a sysop sets it up: a database made by makedb whose word for today
 // is "cider", the art files, and the given configuration (none when AConfig is empty).
 void InstallDoor(TBbsHarness& ABbs, const std::string& AConfig) {
     glimra_e2e::InstallGlimra(ABbs.WorkDir(), AConfig);
-}
-
-TDoorLaunch Door32Launch(TBbsHarness& ABbs) {
-    const auto dropFile =
-        ABbs.WriteFile("DOOR32.SYS", TBbsHarness::Door32Sys(ABbs.DoorHandle(), 60, "Tester"));
-    TDoorLaunch launch;
-    launch.Binary = kDoor;
-    launch.Args = {"-D" + dropFile.string()};
-    launch.Prefix = {"faketime", kToday + " 12:00:00"};
-    return launch;
 }
 
 // Waits for the caller's screen, draining the door's local terminal meanwhile (a terminal
@@ -90,7 +77,7 @@ void ExpectHandedBack(TBbsHarness& ABbs) {
 TEST(GlimraDoor, PlaysTodayThenShowsTheLeaderAndTheBoxes) {
     TBbsHarness bbs;
     InstallDoor(bbs, "0\n300\nWell done!\n");
-    bbs.Start(Door32Launch(bbs));
+    bbs.Start(GlimraLaunch(bbs, "Tester"));
     const TVTermScreen& screen = bbs.CallerScreen();
 
     // The menu: version line, leader panel, art.
@@ -207,7 +194,7 @@ TEST(GlimraDoor, PlaysTodayThenShowsTheLeaderAndTheBoxes) {
 TEST(GlimraDoor, LocalKeysPageDownQuitsAndF7OpensAbout) {
     TBbsHarness bbs;
     InstallDoor(bbs, "0\n300\n\n");
-    TDoorLaunch launch = Door32Launch(bbs);
+    TDoorLaunch launch = GlimraLaunch(bbs, "Tester");
     launch.LocalTerminal = true;
     bbs.Start(launch);
     const TVTermScreen& screen = bbs.CallerScreen();
@@ -245,7 +232,7 @@ TEST(GlimraDoor, MissingConfigurationIsReportedAndTheUpdateCheckRuns) {
     {
         TBbsHarness bbs;
         InstallDoor(bbs, "");
-        bbs.Start(Door32Launch(bbs));
+        bbs.Start(GlimraLaunch(bbs, "Tester"));
         ASSERT_TRUE(WaitForMenu(bbs)) << bbs.CallerScreen().Dump();
         EXPECT_NE(bbs.CallerReceived().find(
                       "File handling error occurred. Details (bbsglimra.cfg): File not found\r\n"),
@@ -258,7 +245,7 @@ TEST(GlimraDoor, MissingConfigurationIsReportedAndTheUpdateCheckRuns) {
     server.Serve("/glimraversion.txt", "2025.1.1");
     TBbsHarness bbs;
     InstallDoor(bbs, "1\n");
-    TDoorLaunch launch = Door32Launch(bbs);
+    TDoorLaunch launch = GlimraLaunch(bbs, "Tester");
     launch.Env.push_back({"GLIMRA_UPDATE_URL", server.Url("/glimraversion.txt")});
     bbs.Start(launch);
     const TVTermScreen& screen = bbs.CallerScreen();
@@ -275,7 +262,7 @@ TEST(GlimraDoor, HangUpSignalEndsAWaitingUpdateCheck) {
     server.SetSilent(true);
     TBbsHarness bbs;
     InstallDoor(bbs, "1\n");
-    TDoorLaunch launch = Door32Launch(bbs);
+    TDoorLaunch launch = GlimraLaunch(bbs, "Tester");
     launch.Prefix.clear(); // the signal goes to the door itself, not to a faketime parent
     launch.Env.push_back({"GLIMRA_UPDATE_URL", server.Url("/glimraversion.txt")});
     bbs.Start(launch);
@@ -293,7 +280,7 @@ TEST(GlimraDoor, FailureIsShownAndTheCallerHandedBack) {
     TBbsHarness bbs;
     InstallDoor(bbs, "0\n300\n\n");
     std::filesystem::remove(bbs.WorkDir() / "glimradb.db");
-    bbs.Start(Door32Launch(bbs));
+    bbs.Start(GlimraLaunch(bbs, "Tester"));
     ASSERT_TRUE(
         bbs.CallerWaitFor("Glimra stopped: The game database \"glimradb.db\" was not found.", 10s))
         << bbs.CallerScreen().Dump() << bbs.DoorLog();

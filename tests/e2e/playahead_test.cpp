@@ -2,7 +2,7 @@
 // already-played box, makes up an earlier day and plays a later one from the calendar, and
 // every score is stored under its own date; then the score boards of the menu.
 #include "game/sqldb.h"
-#include "tests/e2e/glimra_dir.h"
+#include "tests/e2e/glimra_node.h"
 #include "tests/support/bbs_harness.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using glimra_e2e::kDoor;
+using glimra_e2e::GlimraLaunch;
 using glimra_e2e::Text;
 using glimra_e2e::TextAt;
 
@@ -55,15 +55,7 @@ class PlayAhead : public ::testing::Test {
   protected:
     void SetUp() override {
         InstallDoor(Bbs);
-        const auto dropFile =
-            Bbs.WriteFile("DOOR32.SYS", TBbsHarness::Door32Sys(Bbs.DoorHandle(), 60, "Tester"));
-        TDoorLaunch launch;
-        launch.Binary = kDoor;
-        launch.Args = {"-D" + dropFile.string()};
-        launch.Prefix = {"faketime", kToday + " 12:00:00"};
-        // libfaketime is preloaded ahead of the sanitizer runtime of a sanitized build.
-        launch.Env = {{"ASAN_OPTIONS", "verify_asan_link_order=0"}};
-        Bbs.Start(launch);
+        Bbs.Start(GlimraLaunch(Bbs, "Tester", 1, kToday));
     }
 
     // Waits for AText at (ACol, ARow) on the caller's screen; false after ALimit.
