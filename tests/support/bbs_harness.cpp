@@ -103,19 +103,7 @@ TBbsHarness::~TBbsHarness() {
 
 std::string TBbsHarness::Door32Sys(int AHandle, int AMinutes, const std::string& AAlias,
                                    int ANode) {
-    std::ostringstream text;
-    text << "2\r\n"           // telnet
-         << AHandle << "\r\n" // the inherited socket
-         << "38400\r\n"       // baud
-         << "Harness BBS\r\n" // BBS name
-         << "7\r\n"           // user record (1-based)
-         << AAlias << " Realname\r\n"
-         << AAlias << "\r\n"
-         << "100\r\n"          // access level
-         << AMinutes << "\r\n" // minutes left
-         << "1\r\n"            // ANSI
-         << ANode << "\r\n";
-    return text.str();
+    return Door32SysText({2, AHandle, "Harness BBS", 7, AAlias, 100, AMinutes, ANode});
 }
 
 void TBbsHarness::Start(const TDoorLaunch& ALaunch) {

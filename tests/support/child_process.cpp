@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -37,6 +38,22 @@ std::filesystem::path TScratchDir::WriteFile(const std::string& AName,
     out << AText;
     if (!out) throw std::runtime_error("cannot write " + path.string());
     return path;
+}
+
+std::string Door32SysText(const TDoor32Sys& AInfo) {
+    std::ostringstream text;
+    text << AInfo.ComType << "\r\n"
+         << AInfo.Handle << "\r\n"
+         << "38400\r\n" // baud
+         << AInfo.BbsName << "\r\n"
+         << AInfo.Record << "\r\n"
+         << AInfo.Alias << " Realname\r\n"
+         << AInfo.Alias << "\r\n"
+         << AInfo.Access << "\r\n"
+         << AInfo.Minutes << "\r\n"
+         << "1\r\n" // ANSI
+         << AInfo.Node << "\r\n";
+    return text.str();
 }
 
 namespace {

@@ -1,5 +1,6 @@
-// Shared by the end-to-end harnesses: a scratch directory for the door, and the door as a child
-// process (its command line and environment made ready before fork, its exit code once reaped).
+// Shared by the end-to-end harnesses: a scratch directory for the door, the DOOR32.SYS it reads,
+// and the door as a child process (its command line and environment made ready before fork, its
+// exit code once reaped).
 #pragma once
 
 #include <sys/types.h>
@@ -33,6 +34,22 @@ class TScratchDir {
     std::filesystem::path FRoot;
     std::filesystem::path FWork;
 };
+
+// What a DOOR32.SYS says: connection type (0 local, 2 telnet), handle, BBS name, user record
+// (1-based), alias, access level, minutes left and node; the caller always has ANSI.
+struct TDoor32Sys {
+    int ComType;
+    int Handle;
+    std::string BbsName;
+    int Record;
+    std::string Alias;
+    int Access;
+    int Minutes;
+    int Node;
+};
+
+// The eleven CRLF-ended lines of the drop file; the real name is the alias and " Realname".
+std::string Door32SysText(const TDoor32Sys& AInfo);
 
 // The command line and environment of a child, built before fork() so that the child only calls
 // async-signal-safe code.

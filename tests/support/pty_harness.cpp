@@ -42,19 +42,7 @@ TPtyBbs::~TPtyBbs() {
 
 std::string TPtyBbs::Door32Sys(int AComType, int AHandle, int AMinutes, const std::string& AAlias,
                                int ANode) {
-    std::ostringstream text;
-    text << AComType << "\r\n"
-         << AHandle << "\r\n"
-         << "38400\r\n"
-         << "Pty BBS\r\n"
-         << "3\r\n" // user record (1-based)
-         << AAlias << " Realname\r\n"
-         << AAlias << "\r\n"
-         << "20\r\n"           // access level
-         << AMinutes << "\r\n" // minutes left
-         << "1\r\n"            // ANSI
-         << ANode << "\r\n";
-    return text.str();
+    return Door32SysText({AComType, AHandle, "Pty BBS", 3, AAlias, 20, AMinutes, ANode});
 }
 
 void TPtyBbs::Start(const TPtyLaunch& ALaunch) {
