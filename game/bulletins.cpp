@@ -22,10 +22,6 @@ const std::string BULLETIN_ART_FILE = "del_glimra.ans";
 
 namespace {
 
-constexpr std::uint8_t COLOUR_BLACK = 0;
-constexpr std::uint8_t COLOUR_GREEN = 2;
-constexpr std::uint8_t COLOUR_LIGHT_GREY = 7;
-
 const std::string CRLF = "\r\n";
 const std::string ESC = "\x1b";
 
@@ -223,7 +219,7 @@ void WriteBulletin() {
     ReplaceFile(BULLETIN_FILE, text);
 
     WriteBulletin2();
-    DoorTextColour(COLOUR_LIGHT_GREY);
+    DoorTextColour(COLOUR_LIGHT_GRAY);
     DoorTextBackground(COLOUR_BLACK);
 }
 

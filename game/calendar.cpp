@@ -19,14 +19,6 @@ std::string CalendarSelect;
 
 namespace {
 
-constexpr std::uint8_t COLOUR_BLACK = 0;
-constexpr std::uint8_t COLOUR_BROWN = 6;
-constexpr std::uint8_t COLOUR_DARK_GRAY = 8;
-constexpr std::uint8_t COLOUR_LIGHT_BLUE = 9; // shown as blue when used as a background
-constexpr std::uint8_t COLOUR_LIGHT_RED = 12;
-constexpr std::uint8_t COLOUR_YELLOW = 14;
-constexpr std::uint8_t COLOUR_WHITE = 15;
-constexpr std::uint8_t COLOUR_HEADING = 19;   // cyan, the game's heading colour
 constexpr std::uint8_t ATTR_INPUT_FIELD = 31; // white on blue
 
 // From the 20th on, the rest of the month may be played ahead.

@@ -16,18 +16,6 @@
 
 namespace {
 
-constexpr std::uint8_t COLOUR_BLACK = 0;
-constexpr std::uint8_t COLOUR_GREEN = 2;
-constexpr std::uint8_t COLOUR_BROWN = 6;
-constexpr std::uint8_t COLOUR_LIGHT_GRAY = 7;
-constexpr std::uint8_t COLOUR_LIGHT_GREEN = 10;
-constexpr std::uint8_t COLOUR_YELLOW = 14;
-constexpr std::uint8_t COLOUR_WHITE = 15;
-constexpr std::uint8_t COLOUR_HEADING = 19; // cyan, the game's heading colour
-
-constexpr char LOWER_HALF_BLOCK = '\xDC';
-constexpr char DOUBLE_LINE = '\xCD';
-
 // A day's top ten, best first; equal scores in the order SQLite returns them.
 constexpr const char* DAY_TOP_TEN_SQL =
     "select * from tblScores where dtDate=? order by intScore desc LIMIT 10";

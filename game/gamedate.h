@@ -19,6 +19,26 @@ void GetToday();
 // Number of days of AMonth (1-12) in AYear, Gregorian calendar; 0 for a month out of range.
 std::int32_t DaysInMonth(std::int32_t AYear, std::int32_t AMonth);
 
+// The colour numbers the game's screens pass to DoorTextColour and DoorTextBackground.
+constexpr std::uint8_t COLOUR_BLACK = 0;
+constexpr std::uint8_t COLOUR_GREEN = 2;
+constexpr std::uint8_t COLOUR_BROWN = 6;
+constexpr std::uint8_t COLOUR_LIGHT_GRAY = 7;
+constexpr std::uint8_t COLOUR_DARK_GRAY = 8;
+constexpr std::uint8_t COLOUR_LIGHT_BLUE = 9; // shown as blue when used as a background
+constexpr std::uint8_t COLOUR_LIGHT_GREEN = 10;
+constexpr std::uint8_t COLOUR_LIGHT_RED = 12;
+constexpr std::uint8_t COLOUR_YELLOW = 14;
+constexpr std::uint8_t COLOUR_WHITE = 15;
+constexpr std::uint8_t COLOUR_HEADING = 19; // cyan: the kit takes 16 off text colours above 15
+
+// CP437 block and line characters the screens draw with.
+constexpr char UPPER_HALF_BLOCK = '\xDF';
+constexpr char LOWER_HALF_BLOCK = '\xDC';
+constexpr char RIGHT_HALF_BLOCK = '\xDE';
+constexpr char LEFT_HALF_BLOCK = '\xDD';
+constexpr char DOUBLE_LINE = '\xCD';
+
 // Cursor home, cyan heading colour, then the art file "header.ans" (game and calendar screens).
 void DisplayHeader();
 // Cursor home, cyan heading colour, then the art file "del_glimra.ans" (menu and boards).

@@ -13,16 +13,6 @@
 
 namespace {
 
-constexpr std::uint8_t COLOUR_BLACK = 0;
-constexpr std::uint8_t COLOUR_GREEN = 2;
-constexpr std::uint8_t COLOUR_BROWN = 6;
-constexpr std::uint8_t COLOUR_LIGHT_GREEN = 10;
-constexpr std::uint8_t COLOUR_YELLOW = 14;
-constexpr std::uint8_t COLOUR_WHITE = 15;
-
-constexpr char LOWER_HALF_BLOCK = '\xDC';
-constexpr char DOUBLE_LINE = '\xCD';
-
 const std::string PRESS_ANY_KEY = "Press Any Key to Continue";
 
 // Puts the game date back on today and measures the current month, however the board ends.

@@ -25,17 +25,7 @@ std::string DaySelect;
 
 namespace {
 
-constexpr std::uint8_t COLOUR_BLACK = 0;
-constexpr std::uint8_t COLOUR_DARK_GREY = 8;
-constexpr std::uint8_t COLOUR_LIGHT_GREEN = 10;
-constexpr std::uint8_t COLOUR_YELLOW = 14;
-constexpr std::uint8_t COLOUR_HEADING = 19;   // cyan, the game's heading colour
 constexpr std::uint8_t ATTR_INPUT_FIELD = 31; // white on blue
-
-constexpr char UPPER_HALF_BLOCK = '\xDF';
-constexpr char LOWER_HALF_BLOCK = '\xDC';
-constexpr char RIGHT_HALF_BLOCK = '\xDE';
-constexpr char LEFT_HALF_BLOCK = '\xDD';
 
 bool PlayedToday() {
     return DayPlayedCheck(std::to_string(Month), std::to_string(Day), std::to_string(Year));
@@ -48,7 +38,7 @@ void WriteAt(std::uint8_t AX, std::uint8_t AY, const std::string& AText) {
 
 // Greys out the menu entries the game labels, so a box drawn over the menu stands out.
 void DimMenuEntries() {
-    DoorTextColour(COLOUR_DARK_GREY);
+    DoorTextColour(COLOUR_DARK_GRAY);
     WriteAt(29, 12, "[1] Play Glimra");
     WriteAt(29, 13, "[2] Score Card");
     WriteAt(29, 14, "[3] Daily Champs");
@@ -121,7 +111,7 @@ void Menu() {
     DoorClrScr();
     SetMonthlyAndDaily();
     DrawLeaderPanel(played);
-    DoorTextColour(COLOUR_DARK_GREY);
+    DoorTextColour(COLOUR_DARK_GRAY);
     WriteAt(32, 23, std::string("Version ") + GLIMRA_VERSION);
     DoorGotoXY(25, 24);
     if (CheckVersion) UpdateCheck();
