@@ -155,6 +155,8 @@ void Quit() {
 }
 
 void GlimraMain(int argc, const char* const* argv) {
+    // The sysop's status bar names the door that runs, not the kit.
+    DoorProgramNameAndVersion = std::string("Glimra ") + GLIMRA_VERSION;
     DoorStartup(argc, argv);
     ReadConfiguration();
     GetToday();
