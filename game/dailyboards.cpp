@@ -3,13 +3,13 @@
 #include "game/dailyboards.h"
 
 #include "door/door.h"
+#include "door/stringutils.h"
 #include "game/database.h"
 #include "game/gamedate.h"
 #include "game/scores.h"
 #include "game/sqldb.h"
 #include "game/totals.h"
 
-#include <charconv>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -162,12 +162,7 @@ void DrawChampionDay(std::int32_t ADay, const TChampionDay& AChampion, bool APla
 } // namespace
 
 int TypedDayNumber(const std::string& AText) {
-    std::int32_t value = 0;
-    const char* end = AText.data() + AText.size();
-    if (AText.empty() || AText.find_first_not_of("0123456789") != std::string::npos) return -1;
-    auto [last, ec] = std::from_chars(AText.data(), end, value);
-    if (ec != std::errc() || last != end) return -1;
-    return value;
+    return ReadInteger(AText, TIntegerText::Digits).value_or(-1);
 }
 
 void GetTodayScores() {
