@@ -13,8 +13,6 @@
 
 TCalendarArray AryCalendar;
 TCalendarArray AryNotPlayable;
-std::int32_t Tester = 0;
-std::int32_t NewLine = 0;
 std::string CalendarSelect;
 
 namespace {
@@ -52,13 +50,12 @@ void DrawCalendar() {
     DoorGotoXY(0, 0);
     DisplayHeader();
 
-    Tester = CalendarOffset(Year, Month);
+    const std::int32_t offset = CalendarOffset(Year, Month);
     NumberOfDays = DaysInMonth(Year, Month);
-    NewLine = 0;
     // Filled afresh on every pass: a call that runs into the next month must not keep the
     // old month's days in cells the new month leaves empty.
     AryCalendar = {};
-    for (std::int32_t d = 1; d <= NumberOfDays; ++d) AryCalendar[d + Tester] = d;
+    for (std::int32_t d = 1; d <= NumberOfDays; ++d) AryCalendar[d + offset] = d;
 
     DoorGotoXY(28, 8);
     DoorTextBackground(COLOUR_LIGHT_BLUE);
@@ -74,10 +71,8 @@ void DrawCalendar() {
             DrawDay(AryCalendar[cell]);
         else
             DoorWrite("    ");
-        if (cell % 7 == 0) {
-            ++NewLine;
-            DoorGotoXY(28, static_cast<std::uint8_t>(10 + NewLine));
-        }
+        // After each week, the next grid row.
+        if (cell % 7 == 0) DoorGotoXY(28, static_cast<std::uint8_t>(10 + cell / 7));
     }
 
     DoorTextColour(COLOUR_BROWN);

@@ -22,15 +22,12 @@ extern TCalendarArray AryCalendar;
 // By day of month: 1 once the day has been drawn as not playable. Never cleared during the run,
 // so a day once refused stays refused.
 extern TCalendarArray AryNotPlayable;
-// Offset of day 1 in the grid: day d sits in cell d + Tester.
-extern std::int32_t Tester;
-// Grid rows completed while drawing.
-extern std::int32_t NewLine;
 // What the caller typed at the prompt.
 extern std::string CalendarSelect;
 
-// Tester for a month: Monday 1, Tuesday 2, ... Saturday 6 and Sunday 7 for the weekday of its
-// first day, so a month beginning on a Sunday starts in the grid's second row.
+// The offset of day 1 in the month's grid (day d sits in cell d + offset): Monday 1, Tuesday 2,
+// ... Saturday 6 and Sunday 7 for the weekday of its first day, so a month beginning on a Sunday
+// starts in the grid's second row.
 std::int32_t CalendarOffset(std::int32_t AYear, std::int32_t AMonth);
 
 // Shows the calendar of the current month and plays the days the caller picks, each followed
