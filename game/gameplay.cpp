@@ -113,7 +113,7 @@ void LoadGameWord() {
     Word.clear();
     GetWord();
     if (Word.empty()) {
-        for (std::int32_t d = 1; d <= DaysInMonth(Year, Month); ++d) AssignDayWord(Year, Month, d);
+        AssignMonthWords(Year, Month, DaysInMonth(Year, Month));
         GetWord();
     }
     Word = UpCase(Word);

@@ -20,16 +20,13 @@ std::int32_t ParseDatePart(const std::string& AText) {
     return value;
 }
 
-// Builds TempDay and TempMonth and returns the date key. Padding the number (not the text)
-// keeps "05" from turning into "005".
+// The date key. Padding the number (not the text) keeps "05" from turning into "005".
 std::string ScoreDateKey(const std::string& AMonth, const std::string& ADay,
                          const std::string& AYear) {
     std::int32_t day = ParseDatePart(ADay);
     std::int32_t month = ParseDatePart(AMonth);
     ParseDatePart(AYear);
-    TempDay = TwoDigits(day);
-    TempMonth = TwoDigits(month);
-    return AYear + "-" + TempMonth + "-" + TempDay;
+    return AYear + "-" + TwoDigits(month) + "-" + TwoDigits(day);
 }
 
 bool HasScoreRow(SqlConnection& AConn, const std::string& AKey) {
