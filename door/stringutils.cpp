@@ -21,14 +21,13 @@ bool IsBlank(char AChar) {
     return AChar == ' ' || AChar == '\t';
 }
 
-// A number padded on the left with zeros to at least two characters; a sign counts as one.
+} // namespace
+
 std::string TwoDigits(std::int32_t AValue) {
     std::string s = std::to_string(AValue);
     if (s.size() < 2) s.insert(0, 2 - s.size(), '0');
     return s;
 }
-
-} // namespace
 
 char UpperCase(char AChar) {
     return AChar >= 'a' && AChar <= 'z' ? static_cast<char>(AChar - 'a' + 'A') : AChar;

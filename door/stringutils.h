@@ -19,6 +19,10 @@ std::string SecToHMS(std::int32_t ASec);
 // Minutes and seconds joined by a colon, each at least two digits: 75 gives 01:15.
 std::string SecToMS(std::int32_t ASec);
 
+// A number padded on the left with zeros to at least two characters: 5 gives 05, 12 gives 12;
+// a sign counts as a character.
+std::string TwoDigits(std::int32_t AValue);
+
 // The letters a to z in upper case; every other byte, CP437 letters included, unchanged.
 char UpperCase(char AChar);
 std::string UpperCase(std::string AText);

@@ -17,19 +17,8 @@ std::string CalendarSelect;
 
 namespace {
 
-constexpr std::uint8_t ATTR_INPUT_FIELD = 31; // white on blue
-
 // From the 20th on, the rest of the month may be played ahead.
 constexpr std::int32_t PLAY_AHEAD_FROM_DAY = 20;
-
-bool PlayedDay(std::int32_t ADay) {
-    return DayPlayedCheck(std::to_string(Month), std::to_string(ADay), std::to_string(Year));
-}
-
-void WriteAt(std::uint8_t AX, std::uint8_t AY, const std::string& AText) {
-    DoorGotoXY(AX, AY);
-    DoorWrite(AText);
-}
 
 // One grid cell: four columns, the day left-aligned with an x when played.
 void DrawDay(std::int32_t ADay) {

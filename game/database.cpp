@@ -4,9 +4,9 @@
 #include "game/gamedate.h"
 
 #include "door/door.h"
+#include "door/stringutils.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -60,12 +60,6 @@ SqlConnection& OpenGameDatabase() {
 
 void CloseGameDatabase() {
     TheConnection.reset();
-}
-
-std::string TwoDigits(std::int32_t AValue) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d", static_cast<int>(AValue));
-    return text;
 }
 
 std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay) {

@@ -24,9 +24,8 @@ SqlConnection& OpenGameDatabase();
 // Closes that connection (the next OpenGameDatabase opens the file again).
 void CloseGameDatabase();
 
-// "5" -> "05", "12" -> "12".
-std::string TwoDigits(std::int32_t AValue);
-// The text form of every date in the database: 2024-03-05.
+// The text form of every date in the database: 2024-03-05. Dates become text only here, where
+// they meet SQL.
 std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay);
 
 // Start-up maintenance: fixes today's date, writes "Database Maintenance", gives every day of

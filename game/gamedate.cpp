@@ -1,5 +1,5 @@
-// The game date and its clock, month lengths, header art, letter-state colours and the shown
-// form of stored names.
+// The game date and its clock, month lengths, drawing helpers, header art, letter-state colours
+// and the shown form of stored names.
 #include "game/gamedate.h"
 
 #include "door/door.h"
@@ -9,6 +9,10 @@
 std::int32_t Day = 0;
 std::int32_t Month = 0;
 std::int32_t Year = 0;
+
+TGameDate GameDay(std::int32_t ADay) {
+    return {Year, Month, ADay};
+}
 
 void GetToday() {
     // One reading for all three values, so a call at midnight cannot mix two dates.
@@ -25,6 +29,30 @@ std::int32_t DaysInMonth(std::int32_t AYear, std::int32_t AMonth) {
     if (AMonth < 1 || AMonth > 12) return 0;
     bool leap = (AYear % 4 == 0 && AYear % 100 != 0) || AYear % 400 == 0;
     return AMonth == 2 && leap ? 29 : LENGTHS[AMonth - 1];
+}
+
+void StepMonthBack(std::int32_t& AMonth, std::int32_t& AYear) {
+    if (--AMonth == 0) {
+        AMonth = 12;
+        --AYear;
+    }
+}
+
+void WriteAt(std::uint8_t AX, std::uint8_t AY, const std::string& AText) {
+    DoorGotoXY(AX, AY);
+    DoorWrite(AText);
+}
+
+void DrawRule(char ABar) {
+    DoorTextColour(COLOUR_GREEN);
+    DoorWrite(" " + std::string(78, ABar));
+}
+
+void PressAnyKeyToContinue() {
+    DoorTextColour(COLOUR_YELLOW);
+    DoorWriteCentered(PRESS_ANY_KEY);
+    DoorTextColour(COLOUR_BLACK);
+    DoorReadKey();
 }
 
 void DisplayHeader() {
@@ -64,4 +92,10 @@ std::string ShownName(const std::string& AName, std::size_t AWidth) {
             ch = '\xB3';
     }
     return shown;
+}
+
+std::string ShownNameCell(const std::string& AName, std::size_t AWidth, std::size_t AColumns) {
+    std::string cell = ShownName(AName, AWidth);
+    if (AName.size() < AColumns) cell.append(AColumns - AName.size(), ' ');
+    return cell;
 }

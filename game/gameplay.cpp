@@ -3,6 +3,7 @@
 #include "game/gameplay.h"
 
 #include "door/door.h"
+#include "door/stringutils.h"
 #include "game/database.h"
 #include "game/gamedate.h"
 #include "game/leaders.h"
@@ -23,7 +24,6 @@ namespace {
 
 constexpr int WORD_LENGTH = 5;
 const std::string GUESS_CHARS = "qwertyuiopasdfghjklzxcvbnmQWERTYUIOPASDFGHJKLZXCVBNM";
-constexpr std::uint8_t GUESS_FIELD_ATTR = 31; // white on blue
 
 // The letter chart as the instructions screen draws it: three keyboard rows.
 struct TChartRow {
@@ -33,15 +33,6 @@ struct TChartRow {
 };
 constexpr TChartRow CHART_ROWS[] = {
     {"QWERTYUIOP", 12, 10}, {"ASDFGHJKL", 12, 11}, {"ZXCVBNM", 13, 12}};
-
-char UpCase(char ACh) {
-    return ACh >= 'a' && ACh <= 'z' ? static_cast<char>(ACh - 'a' + 'A') : ACh;
-}
-
-std::string UpCase(std::string AText) {
-    for (char& ch : AText) ch = UpCase(ch);
-    return AText;
-}
 
 char At(std::string_view AText, int APos) {
     return APos >= 0 && APos < static_cast<int>(AText.size())
@@ -102,10 +93,6 @@ int Count(SqlConnection& AConn, const char* ASql, const std::string& AGuess) {
     return static_cast<std::int32_t>(found);
 }
 
-void StoreScore(std::int32_t AScore) {
-    SetScore(AScore, std::to_string(Month), std::to_string(Day), std::to_string(Year));
-}
-
 // Loads the word of the game date. A session that ran past midnight into a new month finds
 // no word for the date (start-up maintenance gave words to the old month only): the month's
 // days get their words as start-up maintenance gives them, and the date's word is played.
@@ -116,7 +103,7 @@ void LoadGameWord() {
         AssignMonthWords(Year, Month, DaysInMonth(Year, Month));
         GetWord();
     }
-    Word = UpCase(Word);
+    Word = UpperCase(Word);
     if (Word.size() != WORD_LENGTH)
         throw GameDatabaseError("The game database \"" + GameDatabaseFile +
                                 "\" holds no five-letter word for " + DateKey(Year, Month, Day) +
@@ -137,7 +124,7 @@ void ReadAcceptedGuess() {
         DoorTextBackground(0);
         DoorTextColour(11);
         DoorWrite("Enter Guess " + std::to_string(OutsideLoop) + ": ");
-        WordGuess = DoorInput("", GUESS_CHARS, '\0', WORD_LENGTH, WORD_LENGTH, GUESS_FIELD_ATTR);
+        WordGuess = DoorInput("", GUESS_CHARS, '\0', WORD_LENGTH, WORD_LENGTH, ATTR_INPUT_FIELD);
 
         const bool known = GuessInWordLists(WordGuess);
         DoorTextColour(19);
@@ -183,7 +170,7 @@ void ShowWin() {
     DoorTextColourAndBlink(14, true);
     DoorWrite(StrWinnerText);
     DoorTextColourAndBlink(14, false);
-    StoreScore(PossiblePoints[OutsideLoop - 1]);
+    SetScore(PossiblePoints[OutsideLoop - 1], GameDay(Day));
 }
 
 } // namespace
@@ -243,7 +230,7 @@ void Game() {
     SetMonthlyAndDaily();
     Instructions();
     // The date counts as played before the first guess, so a caller who drops keeps the 0.
-    StoreScore(0);
+    SetScore(0, GameDay(Day));
     LoadGameWord();
     PossiblePoints = {320, 160, 80, 40, 20, 10};
     DoorGotoXY(0, 0);
@@ -253,7 +240,7 @@ void Game() {
 
     for (OutsideLoop = 1; OutsideLoop <= 6; ++OutsideLoop) {
         ReadAcceptedGuess();
-        WordGuess = UpCase(WordGuess);
+        WordGuess = UpperCase(WordGuess);
         DrawGuess(MarkGuess(Word, WordGuess));
         if (Winner == WORD_LENGTH) {
             ShowWin();
