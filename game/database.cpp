@@ -131,7 +131,7 @@ std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std:
 void DBCheck() {
     GetToday();
     NumberOfDays = DaysInMonth(Year, Month);
-    DoorTextColour(19);
+    DoorTextColour(COLOUR_HEADING);
     DoorWriteLn("Database Maintenance");
     // The marks go out after the transaction ends, so no lock is held while writing to a caller.
     for (bool added : AssignMonthWords(Year, Month, NumberOfDays)) DoorWrite(added ? "+" : ".");

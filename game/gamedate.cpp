@@ -57,29 +57,29 @@ void PressAnyKeyToContinue() {
 
 void DisplayHeader() {
     DoorGotoXY(0, 0);
-    DoorTextColour(19);
+    DoorTextColour(COLOUR_HEADING);
     DoorDisplayFile("header.ans");
 }
 
 void DisplayNewHeader() {
     DoorGotoXY(0, 0);
-    DoorTextColour(19);
+    DoorTextColour(COLOUR_HEADING);
     DoorDisplayFile("del_glimra.ans");
 }
 
 void SetGreen() {
-    DoorTextBackground(2);
-    DoorTextColour(0);
+    DoorTextBackground(COLOUR_GREEN);
+    DoorTextColour(COLOUR_BLACK);
 }
 
 void SetOrange() {
-    DoorTextBackground(14);
-    DoorTextColour(0);
+    DoorTextBackground(COLOUR_YELLOW);
+    DoorTextColour(COLOUR_BLACK);
 }
 
 void SetGray() {
-    DoorTextBackground(7);
-    DoorTextColour(0);
+    DoorTextBackground(COLOUR_LIGHT_GRAY);
+    DoorTextColour(COLOUR_BLACK);
 }
 
 std::string ShownName(const std::string& AName, std::size_t AWidth) {

@@ -36,11 +36,13 @@ void StepMonthBack(std::int32_t& AMonth, std::int32_t& AYear);
 // The colour numbers the game's screens pass to DoorTextColour and DoorTextBackground.
 constexpr std::uint8_t COLOUR_BLACK = 0;
 constexpr std::uint8_t COLOUR_GREEN = 2;
+constexpr std::uint8_t COLOUR_CYAN = 3;
 constexpr std::uint8_t COLOUR_BROWN = 6;
 constexpr std::uint8_t COLOUR_LIGHT_GRAY = 7;
 constexpr std::uint8_t COLOUR_DARK_GRAY = 8;
 constexpr std::uint8_t COLOUR_LIGHT_BLUE = 9; // shown as blue when used as a background
 constexpr std::uint8_t COLOUR_LIGHT_GREEN = 10;
+constexpr std::uint8_t COLOUR_LIGHT_CYAN = 11;
 constexpr std::uint8_t COLOUR_LIGHT_RED = 12;
 constexpr std::uint8_t COLOUR_YELLOW = 14;
 constexpr std::uint8_t COLOUR_WHITE = 15;

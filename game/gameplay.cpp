@@ -117,18 +117,18 @@ void ReadAcceptedGuess() {
         WordCheck = 0;
         GreenLetters.clear();
         DoorGotoXY(5, 16);
-        DoorTextBackground(0);
-        DoorTextColour(15);
+        DoorTextBackground(COLOUR_BLACK);
+        DoorTextColour(COLOUR_WHITE);
         DoorWrite("Possible Total - " + std::to_string(PossiblePoints[OutsideLoop - 1]) + " ");
         DoorGotoXY(30, 16);
-        DoorTextBackground(0);
-        DoorTextColour(11);
+        DoorTextBackground(COLOUR_BLACK);
+        DoorTextColour(COLOUR_LIGHT_CYAN);
         DoorWrite("Enter Guess " + std::to_string(OutsideLoop) + ": ");
         WordGuess = DoorInput("", GUESS_CHARS, '\0', WORD_LENGTH, WORD_LENGTH, ATTR_INPUT_FIELD);
 
         const bool known = GuessInWordLists(WordGuess);
-        DoorTextColour(19);
-        DoorTextBackground(0);
+        DoorTextColour(COLOUR_HEADING);
+        DoorTextBackground(COLOUR_BLACK);
         if (!known) {
             DoorGotoXY(52, 16);
             DoorWrite("I do not have " + WordGuess);
@@ -149,7 +149,7 @@ void DrawGuess(const TGuessMarks& AMarks) {
     for (int i = 0; i < WORD_LENGTH; ++i) {
         const char letter = WordGuess[static_cast<std::size_t>(i)];
         DoorTextBackground(LetterStateBackground(TLetterState::lsGray));
-        DoorTextColour(0);
+        DoorTextColour(COLOUR_BLACK);
         if (AMarks[static_cast<std::size_t>(i)] != TLetterState::lsGray)
             DoorTextBackground(LetterStateBackground(AMarks[static_cast<std::size_t>(i)]));
         if (AMarks[static_cast<std::size_t>(i)] == TLetterState::lsGreen) {
@@ -164,12 +164,12 @@ void DrawGuess(const TGuessMarks& AMarks) {
 
 void ShowWin() {
     DoorGotoXY(50, 16);
-    DoorTextBackground(0);
-    DoorTextColour(14);
+    DoorTextBackground(COLOUR_BLACK);
+    DoorTextColour(COLOUR_YELLOW);
     DoorWrite("<-");
-    DoorTextColourAndBlink(14, true);
+    DoorTextColourAndBlink(COLOUR_YELLOW, true);
     DoorWrite(StrWinnerText);
-    DoorTextColourAndBlink(14, false);
+    DoorTextColourAndBlink(COLOUR_YELLOW, false);
     SetScore(PossiblePoints[OutsideLoop - 1], GameDay(Day));
 }
 
@@ -177,11 +177,11 @@ void ShowWin() {
 
 std::uint8_t LetterStateBackground(TLetterState AState) {
     switch (AState) {
-    case TLetterState::lsGreen: return 2;
-    case TLetterState::lsOrange: return 14;
+    case TLetterState::lsGreen: return COLOUR_GREEN;
+    case TLetterState::lsOrange: return COLOUR_YELLOW;
     case TLetterState::lsGray: break;
     }
-    return 7;
+    return COLOUR_LIGHT_GRAY;
 }
 
 TGuessMarks MarkGuess(std::string_view AWord, std::string_view AGuess) {
@@ -249,11 +249,11 @@ void Game() {
     }
     OutsideLoop = std::min(OutsideLoop, 6);
 
-    DoorTextColour(19);
-    DoorTextBackground(0);
+    DoorTextColour(COLOUR_HEADING);
+    DoorTextBackground(COLOUR_BLACK);
     DoorGotoXY(2, 24);
     DoorWrite("The Word Was: " + Word);
     DoorWriteCentered(" Press Any Key to Return");
-    DoorTextColour(0);
+    DoorTextColour(COLOUR_BLACK);
     DoorReadKey();
 }

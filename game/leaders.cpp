@@ -49,8 +49,8 @@ std::optional<TStanding> MonthLeader(SqlConnection& AConn, std::int32_t AYear,
 // Label in cyan at column 58 of ARow.
 void PanelLabel(std::uint8_t ARow, const std::string& ALabel) {
     DoorGotoXY(58, ARow);
-    DoorTextBackground(0);
-    DoorTextColour(3);
+    DoorTextBackground(COLOUR_BLACK);
+    DoorTextColour(COLOUR_CYAN);
     DoorWrite(ALabel);
 }
 
@@ -58,8 +58,8 @@ void PanelLabel(std::uint8_t ARow, const std::string& ALabel) {
 // are shown safely; the panel's fixed texts pass unchanged.
 void PanelValue(std::uint8_t ARow, const std::string& AName, std::int32_t AScore, bool AShowScore) {
     DoorGotoXY(58, ARow);
-    DoorTextBackground(0);
-    DoorTextColour(14);
+    DoorTextBackground(COLOUR_BLACK);
+    DoorTextColour(COLOUR_YELLOW);
     DoorWrite(ShownName(AName, LEADER_NAME_LENGTH));
     if (!AShowScore) return;
     DoorGotoXY(73, ARow);
