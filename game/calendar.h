@@ -2,20 +2,13 @@
 // today makes up a missed day or, from the 20th on, plays the rest of the month ahead.
 #pragma once
 
-#include <array>
+#include "game/gamedate.h"
+
 #include <cstdint>
 #include <string>
 
-// 42 numbers indexed 1 to 42. Indexes outside raise std::out_of_range.
-struct TCalendarArray {
-    std::array<std::int32_t, 42> Cells{};
-    std::int32_t& operator[](std::int32_t AIndex) {
-        return Cells.at(static_cast<std::size_t>(AIndex - 1));
-    }
-    std::int32_t operator[](std::int32_t AIndex) const {
-        return Cells.at(static_cast<std::size_t>(AIndex - 1));
-    }
-};
+// 42 numbers indexed 1 to 42: the cells of the month grid, or the days of the month.
+using TCalendarArray = TOneBasedArray<42>;
 
 // The month grid, six weeks of seven days, Sunday first: each cell holds its day or 0.
 extern TCalendarArray AryCalendar;

@@ -4,6 +4,7 @@
 // bulletin shows a stored player name.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,6 +24,18 @@ struct TGameDate {
 
 // Day ADay of the month of the game date.
 TGameDate GameDay(std::int32_t ADay);
+
+// N 32-bit numbers indexed from 1 to N, all 0 at first. An index outside raises
+// std::out_of_range instead of touching other memory.
+template <std::size_t N> struct TOneBasedArray {
+    std::array<std::int32_t, N> Items{};
+    std::int32_t& operator[](std::int32_t AIndex) {
+        return Items.at(static_cast<std::size_t>(AIndex - 1));
+    }
+    std::int32_t operator[](std::int32_t AIndex) const {
+        return Items.at(static_cast<std::size_t>(AIndex - 1));
+    }
+};
 
 // Sets Day, Month and Year from one reading of the kit's clock (DoorNow), in local time.
 void GetToday();

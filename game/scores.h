@@ -6,22 +6,12 @@
 #include "game/gamedate.h"
 #include "game/sqldb.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 // Played-day flags of one month, indexed by day 1 to 31: 1 played, 0 not.
-struct TDaysArray {
-    std::array<std::int32_t, 31> Days{};
-    // Out-of-range days raise std::out_of_range instead of touching other memory.
-    std::int32_t& operator[](std::int32_t ADay) {
-        return Days.at(static_cast<std::size_t>(ADay - 1));
-    }
-    std::int32_t operator[](std::int32_t ADay) const {
-        return Days.at(static_cast<std::size_t>(ADay - 1));
-    }
-};
+using TDaysArray = TOneBasedArray<31>;
 
 // Filled by TrackPlayerDays, read by the daily score board.
 extern TDaysArray DaysPlayed;
