@@ -6,6 +6,7 @@
 #include "door/ansi.h"
 #include "door/console.h"
 #include "door/door.h"
+#include "door/stringutils.h"
 #include "game/bulletins.h"
 #include "game/dailyboards.h"
 #include "game/database.h"

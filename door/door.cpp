@@ -349,11 +349,6 @@ std::int64_t WholeSeconds(TDateTime AFrom, TDateTime ATo) {
     return seconds < 0 ? -seconds : seconds;
 }
 
-// A count of seconds held to the 32 bits the session reports it in.
-std::int32_t Clamp32(std::int64_t AValue) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(AValue, INT32_MIN, INT32_MAX));
-}
-
 // Set once the event pass has reported a lost carrier. Until then a lost caller is reported
 // at once instead of at the next whole second, so the node is handed back promptly; afterwards
 // passes keep their once-a-second pace, also when a replaced hang-up hook lets the door go on.

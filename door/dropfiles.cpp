@@ -3,12 +3,12 @@
 #include "door/dropfiles.h"
 
 #include "door/door.h"
+#include "door/stringutils.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -102,34 +102,9 @@ class DropFile {
     bool FEnded = false;
 };
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-// The whole text as a decimal integer (leading blanks and a sign allowed, nothing after the
-// digits), or ADefault when it is not one or does not fit 32 bits.
+// The whole text as a decimal integer, or ADefault when it is not one.
 std::int32_t Number(const std::string& AText, std::int32_t ADefault) {
-    std::size_t i = 0;
-    while (i < AText.size() && IsBlank(AText[i])) ++i;
-    bool negative = false;
-    if (i < AText.size() && (AText[i] == '+' || AText[i] == '-')) negative = AText[i++] == '-';
-    if (i == AText.size()) return ADefault;
-    std::int64_t value = 0;
-    for (; i < AText.size(); ++i) {
-        if (AText[i] < '0' || AText[i] > '9') return ADefault;
-        value = value * 10 + (AText[i] - '0');
-        if (value > std::int64_t{1} << 31) return ADefault;
-    }
-    if (negative) value = -value;
-    if (value > std::numeric_limits<std::int32_t>::max()) return ADefault;
-    return static_cast<std::int32_t>(value);
-}
-
-// A 64-bit result held to the 32-bit range, so that absurd minutes cannot overflow.
-std::int32_t Clamp32(std::int64_t AValue) {
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(AValue, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max()));
+    return ReadInteger(AText, TIntegerText::Signed).value_or(ADefault);
 }
 
 std::int32_t Minutes(const std::string& AText) {
@@ -139,12 +114,6 @@ std::int32_t Minutes(const std::string& AText) {
 // Drop files count user records from 1; the session counts from 0.
 std::int32_t RecordFromOne(const std::string& AText) {
     return Clamp32(std::int64_t{Number(AText, 1)} - 1);
-}
-
-std::string Upper(std::string AText) {
-    for (char& c : AText)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return AText;
 }
 
 // The characters from 1-based position AFrom, ACount of them (fewer at the end of the text).
@@ -192,7 +161,7 @@ void ReadDoorSys(const std::string& AFileName) {
     d.MaxSeconds = Number(f.Line(), 0);
     f.Skip(1);
     d.Emulation =
-        Upper(f.Line()) == "GR" ? TDoorEmulationType::etANSI : TDoorEmulationType::etASCII;
+        UpperCase(f.Line()) == "GR" ? TDoorEmulationType::etANSI : TDoorEmulationType::etASCII;
     f.Skip(5);
     d.RecPos = RecordFromOne(f.Line());
     f.Skip(9);
@@ -232,7 +201,7 @@ void ReadLordInfo(const std::string& AFileName) {
     d.Emulation =
         Number(f.Line(), 3) == 3 ? TDoorEmulationType::etANSI : TDoorEmulationType::etASCII;
     f.Skip(1);
-    d.Fairy = Upper(f.Line()) == "FAIRY YES";
+    d.Fairy = UpperCase(f.Line()) == "FAIRY YES";
     d.MaxSeconds = Minutes(f.Line());
     d.Alias = f.Line();
     d.RealName = f.Line();
@@ -241,8 +210,8 @@ void ReadLordInfo(const std::string& AFileName) {
     d.ComNum = Number(f.Line(), 0);
     d.Baud = Number(f.Line(), 38400);
     f.Skip(1);
-    std::string type = Upper(f.Line());
+    std::string type = UpperCase(f.Line());
     d.ComType = type == "LOCAL" ? 0 : type == "TELNET" ? 2 : type == "WC5" ? 3 : 1;
     f.Skip(1);
-    d.Clean = Upper(f.Line()) == "CLEAN MODE ON";
+    d.Clean = UpperCase(f.Line()) == "CLEAN MODE ON";
 }

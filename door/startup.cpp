@@ -7,14 +7,13 @@
 #include "door/door.h"
 #include "door/dropfiles.h"
 #include "door/screen.h"
+#include "door/stringutils.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -60,30 +59,6 @@ void InstallSignalHandlers() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-// A whole decimal number: leading blanks and a sign allowed, nothing after the digits.
-std::int32_t NumberOr(const std::string& AText, std::int32_t ADefault) {
-    std::size_t i = AText.find_first_not_of(' ');
-    if (i == std::string::npos) return ADefault;
-    bool negative = false;
-    if (AText[i] == '+' || AText[i] == '-') negative = AText[i++] == '-';
-    if (i == AText.size()) return ADefault;
-    long long value = 0;
-    for (; i < AText.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(AText[i]);
-        if (!std::isdigit(c)) return ADefault;
-        value = value * 10 + (c - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) return ADefault;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX || value < INT_MIN) return ADefault;
-    return static_cast<std::int32_t>(value);
-}
-
-std::string Upper(std::string AText) {
-    for (char& c : AText) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return AText;
-}
-
 bool IsFile(const std::string& APath) {
     std::error_code error;
     return std::filesystem::is_regular_file(APath, error);
@@ -127,16 +102,16 @@ TDoorCommandLine DoorParseCommandLine(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i] != nullptr ? argv[i] : "";
         if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '/')) continue;
-        const char key = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1])));
+        const char key = UpperCase(arg[1]);
         const std::string value = arg.substr(2);
         switch (key) {
         case 'D':
             result.DropFile = value;
             result.Local = false;
             break;
-        case 'N': result.Node = NumberOr(value, 0); break;
+        case 'N': result.Node = ReadInteger(value, TIntegerText::Signed).value_or(0); break;
         case 'S':
-            result.Socket = NumberOr(value, -1);
+            result.Socket = ReadInteger(value, TIntegerText::Signed).value_or(-1);
             result.Local = false;
             break;
         case '?': result.Local = false; break;
@@ -154,7 +129,7 @@ TDoorSessionKind DoorChooseSession(const TDoorCommandLine& ACommandLine) {
     if (ACommandLine.Socket >= 0 && ACommandLine.Node > 0) return TDoorSessionKind::Socket;
     if (ACommandLine.DropFile.empty()) return TDoorSessionKind::Usage;
     if (!IsFile(ACommandLine.DropFile)) return TDoorSessionKind::MissingDropFile;
-    const std::string name = Upper(ACommandLine.DropFile);
+    const std::string name = UpperCase(ACommandLine.DropFile);
     if (name.find("DOOR32.SYS") != std::string::npos) return TDoorSessionKind::Door32;
     if (name.find("DOOR.SYS") != std::string::npos) return TDoorSessionKind::DoorSys;
     if (name.find("DORINFO") != std::string::npos) return TDoorSessionKind::DorInfo;

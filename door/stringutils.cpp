@@ -1,7 +1,11 @@
-// Text helpers of the door kit: pipe colour codes, backtick code removal and time formats.
+// Text helpers of the door kit: pipe colour codes, backtick code removal, time formats, upper
+// case and whole numbers.
 #include "door/stringutils.h"
 
 #include "door/ansi.h"
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -13,14 +17,55 @@ int HexValue(char AChar) {
     return -1;
 }
 
-// A number padded on the left with zeros to at least two characters; a sign counts as one.
+bool IsBlank(char AChar) {
+    return AChar == ' ' || AChar == '\t';
+}
+
+} // namespace
+
 std::string TwoDigits(std::int32_t AValue) {
     std::string s = std::to_string(AValue);
     if (s.size() < 2) s.insert(0, 2 - s.size(), '0');
     return s;
 }
 
-} // namespace
+char UpperCase(char AChar) {
+    return AChar >= 'a' && AChar <= 'z' ? static_cast<char>(AChar - 'a' + 'A') : AChar;
+}
+
+std::string UpperCase(std::string AText) {
+    for (char& c : AText) c = UpperCase(c);
+    return AText;
+}
+
+std::int32_t Clamp32(std::int64_t AValue) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(AValue, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max()));
+}
+
+std::optional<std::int32_t> ReadInteger(std::string_view AText, TIntegerText AForm) {
+    std::size_t i = 0;
+    std::size_t end = AText.size();
+    bool negative = false;
+    if (AForm != TIntegerText::Digits) {
+        while (i < end && IsBlank(AText[i])) ++i;
+        if (AForm == TIntegerText::SignedPadded)
+            while (end > i && IsBlank(AText[end - 1])) --end;
+        if (i < end && (AText[i] == '+' || AText[i] == '-')) negative = AText[i++] == '-';
+    }
+    if (i == end) return std::nullopt;
+    std::int64_t value = 0;
+    for (; i < end; ++i) {
+        if (AText[i] < '0' || AText[i] > '9') return std::nullopt;
+        value = value * 10 + (AText[i] - '0');
+        // One past the largest value still fits the smallest negative one.
+        if (value > std::int64_t{1} << 31) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
 
 std::string PipeToAnsi(const std::string& AText) {
     if (AText.size() < 3) return AText;

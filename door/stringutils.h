@@ -1,9 +1,11 @@
-// Text helpers of the door kit: pipe colour codes, backtick code removal and the time formats
-// of the status bar.
+// Text helpers of the door kit: pipe colour codes, backtick code removal, the time formats of the
+// status bar, upper case, and the one reader of whole numbers written in text.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // Pipe codes (a vertical bar and two hexadecimal digits) replaced by their ANSI colour sequence.
 std::string PipeToAnsi(const std::string& AText);
@@ -16,3 +18,26 @@ std::string SecToHMS(std::int32_t ASec);
 
 // Minutes and seconds joined by a colon, each at least two digits: 75 gives 01:15.
 std::string SecToMS(std::int32_t ASec);
+
+// A number padded on the left with zeros to at least two characters: 5 gives 05, 12 gives 12;
+// a sign counts as a character.
+std::string TwoDigits(std::int32_t AValue);
+
+// The letters a to z in upper case; every other byte, CP437 letters included, unchanged.
+char UpperCase(char AChar);
+std::string UpperCase(std::string AText);
+
+// A 64-bit result held to the 32-bit range, so that absurd values cannot overflow.
+std::int32_t Clamp32(std::int64_t AValue);
+
+// What may stand around the decimal digits of a whole number read by ReadInteger. Blanks are
+// spaces and tabs.
+enum class TIntegerText {
+    Digits,       // the digits alone (a day the caller typed, a date part)
+    Signed,       // blanks before, then a sign + or - (drop files, the command line)
+    SignedPadded, // as Signed, and blanks after the digits too (a configuration line)
+};
+
+// The whole of AText as a decimal number in the 32-bit signed range, or nothing when it holds
+// anything else (no digits, other characters, a number out of range).
+std::optional<std::int32_t> ReadInteger(std::string_view AText, TIntegerText AForm);

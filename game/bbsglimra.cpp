@@ -1,6 +1,7 @@
 // bbsglimra: the door program the BBS starts for one caller. Every end of the program, a failure
 // included, leaves through std::exit(0) so the exit guard hands the caller back to the BBS.
 #include "door/door.h"
+#include "game/gamedate.h"
 #include "game/program.h"
 
 #include <cstdlib>
@@ -13,9 +14,9 @@ namespace {
 void ShowFailure(const std::string& AWhat) {
     try {
         DoorWriteLn();
-        DoorTextColour(12);
+        DoorTextColour(COLOUR_LIGHT_RED);
         DoorWriteLn("Glimra stopped: " + AWhat);
-        DoorTextColour(7);
+        DoorTextColour(COLOUR_LIGHT_GRAY);
         DoorDelay(2500);
     } catch (...) {
         // Nothing more can be shown; the exit path still runs.

@@ -5,7 +5,7 @@
 #include "door/door.h"
 #include "game/database.h"
 #include "game/gamedate.h"
-#include "game/sqldb.h"
+#include "game/scores.h"
 #include "game/totals.h"
 
 #include <array>
@@ -70,35 +70,23 @@ struct TTopFives {
     }
 };
 
-// Copies the rows of AQuery into the list, best first: the name from column 0 is cut to 19.
-void ReadTopFive(SqlStatement& AQuery, const char* AScoreColumn, std::array<std::string, 5>& ANames,
-                 std::array<std::int32_t, 5>& AScores) {
-    for (std::size_t k = 0; k < 5 && AQuery.Step(); ++k) {
-        ANames[k] = ShownName(AQuery.ColumnText("strUserName"), 19);
-        AScores[k] = static_cast<std::int32_t>(AQuery.ColumnInt(AScoreColumn));
-    }
-}
-
-void CopyTopFive(const std::vector<TScoreTotal>& ATotals, std::array<std::string, 5>& ANames,
-                 std::array<std::int32_t, 5>& AScores) {
-    for (std::size_t k = 0; k < 5 && k < ATotals.size(); ++k) {
-        ANames[k] = ShownName(ATotals[k].UserName, 19);
-        AScores[k] = static_cast<std::int32_t>(ATotals[k].Total);
+// Copies the first five rows into the list, best first, the names cut to 19.
+template <typename TRow>
+void CopyTopFive(const std::vector<TRow>& ARows, std::int64_t TRow::*AScore,
+                 std::array<std::string, 5>& ANames, std::array<std::int32_t, 5>& AScores) {
+    for (std::size_t k = 0; k < 5 && k < ARows.size(); ++k) {
+        ANames[k] = ShownName(ARows[k].UserName, 19);
+        AScores[k] = static_cast<std::int32_t>(ARows[k].*AScore);
     }
 }
 
 TTopFives FillTopFives() {
     TTopFives lists;
     SqlConnection& conn = OpenGameDatabase();
-    const std::string year = std::to_string(Year);
-    {
-        SqlStatement daily(conn,
-                           "select * from tblScores where dtDate=? order by intScore desc LIMIT 5");
-        daily.Bind(1, DateKey(Year, Month, Day));
-        ReadTopFive(daily, "intScore", lists.StrDHS, lists.IntDHS);
-    }
-    CopyTopFive(TopMonthTotals(conn, Year, Month, 5), lists.StrMHS, lists.IntMHS);
-    CopyTopFive(TopAllTimeTotals(conn, 5), lists.StrAHS, lists.IntAHS);
+    CopyTopFive(DayTopScores(conn, GameDay(Day), 5), &TDayScore::Score, lists.StrDHS, lists.IntDHS);
+    CopyTopFive(TopMonthTotals(conn, Year, Month, 5), &TScoreTotal::Total, lists.StrMHS,
+                lists.IntMHS);
+    CopyTopFive(TopAllTimeTotals(conn, 5), &TScoreTotal::Total, lists.StrAHS, lists.IntAHS);
     return lists;
 }
 

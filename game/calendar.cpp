@@ -13,25 +13,12 @@
 
 TCalendarArray AryCalendar;
 TCalendarArray AryNotPlayable;
-std::int32_t Tester = 0;
-std::int32_t NewLine = 0;
 std::string CalendarSelect;
 
 namespace {
 
-constexpr std::uint8_t ATTR_INPUT_FIELD = 31; // white on blue
-
 // From the 20th on, the rest of the month may be played ahead.
 constexpr std::int32_t PLAY_AHEAD_FROM_DAY = 20;
-
-bool PlayedDay(std::int32_t ADay) {
-    return DayPlayedCheck(std::to_string(Month), std::to_string(ADay), std::to_string(Year));
-}
-
-void WriteAt(std::uint8_t AX, std::uint8_t AY, const std::string& AText) {
-    DoorGotoXY(AX, AY);
-    DoorWrite(AText);
-}
 
 // One grid cell: four columns, the day left-aligned with an x when played.
 void DrawDay(std::int32_t ADay) {
@@ -52,13 +39,12 @@ void DrawCalendar() {
     DoorGotoXY(0, 0);
     DisplayHeader();
 
-    Tester = CalendarOffset(Year, Month);
+    const std::int32_t offset = CalendarOffset(Year, Month);
     NumberOfDays = DaysInMonth(Year, Month);
-    NewLine = 0;
     // Filled afresh on every pass: a call that runs into the next month must not keep the
     // old month's days in cells the new month leaves empty.
     AryCalendar = {};
-    for (std::int32_t d = 1; d <= NumberOfDays; ++d) AryCalendar[d + Tester] = d;
+    for (std::int32_t d = 1; d <= NumberOfDays; ++d) AryCalendar[d + offset] = d;
 
     DoorGotoXY(28, 8);
     DoorTextBackground(COLOUR_LIGHT_BLUE);
@@ -74,10 +60,8 @@ void DrawCalendar() {
             DrawDay(AryCalendar[cell]);
         else
             DoorWrite("    ");
-        if (cell % 7 == 0) {
-            ++NewLine;
-            DoorGotoXY(28, static_cast<std::uint8_t>(10 + NewLine));
-        }
+        // After each week, the next grid row.
+        if (cell % 7 == 0) DoorGotoXY(28, static_cast<std::uint8_t>(10 + cell / 7));
     }
 
     DoorTextColour(COLOUR_BROWN);

@@ -2,35 +2,25 @@
 // today makes up a missed day or, from the 20th on, plays the rest of the month ahead.
 #pragma once
 
-#include <array>
+#include "game/gamedate.h"
+
 #include <cstdint>
 #include <string>
 
-// 42 numbers indexed 1 to 42. Indexes outside raise std::out_of_range.
-struct TCalendarArray {
-    std::array<std::int32_t, 42> Cells{};
-    std::int32_t& operator[](std::int32_t AIndex) {
-        return Cells.at(static_cast<std::size_t>(AIndex - 1));
-    }
-    std::int32_t operator[](std::int32_t AIndex) const {
-        return Cells.at(static_cast<std::size_t>(AIndex - 1));
-    }
-};
+// 42 numbers indexed 1 to 42: the cells of the month grid, or the days of the month.
+using TCalendarArray = TOneBasedArray<42>;
 
 // The month grid, six weeks of seven days, Sunday first: each cell holds its day or 0.
 extern TCalendarArray AryCalendar;
 // By day of month: 1 once the day has been drawn as not playable. Never cleared during the run,
 // so a day once refused stays refused.
 extern TCalendarArray AryNotPlayable;
-// Offset of day 1 in the grid: day d sits in cell d + Tester.
-extern std::int32_t Tester;
-// Grid rows completed while drawing.
-extern std::int32_t NewLine;
 // What the caller typed at the prompt.
 extern std::string CalendarSelect;
 
-// Tester for a month: Monday 1, Tuesday 2, ... Saturday 6 and Sunday 7 for the weekday of its
-// first day, so a month beginning on a Sunday starts in the grid's second row.
+// The offset of day 1 in the month's grid (day d sits in cell d + offset): Monday 1, Tuesday 2,
+// ... Saturday 6 and Sunday 7 for the weekday of its first day, so a month beginning on a Sunday
+// starts in the grid's second row.
 std::int32_t CalendarOffset(std::int32_t AYear, std::int32_t AMonth);
 
 // Shows the calendar of the current month and plays the days the caller picks, each followed

@@ -3,11 +3,11 @@
 #include "game/config.h"
 
 #include "door/door.h"
+#include "door/stringutils.h"
 #include "game/gameplay.h"
 #include "game/updatecheck.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -37,15 +37,8 @@ void ApplyLine(TConfigValues& AValues, const std::string& ALine) {
 } // namespace
 
 std::optional<std::int32_t> ParseIdleLimit(const std::string& ALine) {
-    std::size_t first = ALine.find_first_not_of(' ');
-    if (first == std::string::npos) return std::nullopt;
-    std::size_t last = ALine.find_last_not_of(' ');
-    const char* begin = ALine.data() + first;
-    const char* end = ALine.data() + last + 1;
-    if (*begin == '+') ++begin;
-    std::int32_t value = 0;
-    auto [ptr, ec] = std::from_chars(begin, end, value);
-    if (ec != std::errc() || ptr != end || value < 1) return std::nullopt;
+    const auto value = ReadInteger(ALine, TIntegerText::SignedPadded);
+    if (!value || *value < 1) return std::nullopt;
     return value;
 }
 

@@ -22,8 +22,8 @@ struct TConfigValues {
 // lines read before the failure set.
 bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::string& AError);
 
-// The idle limit text of line 2 as a number of seconds: a whole number from 1 up, blanks
-// around it allowed. Anything else counts as a missing line.
+// The idle limit text of line 2 as a number of seconds: a whole number from 1 up, blanks and a
+// sign + around it allowed. Anything else counts as a missing line.
 std::optional<std::int32_t> ParseIdleLimit(const std::string& ALine);
 
 // Start-up step: reads CONFIG_FILE_NAME and sets CheckVersion, DoorSession.MaxIdle and

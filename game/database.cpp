@@ -4,15 +4,13 @@
 #include "game/gamedate.h"
 
 #include "door/door.h"
+#include "door/stringutils.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 
 std::string Word;
-std::string TempDay;
-std::string TempMonth;
 std::int32_t NumberOfDays = 0;
 
 std::string GameDatabaseFile = "glimradb.db";
@@ -64,12 +62,6 @@ void CloseGameDatabase() {
     TheConnection.reset();
 }
 
-std::string TwoDigits(std::int32_t AValue) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d", static_cast<int>(AValue));
-    return text;
-}
-
 std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay) {
     return std::to_string(AYear) + "-" + TwoDigits(AMonth) + "-" + TwoDigits(ADay);
 }
@@ -93,58 +85,36 @@ void GetRandomWord() {
     DrawRandomWord(OpenGameDatabase(), Word);
 }
 
+// The word rows of a date.
+constexpr const char* WORD_OF_DATE_SQL = "SELECT * FROM tblWordsByDate where dtDate=?";
+
 // True when the date has a row in tblWordsByDate.
 static bool DayHasWord(SqlConnection& AConn, const std::string& AKey) {
-    SqlStatement query(AConn, "SELECT * FROM tblWordsByDate where dtDate=?");
+    SqlStatement query(AConn, WORD_OF_DATE_SQL);
     query.Bind(1, AKey);
     return query.Step();
 }
 
-bool AssignDayWord(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay) {
-    SqlConnection& conn = OpenGameDatabase();
-    TempDay = TwoDigits(ADay);
-    TempMonth = TwoDigits(AMonth);
-    const std::string key = std::to_string(AYear) + "-" + TempMonth + "-" + TempDay;
-    // A day that has its word needs no write lock: most starts look and leave.
-    if (DayHasWord(conn, key)) return false;
-    SqlTransaction trans(conn);
-    // Another node may have given the day its word since the look above.
-    if (DayHasWord(conn, key)) return false;
-    // Without answer words every day would get a blank (or a stale) word for good.
-    if (!DrawRandomWord(conn, Word))
-        throw GameDatabaseError("The game database \"" + GameDatabaseFile +
-                                "\" has no answer words: table tblWords is empty." + BuildHint());
-    SqlStatement insert(conn, "insert into tblWOrdsByDate (dtDate, strWord) values (?,?);");
-    insert.Bind(1, key).Bind(2, Word);
-    insert.Execute();
-    trans.Commit();
-    return true;
-}
-
 void GetWord() {
-    TempDay = TwoDigits(Day);
-    TempMonth = TwoDigits(Month);
-    SqlStatement query(OpenGameDatabase(), "SELECT * FROM tblWordsByDate where dtDate=?");
-    query.Bind(1, std::to_string(Year) + "-" + TempMonth + "-" + TempDay);
+    SqlStatement query(OpenGameDatabase(), WORD_OF_DATE_SQL);
+    query.Bind(1, DateKey(Year, Month, Day));
     while (query.Step()) Word = query.ColumnText("strWord");
 }
 
 std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADays) {
     SqlConnection& conn = OpenGameDatabase();
     std::vector<bool> added(static_cast<std::size_t>(std::max(ADays, 0)), false);
-    std::vector<std::string> missing;
-    for (std::int32_t d = 1; d <= ADays; ++d) {
-        const std::string key = DateKey(AYear, AMonth, d);
-        if (!DayHasWord(conn, key)) missing.push_back(key);
-    }
     // Most starts find every day given and take no write lock.
-    if (missing.empty()) return added;
+    std::int32_t first = 1;
+    while (first <= ADays && DayHasWord(conn, DateKey(AYear, AMonth, first))) ++first;
+    if (first > ADays) return added;
     // One transaction for the whole month: a single write to disk instead of one per day.
     SqlTransaction trans(conn);
-    for (std::int32_t d = 1; d <= ADays; ++d) {
+    for (std::int32_t d = first; d <= ADays; ++d) {
         const std::string key = DateKey(AYear, AMonth, d);
         // Another node may have given the day its word since the look above.
         if (DayHasWord(conn, key)) continue;
+        // Without answer words every day would get a blank (or a stale) word for good.
         if (!DrawRandomWord(conn, Word))
             throw GameDatabaseError("The game database \"" + GameDatabaseFile +
                                     "\" has no answer words: table tblWords is empty." +
@@ -155,15 +125,13 @@ std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std:
         added[static_cast<std::size_t>(d - 1)] = true;
     }
     trans.Commit();
-    TempDay = TwoDigits(ADays);
-    TempMonth = TwoDigits(AMonth);
     return added;
 }
 
 void DBCheck() {
     GetToday();
     NumberOfDays = DaysInMonth(Year, Month);
-    DoorTextColour(19);
+    DoorTextColour(COLOUR_HEADING);
     DoorWriteLn("Database Maintenance");
     // The marks go out after the transaction ends, so no lock is held while writing to a caller.
     for (bool added : AssignMonthWords(Year, Month, NumberOfDays)) DoorWrite(added ? "+" : ".");

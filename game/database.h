@@ -10,9 +10,6 @@
 
 // The word of the game date as stored (GetWord), or the word last drawn (GetRandomWord).
 extern std::string Word;
-// Two-digit day and month texts last built for a date key; scratch values.
-extern std::string TempDay;
-extern std::string TempMonth;
 // Days of the month last measured (DBCheck, the calendar).
 extern std::int32_t NumberOfDays;
 
@@ -27,20 +24,18 @@ SqlConnection& OpenGameDatabase();
 // Closes that connection (the next OpenGameDatabase opens the file again).
 void CloseGameDatabase();
 
-// "5" -> "05", "12" -> "12".
-std::string TwoDigits(std::int32_t AValue);
-// The text form of every date in the database: 2024-03-05.
+// The text form of every date in the database: 2024-03-05. Dates become text only here, where
+// they meet SQL.
 std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay);
 
 // Start-up maintenance: fixes today's date, writes "Database Maintenance", gives every day of
 // the current month without a word one ("+") and leaves the others alone ("."), then clears
 // the screen.
 void DBCheck();
-// One day of DBCheck in one immediate transaction: true when the date had no word and was
-// given one, false when it already had one. Two nodes can never give one date two words.
-bool AssignDayWord(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay);
-// DBCheck's work for a whole month, in one immediate transaction: gives every day from 1 to
-// ADays without a word one and says, per day, whether it was given one.
+// Gives every day from 1 to ADays of the month without a word one, in one immediate transaction
+// (none when every day has its word), and says, per day, whether it was given one. Two nodes can
+// never give one date two words. DBCheck's work, and the game's for a month that began during
+// the session.
 std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADays);
 // Draws a word uniformly from tblWords into Word; Word is unchanged when tblWords is empty.
 void GetRandomWord();

@@ -3,6 +3,7 @@
 #include "game/gameplay.h"
 
 #include "door/door.h"
+#include "door/stringutils.h"
 #include "game/database.h"
 #include "game/gamedate.h"
 #include "game/leaders.h"
@@ -23,7 +24,6 @@ namespace {
 
 constexpr int WORD_LENGTH = 5;
 const std::string GUESS_CHARS = "qwertyuiopasdfghjklzxcvbnmQWERTYUIOPASDFGHJKLZXCVBNM";
-constexpr std::uint8_t GUESS_FIELD_ATTR = 31; // white on blue
 
 // The letter chart as the instructions screen draws it: three keyboard rows.
 struct TChartRow {
@@ -33,15 +33,6 @@ struct TChartRow {
 };
 constexpr TChartRow CHART_ROWS[] = {
     {"QWERTYUIOP", 12, 10}, {"ASDFGHJKL", 12, 11}, {"ZXCVBNM", 13, 12}};
-
-char UpCase(char ACh) {
-    return ACh >= 'a' && ACh <= 'z' ? static_cast<char>(ACh - 'a' + 'A') : ACh;
-}
-
-std::string UpCase(std::string AText) {
-    for (char& ch : AText) ch = UpCase(ch);
-    return AText;
-}
 
 char At(std::string_view AText, int APos) {
     return APos >= 0 && APos < static_cast<int>(AText.size())
@@ -102,10 +93,6 @@ int Count(SqlConnection& AConn, const char* ASql, const std::string& AGuess) {
     return static_cast<std::int32_t>(found);
 }
 
-void StoreScore(std::int32_t AScore) {
-    SetScore(AScore, std::to_string(Month), std::to_string(Day), std::to_string(Year));
-}
-
 // Loads the word of the game date. A session that ran past midnight into a new month finds
 // no word for the date (start-up maintenance gave words to the old month only): the month's
 // days get their words as start-up maintenance gives them, and the date's word is played.
@@ -113,10 +100,10 @@ void LoadGameWord() {
     Word.clear();
     GetWord();
     if (Word.empty()) {
-        for (std::int32_t d = 1; d <= DaysInMonth(Year, Month); ++d) AssignDayWord(Year, Month, d);
+        AssignMonthWords(Year, Month, DaysInMonth(Year, Month));
         GetWord();
     }
-    Word = UpCase(Word);
+    Word = UpperCase(Word);
     if (Word.size() != WORD_LENGTH)
         throw GameDatabaseError("The game database \"" + GameDatabaseFile +
                                 "\" holds no five-letter word for " + DateKey(Year, Month, Day) +
@@ -130,18 +117,18 @@ void ReadAcceptedGuess() {
         WordCheck = 0;
         GreenLetters.clear();
         DoorGotoXY(5, 16);
-        DoorTextBackground(0);
-        DoorTextColour(15);
+        DoorTextBackground(COLOUR_BLACK);
+        DoorTextColour(COLOUR_WHITE);
         DoorWrite("Possible Total - " + std::to_string(PossiblePoints[OutsideLoop - 1]) + " ");
         DoorGotoXY(30, 16);
-        DoorTextBackground(0);
-        DoorTextColour(11);
+        DoorTextBackground(COLOUR_BLACK);
+        DoorTextColour(COLOUR_LIGHT_CYAN);
         DoorWrite("Enter Guess " + std::to_string(OutsideLoop) + ": ");
-        WordGuess = DoorInput("", GUESS_CHARS, '\0', WORD_LENGTH, WORD_LENGTH, GUESS_FIELD_ATTR);
+        WordGuess = DoorInput("", GUESS_CHARS, '\0', WORD_LENGTH, WORD_LENGTH, ATTR_INPUT_FIELD);
 
         const bool known = GuessInWordLists(WordGuess);
-        DoorTextColour(19);
-        DoorTextBackground(0);
+        DoorTextColour(COLOUR_HEADING);
+        DoorTextBackground(COLOUR_BLACK);
         if (!known) {
             DoorGotoXY(52, 16);
             DoorWrite("I do not have " + WordGuess);
@@ -162,7 +149,7 @@ void DrawGuess(const TGuessMarks& AMarks) {
     for (int i = 0; i < WORD_LENGTH; ++i) {
         const char letter = WordGuess[static_cast<std::size_t>(i)];
         DoorTextBackground(LetterStateBackground(TLetterState::lsGray));
-        DoorTextColour(0);
+        DoorTextColour(COLOUR_BLACK);
         if (AMarks[static_cast<std::size_t>(i)] != TLetterState::lsGray)
             DoorTextBackground(LetterStateBackground(AMarks[static_cast<std::size_t>(i)]));
         if (AMarks[static_cast<std::size_t>(i)] == TLetterState::lsGreen) {
@@ -177,24 +164,24 @@ void DrawGuess(const TGuessMarks& AMarks) {
 
 void ShowWin() {
     DoorGotoXY(50, 16);
-    DoorTextBackground(0);
-    DoorTextColour(14);
+    DoorTextBackground(COLOUR_BLACK);
+    DoorTextColour(COLOUR_YELLOW);
     DoorWrite("<-");
-    DoorTextColourAndBlink(14, true);
+    DoorTextColourAndBlink(COLOUR_YELLOW, true);
     DoorWrite(StrWinnerText);
-    DoorTextColourAndBlink(14, false);
-    StoreScore(PossiblePoints[OutsideLoop - 1]);
+    DoorTextColourAndBlink(COLOUR_YELLOW, false);
+    SetScore(PossiblePoints[OutsideLoop - 1], GameDay(Day));
 }
 
 } // namespace
 
 std::uint8_t LetterStateBackground(TLetterState AState) {
     switch (AState) {
-    case TLetterState::lsGreen: return 2;
-    case TLetterState::lsOrange: return 14;
+    case TLetterState::lsGreen: return COLOUR_GREEN;
+    case TLetterState::lsOrange: return COLOUR_YELLOW;
     case TLetterState::lsGray: break;
     }
-    return 7;
+    return COLOUR_LIGHT_GRAY;
 }
 
 TGuessMarks MarkGuess(std::string_view AWord, std::string_view AGuess) {
@@ -243,7 +230,7 @@ void Game() {
     SetMonthlyAndDaily();
     Instructions();
     // The date counts as played before the first guess, so a caller who drops keeps the 0.
-    StoreScore(0);
+    SetScore(0, GameDay(Day));
     LoadGameWord();
     PossiblePoints = {320, 160, 80, 40, 20, 10};
     DoorGotoXY(0, 0);
@@ -253,7 +240,7 @@ void Game() {
 
     for (OutsideLoop = 1; OutsideLoop <= 6; ++OutsideLoop) {
         ReadAcceptedGuess();
-        WordGuess = UpCase(WordGuess);
+        WordGuess = UpperCase(WordGuess);
         DrawGuess(MarkGuess(Word, WordGuess));
         if (Winner == WORD_LENGTH) {
             ShowWin();
@@ -262,11 +249,11 @@ void Game() {
     }
     OutsideLoop = std::min(OutsideLoop, 6);
 
-    DoorTextColour(19);
-    DoorTextBackground(0);
+    DoorTextColour(COLOUR_HEADING);
+    DoorTextBackground(COLOUR_BLACK);
     DoorGotoXY(2, 24);
     DoorWrite("The Word Was: " + Word);
     DoorWriteCentered(" Press Any Key to Return");
-    DoorTextColour(0);
+    DoorTextColour(COLOUR_BLACK);
     DoorReadKey();
 }

@@ -3,6 +3,7 @@
 #include "game/leaders.h"
 
 #include "door/door.h"
+#include "game/dailyboards.h"
 #include "game/database.h"
 #include "game/gamedate.h"
 #include "game/totals.h"
@@ -24,9 +25,6 @@ std::int32_t IntAllTimeLeader2 = 0;
 
 namespace {
 
-// The best single score of a date.
-constexpr const char* DAILY_SQL =
-    "select * from tblScores where dtDate=? order by intScore desc LIMIT 1";
 struct TStanding {
     std::string Name;
     std::int32_t Score = 0;
@@ -34,11 +32,6 @@ struct TStanding {
 
 std::string CutName(const std::string& AName) {
     return AName.substr(0, LEADER_NAME_LENGTH);
-}
-
-TStanding ReadStanding(const SqlStatement& AQuery, const char* AScoreColumn) {
-    return {CutName(AQuery.ColumnText("strUserName")),
-            static_cast<std::int32_t>(AQuery.ColumnInt(AScoreColumn))};
 }
 
 TStanding AsStanding(const TScoreTotal& ATotal) {
@@ -56,8 +49,8 @@ std::optional<TStanding> MonthLeader(SqlConnection& AConn, std::int32_t AYear,
 // Label in cyan at column 58 of ARow.
 void PanelLabel(std::uint8_t ARow, const std::string& ALabel) {
     DoorGotoXY(58, ARow);
-    DoorTextBackground(0);
-    DoorTextColour(3);
+    DoorTextBackground(COLOUR_BLACK);
+    DoorTextColour(COLOUR_CYAN);
     DoorWrite(ALabel);
 }
 
@@ -65,8 +58,8 @@ void PanelLabel(std::uint8_t ARow, const std::string& ALabel) {
 // are shown safely; the panel's fixed texts pass unchanged.
 void PanelValue(std::uint8_t ARow, const std::string& AName, std::int32_t AScore, bool AShowScore) {
     DoorGotoXY(58, ARow);
-    DoorTextBackground(0);
-    DoorTextColour(14);
+    DoorTextBackground(COLOUR_BLACK);
+    DoorTextColour(COLOUR_YELLOW);
     DoorWrite(ShownName(AName, LEADER_NAME_LENGTH));
     if (!AShowScore) return;
     DoorGotoXY(73, ARow);
@@ -81,14 +74,9 @@ void SetMonthlyAndDaily() {
     IntMonthlyLeader = IntDailyLeader = IntLastMonthLeader = 0;
     SqlConnection& conn = OpenGameDatabase();
 
-    {
-        // A date without scores reads as an empty name and 0, which becomes "NOBODY" below.
-        SqlStatement query(conn, DAILY_SQL);
-        query.Bind(1, DateKey(Year, Month, Day));
-        TStanding best;
-        while (query.Step()) best = ReadStanding(query, "intScore");
-        StrDailyLeader = best.Name;
-        IntDailyLeader = best.Score;
+    if (const auto best = DayTopScores(conn, GameDay(Day), 1); !best.empty()) {
+        StrDailyLeader = CutName(best[0].UserName);
+        IntDailyLeader = static_cast<std::int32_t>(best[0].Score);
     }
 
     if (auto leader = MonthLeader(conn, Year, Month)) {
@@ -107,9 +95,8 @@ void SetMonthlyAndDaily() {
         }
     }
 
-    // The month before the game month; January's is December of the year before.
-    const std::int32_t lastMonth = Month == 1 ? 12 : Month - 1;
-    const std::int32_t lastYear = Month == 1 ? Year - 1 : Year;
+    std::int32_t lastMonth = Month, lastYear = Year;
+    StepMonthBack(lastMonth, lastYear);
     if (auto leader = MonthLeader(conn, lastYear, lastMonth)) {
         StrLastMonthLeader = leader->Name;
         IntLastMonthLeader = leader->Score;
@@ -136,7 +123,7 @@ void SetMonthlyAndDaily() {
 }
 
 void DrawLeaderPanel(bool APlayedToday) {
-    const char* notPlayed = "DAY NOT PLAYED";
+    const char* notPlayed = HIDDEN_NAME;
     PanelLabel(10, "Daily Leader");
     if (APlayedToday)
         PanelValue(11, StrDailyLeader, IntDailyLeader, IntDailyLeader != 0);

@@ -2,18 +2,17 @@
 #include "game/monthlyboards.h"
 
 #include "door/door.h"
+#include "game/dailyboards.h"
 #include "game/database.h"
 #include "game/gamedate.h"
-#include "game/sqldb.h"
+#include "game/scores.h"
 #include "game/totals.h"
-
-#include <sqlite3.h>
 
 #include <string>
 
 namespace {
 
-const std::string PRESS_ANY_KEY = "Press Any Key to Continue";
+constexpr TDayRowLayout LAST_MONTH_ROWS = {3, 44, 5, -11, 24, " Tied", false, true};
 
 // Puts the game date back on today and measures the current month, however the board ends.
 class TodayRestorer {
@@ -31,57 +30,12 @@ class TodayRestorer {
     bool FMeasureMonth = false;
 };
 
-// A deferred transaction: the statements inside read one snapshot without taking the write lock
-// that other nodes need for their scores. Rolled back unless committed.
-class ReadTransaction {
-  public:
-    explicit ReadTransaction(SqlConnection& AConn) : FConn(AConn) {
-        FConn.Exec("BEGIN");
-        FOpen = true;
-    }
-    ReadTransaction(const ReadTransaction&) = delete;
-    ReadTransaction& operator=(const ReadTransaction&) = delete;
-    ~ReadTransaction() {
-        if (FOpen) sqlite3_exec(FConn.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    void Commit() {
-        FConn.Exec("COMMIT");
-        FOpen = false;
-    }
-
-  private:
-    SqlConnection& FConn;
-    bool FOpen = false;
-};
-
-// One blank and 78 copies of ABar in green: the frame of the two ranked boards.
-void Rule(char ABar) {
-    DoorTextColour(COLOUR_GREEN);
-    DoorWrite(" " + std::string(78, ABar));
-}
-
-void UpperRule() {
-    Rule(LOWER_HALF_BLOCK);
-}
-
-void LowerRule() {
-    Rule(DOUBLE_LINE);
-}
-
-std::string Blanks(long ACount) {
-    return ACount > 0 ? std::string(static_cast<std::size_t>(ACount), ' ') : std::string();
-}
-
-// The last line of both ranked boards and of recent winners: a key ends the screen.
-void PressAnyKey() {
-    DoorTextColour(COLOUR_YELLOW);
-    DoorWriteCentered(PRESS_ANY_KEY);
-    DoorTextColour(COLOUR_BLACK);
-    DoorReadKey();
-}
-
-bool IsCaller(const std::string& AStoredName) {
-    return AStoredName == DoorDropInfo.Alias;
+// The closing rule and key of both ranked boards.
+void CloseRankedBoard() {
+    DoorGotoXY(0, 22);
+    DrawRule(LOWER_HALF_BLOCK);
+    DoorGotoXY(0, 23);
+    PressAnyKeyToContinue();
 }
 
 // "Name (total)" of the month's k-th best total, or empty when the month had no such total.
@@ -93,91 +47,12 @@ std::string ChampionText(const std::vector<TScoreTotal>& ATotals, std::size_t AI
 
 void LastMonthHeading() {
     const auto best = TopMonthTotals(OpenGameDatabase(), Year, Month, 2);
-    const std::string champion = ChampionText(best, 0);
-    const std::string runnerUp = ChampionText(best, 1);
-
     DoorGotoXY(1, 2);
     DoorTextColour(COLOUR_YELLOW);
-    DoorWriteCentered("Grand Champion: " + champion + "   Runner Up: " + runnerUp);
+    DoorWriteCentered("Grand Champion: " + ChampionText(best, 0) +
+                      "   Runner Up: " + ChampionText(best, 1));
     DoorGotoXY(1, 3);
-    UpperRule();
-    DoorGotoXY(1, 4);
-    DoorTextColour(COLOUR_YELLOW);
-    DoorWrite("  Day         Player            Score      Day         Player            Score");
-    DoorWriteLn();
-    LowerRule();
-}
-
-// The best score of a day of the board month: who holds it and how many share it.
-struct TDayBest {
-    bool Found = false;
-    std::string Name;
-    std::int64_t Score = 0;
-    std::int64_t Holders = 0; // rows of the day with that score
-};
-
-TDayBest ReadDayBest(SqlConnection& AConn, std::int32_t ADay) {
-    TDayBest best;
-    const std::string key = DateKey(Year, Month, ADay);
-    ReadTransaction trans(AConn);
-    {
-        SqlStatement top(AConn,
-                         "select * from tblScores where dtDate=? order by intScore desc LIMIT 1");
-        top.Bind(1, key);
-        // A day nobody played reads as an empty name and 0.
-        if (top.Step()) {
-            best.Found = true;
-            best.Name = top.ColumnText("strUserName");
-            best.Score = top.ColumnInt("intScore");
-        }
-        SqlStatement ties(AConn,
-                          "SELECT COUNT(*) as HS FROM tblScores WHERE  dtDate=? and intScore=?");
-        ties.Bind(1, key).Bind(2, best.Score);
-        if (ties.Step()) best.Holders = ties.ColumnInt("HS");
-    }
-    trans.Commit();
-    return best;
-}
-
-// One day line: days 1-16 in the left block, 17 on in the right block.
-void DrawDayLine(std::int32_t ADay, const TDayBest& ABest) {
-    const std::uint8_t column = ADay <= 16 ? 3 : 44;
-    const std::uint8_t row = static_cast<std::uint8_t>(ADay <= 16 ? 5 + ADay : ADay - 11);
-    const bool tied = ABest.Holders > 1;
-    const bool own = ABest.Found && IsCaller(ABest.Name);
-    const std::string date =
-        std::to_string(Month) + "/" + std::to_string(ADay) + (ADay < 10 ? "  " : " ");
-
-    DoorGotoXY(column, row);
-    DoorTextColour(COLOUR_LIGHT_GREEN);
-    if (tied) {
-        DoorWrite(date);
-        DoorTextColour(COLOUR_BROWN);
-        DoorWrite(std::to_string(ABest.Holders) + " Tied");
-    } else {
-        if (own) {
-            DoorTextColour(COLOUR_YELLOW);
-            DoorTextBackground(COLOUR_GREEN);
-        }
-        DoorWrite(date);
-        DoorWrite(ShownName(ABest.Name, 24));
-        DoorWrite(Blanks(27 - static_cast<long>(ABest.Name.size())));
-    }
-
-    DoorGotoXY(static_cast<std::uint8_t>(column + 32), row);
-    if (own) {
-        DoorTextColour(COLOUR_YELLOW);
-        DoorTextBackground(COLOUR_GREEN);
-    }
-    if (tied) {
-        DoorTextBackground(COLOUR_BLACK);
-        DoorTextColour(COLOUR_BROWN);
-    }
-    std::string score = std::to_string(ABest.Score);
-    if (ABest.Score < 100) score += ' ';
-    if (ABest.Score < 10) score += ' ';
-    DoorWrite(score);
-    DoorTextBackground(COLOUR_BLACK);
+    DrawBoardHeads(4, DAY_BOARD_HEADS);
 }
 
 // One rank of the all-time board: ranks 1-17 in the left column, 18-34 in the right one.
@@ -189,8 +64,8 @@ void DrawAllTimeRank(int ARank, const std::string& AName, std::int64_t ATotal) {
         DoorTextColour(COLOUR_YELLOW);
         DoorTextBackground(COLOUR_GREEN);
     }
-    DoorWrite((ARank < 10 ? "  " : " ") + std::to_string(ARank) + "   " + ShownName(AName, 23) +
-              Blanks(25 - static_cast<long>(AName.size())));
+    DoorWrite((ARank < 10 ? "  " : " ") + std::to_string(ARank) + "   " +
+              ShownNameCell(AName, 23, 25));
     DoorGotoXY(static_cast<std::uint8_t>(column + 30), row);
     // The total and its blanks fill five columns.
     std::string total = std::to_string(ATotal);
@@ -231,13 +106,6 @@ void DrawRecentMonth(SqlConnection& AConn, std::uint8_t AColumn, int& ALine) {
 
 } // namespace
 
-void StepMonthBack(std::int32_t& AMonth, std::int32_t& AYear) {
-    if (--AMonth == 0) {
-        AMonth = 12;
-        --AYear;
-    }
-}
-
 void GetLastMonthScores() {
     TodayRestorer restore;
     restore.MeasureMonth();
@@ -252,12 +120,9 @@ void GetLastMonthScores() {
 
     NumberOfDays = DaysInMonth(Year, Month);
     SqlConnection& conn = OpenGameDatabase();
-    for (std::int32_t d = 1; d <= NumberOfDays; ++d) DrawDayLine(d, ReadDayBest(conn, d));
-
-    DoorGotoXY(0, 22);
-    UpperRule();
-    DoorGotoXY(0, 23);
-    PressAnyKey();
+    for (std::int32_t d = 1; d <= NumberOfDays; ++d)
+        DrawDayRow(LAST_MONTH_ROWS, d, ReadDayBest(conn, GameDay(d)), true);
+    CloseRankedBoard();
 }
 
 void GetAllTimeScores() {
@@ -268,22 +133,14 @@ void GetAllTimeScores() {
     DoorTextColour(COLOUR_WHITE);
     DoorWriteCentered("- BBS Contestria Glimra All-Time Leader Board -");
     DoorWriteLn();
-    UpperRule();
-    DoorGotoXY(0, 3);
-    DoorTextColour(COLOUR_YELLOW);
-    DoorWrite("  Rank        Player            Score      Rank        Player            Score");
-    DoorWriteLn();
-    LowerRule();
+    DrawBoardHeads(
+        3, "  Rank        Player            Score      Rank        Player            Score");
 
     DoorTextColour(COLOUR_LIGHT_GREEN);
     int rank = 0;
     for (const TScoreTotal& total : TopAllTimeTotals(OpenGameDatabase(), 34))
         DrawAllTimeRank(++rank, total.UserName, total.Total);
-
-    DoorGotoXY(0, 22);
-    UpperRule();
-    DoorGotoXY(0, 23);
-    PressAnyKey();
+    CloseRankedBoard();
 }
 
 void RecentMonthlyChamps() {
@@ -307,5 +164,5 @@ void RecentMonthlyChamps() {
     }
 
     DoorGotoXY(1, 24);
-    PressAnyKey();
+    PressAnyKeyToContinue();
 }

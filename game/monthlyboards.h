@@ -2,8 +2,6 @@
 // the all-time board and the recent monthly winners. Each reads tblScores and waits for a key.
 #pragma once
 
-#include <cstdint>
-
 // Key 5: last month's champion and runner-up, then the best player of every day of that month.
 // Today's date and NumberOfDays hold the current month again when it returns.
 void GetLastMonthScores();
@@ -11,6 +9,3 @@ void GetLastMonthScores();
 void GetAllTimeScores();
 // Key 7: the three best totals of each of the four months before the current one.
 void RecentMonthlyChamps();
-
-// Steps AMonth and AYear one month back (January goes to December of the year before).
-void StepMonthBack(std::int32_t& AMonth, std::int32_t& AYear);

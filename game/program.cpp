@@ -3,6 +3,7 @@
 #include "game/program.h"
 
 #include "door/door.h"
+#include "door/stringutils.h"
 #include "game/bulletins.h"
 #include "game/calendar.h"
 #include "game/config.h"
@@ -16,7 +17,6 @@
 #include "game/screens.h"
 #include "game/updatecheck.h"
 
-#include <cctype>
 #include <cstdint>
 #include <string>
 
@@ -24,17 +24,6 @@ char MenuSelect = 0;
 std::string DaySelect;
 
 namespace {
-
-constexpr std::uint8_t ATTR_INPUT_FIELD = 31; // white on blue
-
-bool PlayedToday() {
-    return DayPlayedCheck(std::to_string(Month), std::to_string(Day), std::to_string(Year));
-}
-
-void WriteAt(std::uint8_t AX, std::uint8_t AY, const std::string& AText) {
-    DoorGotoXY(AX, AY);
-    DoorWrite(AText);
-}
 
 // Greys out the menu entries the game labels, so a box drawn over the menu stands out.
 void DimMenuEntries() {
@@ -66,17 +55,13 @@ void BoxBottom(std::uint8_t ALeft, std::uint8_t ARight) {
 // Key 1: today's game, or the already-played box.
 void PlayToday() {
     GetToday();
-    if (PlayedToday()) {
+    if (PlayedDay(Day)) {
         AlreadyPlayedBox();
         return;
     }
     const std::string today = std::to_string(Day);
     Game();
     GetOneDayScores(today);
-}
-
-char Upper(char AKey) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(AKey)));
 }
 
 } // namespace
@@ -90,7 +75,7 @@ void AlreadyPlayedBox() {
     DoorGotoXY(0, 0);
     DoorTextColour(COLOUR_BLACK);
     char answer = DoorReadKey();
-    if (Upper(answer) == 'Y') GetCalendar();
+    if (UpperCase(answer) == 'Y') GetCalendar();
 }
 
 void DaySelectBox() {
@@ -107,7 +92,7 @@ void DaySelectBox() {
 
 void Menu() {
     GetToday();
-    bool played = PlayedToday();
+    bool played = PlayedDay(Day);
     DoorClrScr();
     SetMonthlyAndDaily();
     DrawLeaderPanel(played);
@@ -141,7 +126,7 @@ void MainLoop() {
     do {
         MenuSelect = DoorReadKey();
         if (MenuSelect == 'q') MenuSelect = 'Q';
-        if (MenuKey(Upper(MenuSelect))) {
+        if (MenuKey(UpperCase(MenuSelect))) {
             DoorClrScr();
             Menu();
         }

@@ -1,11 +1,10 @@
-// Score records and played days of the session's caller.
+// Score records and played days of the session's caller, and the best scores of a day.
 #include "game/scores.h"
 
 #include "door/door.h"
+#include "door/stringutils.h"
 #include "game/database.h"
-#include "game/sqldb.h"
 
-#include <charconv>
 #include <stdexcept>
 
 TDaysArray DaysPlayed;
@@ -13,23 +12,17 @@ TDaysArray DaysPlayed;
 namespace {
 
 std::int32_t ParseDatePart(const std::string& AText) {
-    std::int32_t value = 0;
-    auto [end, ec] = std::from_chars(AText.data(), AText.data() + AText.size(), value);
-    if (AText.empty() || ec != std::errc() || end != AText.data() + AText.size())
-        throw std::invalid_argument("date part \"" + AText + "\" is not a whole number");
-    return value;
+    const auto value = ReadInteger(AText, TIntegerText::Digits);
+    if (!value) throw std::invalid_argument("date part \"" + AText + "\" is not a whole number");
+    return *value;
 }
 
-// Builds TempDay and TempMonth and returns the date key. Padding the number (not the text)
-// keeps "05" from turning into "005".
-std::string ScoreDateKey(const std::string& AMonth, const std::string& ADay,
-                         const std::string& AYear) {
-    std::int32_t day = ParseDatePart(ADay);
-    std::int32_t month = ParseDatePart(AMonth);
-    ParseDatePart(AYear);
-    TempDay = TwoDigits(day);
-    TempMonth = TwoDigits(month);
-    return AYear + "-" + TempMonth + "-" + TempDay;
+TGameDate ParseDate(const std::string& AMonth, const std::string& ADay, const std::string& AYear) {
+    return {ParseDatePart(AYear), ParseDatePart(AMonth), ParseDatePart(ADay)};
+}
+
+std::string Key(const TGameDate& ADate) {
+    return DateKey(ADate.Year, ADate.Month, ADate.Day);
 }
 
 bool HasScoreRow(SqlConnection& AConn, const std::string& AKey) {
@@ -40,14 +33,20 @@ bool HasScoreRow(SqlConnection& AConn, const std::string& AKey) {
 
 } // namespace
 
-bool DayPlayedCheck(const std::string& AMonth, const std::string& ADay, const std::string& AYear) {
-    std::string key = ScoreDateKey(AMonth, ADay, AYear);
-    return HasScoreRow(OpenGameDatabase(), key);
+bool IsCaller(const std::string& AUserName) {
+    return AUserName == DoorDropInfo.Alias;
 }
 
-void SetScore(std::int32_t AScore, const std::string& AMonth, const std::string& ADay,
-              const std::string& AYear) {
-    std::string key = ScoreDateKey(AMonth, ADay, AYear);
+bool DayPlayedCheck(const TGameDate& ADate) {
+    return HasScoreRow(OpenGameDatabase(), Key(ADate));
+}
+
+bool PlayedDay(std::int32_t ADay) {
+    return DayPlayedCheck(GameDay(ADay));
+}
+
+void SetScore(std::int32_t AScore, const TGameDate& ADate) {
+    const std::string key = Key(ADate);
     SqlConnection& conn = OpenGameDatabase();
     SqlTransaction trans(conn);
     if (!HasScoreRow(conn, key)) {
@@ -64,9 +63,41 @@ void SetScore(std::int32_t AScore, const std::string& AMonth, const std::string&
     trans.Commit();
 }
 
+bool DayPlayedCheck(const std::string& AMonth, const std::string& ADay, const std::string& AYear) {
+    return DayPlayedCheck(ParseDate(AMonth, ADay, AYear));
+}
+
+void SetScore(std::int32_t AScore, const std::string& AMonth, const std::string& ADay,
+              const std::string& AYear) {
+    SetScore(AScore, ParseDate(AMonth, ADay, AYear));
+}
+
 void TrackPlayerDays(std::int32_t AMonth, std::int32_t AYear, TDaysArray& ADaysPlayed) {
-    const std::string month = std::to_string(AMonth);
-    const std::string year = std::to_string(AYear);
     for (std::int32_t d = 1; d <= 31; ++d)
-        ADaysPlayed[d] = DayPlayedCheck(month, std::to_string(d), year) ? 1 : 0;
+        ADaysPlayed[d] = DayPlayedCheck(TGameDate{AYear, AMonth, d}) ? 1 : 0;
+}
+
+std::vector<TDayScore> DayTopScores(SqlConnection& AConn, const TGameDate& ADate, int ALimit) {
+    SqlStatement query(AConn,
+                       "select * from tblScores where dtDate=? order by intScore desc LIMIT ?");
+    query.Bind(1, Key(ADate)).Bind(2, std::int64_t{ALimit});
+    std::vector<TDayScore> rows;
+    while (query.Step())
+        rows.push_back({query.ColumnText("strUserName"), query.ColumnInt("intScore")});
+    return rows;
+}
+
+TDayBest ReadDayBest(SqlConnection& AConn, const TGameDate& ADate) {
+    TDayBest best;
+    SqlTransaction trans(AConn, SqlTransaction::TKind::Read);
+    const auto top = DayTopScores(AConn, ADate, 1);
+    if (!top.empty()) best = {true, top[0].UserName, top[0].Score, 0};
+    {
+        SqlStatement ties(AConn,
+                          "SELECT COUNT(*) as HS FROM tblScores WHERE  dtDate=? and intScore=?");
+        ties.Bind(1, Key(ADate)).Bind(2, best.Score);
+        if (ties.Step()) best.Holders = ties.ColumnInt("HS");
+    }
+    trans.Commit();
+    return best;
 }

@@ -35,8 +35,8 @@ void LegendLine(void (*ASetState)(), const char* AName, const char* AMeaning) {
     DoorWrite(std::string(14, ' '));
     ASetState();
     DoorWrite(AName);
-    DoorTextBackground(0);
-    DoorTextColour(14);
+    DoorTextBackground(COLOUR_BLACK);
+    DoorTextColour(COLOUR_YELLOW);
     DoorWriteLn(AMeaning);
 }
 
@@ -58,12 +58,12 @@ void LineAt5(const char* AText) {
 
 void PressAnyKey() {
     DoorWriteCentered("Press Any Key");
-    DoorTextColour(0);
+    DoorTextColour(COLOUR_BLACK);
 }
 
 void AboutRules() {
     DoorClrScr();
-    DoorTextColour(14);
+    DoorTextColour(COLOUR_YELLOW);
     DoorWriteLn();
     LineAt5("Glimra is built on the popular daily five-letter word puzzle, played");
     LineAt5("here by every caller of the board.  You have six tries to guess the");
@@ -76,15 +76,15 @@ void AboutRules() {
         LegendLine(legend.SetState, legend.Name, legend.Meaning);
     }
     DoorWriteLn();
-    DoorTextColour(14);
+    DoorTextColour(COLOUR_YELLOW);
     LineAt5("The BBS Contestria version of the game keeps track of players and pits");
     LineAt5("users word for word.  All users get the same word each day assigned to");
     LineAt5("them.                         Example:");
     DoorWriteLn();
     for (const TExampleRow& row : EXAMPLE_ROWS) {
         DoorGotoX(32);
-        DoorTextBackground(0);
-        DoorTextColour(14);
+        DoorTextBackground(COLOUR_BLACK);
+        DoorTextColour(COLOUR_YELLOW);
         DoorWrite(row.Label);
         for (const TExampleRun& run : row.Runs) {
             if (run.Letters == nullptr) break;
@@ -94,15 +94,15 @@ void AboutRules() {
         DoorWriteLn();
     }
     DoorWriteLn();
-    DoorTextBackground(0);
-    DoorTextColour(14);
+    DoorTextBackground(COLOUR_BLACK);
+    DoorTextColour(COLOUR_YELLOW);
     PressAnyKey();
     DoorReadKey();
 }
 
 void AboutCredits() {
     DoorClrScr();
-    DoorTextColour(14);
+    DoorTextColour(COLOUR_YELLOW);
     DoorWriteLn();
     LineAt5("Glimra: a daily five-letter word puzzle door for bulletin board systems.");
     LineAt5("Written by the Glimra team, with its own door kit: drop files, telnet");
@@ -129,30 +129,30 @@ void About() {
 
 void Instructions() {
     DoorClrScr();
-    DoorTextColour(19);
-    DoorTextBackground(0);
+    DoorTextColour(COLOUR_HEADING);
+    DoorTextBackground(COLOUR_BLACK);
     DoorGotoXY(51, 8);
     DoorWrite("Playing for " + std::to_string(Month) + "/" + std::to_string(Day) + "/" +
               std::to_string(Year));
 
     DoorGotoXY(51, 10);
-    DoorTextBackground(9);
-    DoorTextColour(14);
+    DoorTextBackground(COLOUR_LIGHT_BLUE);
+    DoorTextColour(COLOUR_YELLOW);
     if (Day != 1) {
         DoorWrite("Monthly Leaders");
         for (std::size_t k = 0; k < 4; ++k) {
             if (ArrMonthlyScores[k] == 0) continue;
             const auto row = static_cast<std::uint8_t>(11 + k);
-            DoorTextColour(19);
-            DoorTextBackground(0);
+            DoorTextColour(COLOUR_HEADING);
+            DoorTextBackground(COLOUR_BLACK);
             DoorGotoXY(51, row);
             DoorWrite(ShownName(ArrMonthlyLeaders[k], LEADER_NAME_LENGTH));
             DoorGotoXY(70, row);
             DoorWrite(std::to_string(ArrMonthlyScores[k]));
         }
     } else {
-        DoorTextColour(14);
-        DoorTextBackground(0);
+        DoorTextColour(COLOUR_YELLOW);
+        DoorTextBackground(COLOUR_BLACK);
         DoorGotoXY(51, 10);
         DoorWrite("Top Scores Display");
         DoorGotoXY(51, 11);
@@ -160,11 +160,11 @@ void Instructions() {
     }
 
     DoorGotoXY(11, 8);
-    DoorTextColour(19);
-    DoorTextBackground(0);
+    DoorTextColour(COLOUR_HEADING);
+    DoorTextBackground(COLOUR_BLACK);
     DoorWrite("Letter Chart");
-    DoorTextBackground(0);
-    DoorTextColour(8);
+    DoorTextBackground(COLOUR_BLACK);
+    DoorTextColour(COLOUR_DARK_GRAY);
     DoorGotoXY(12, 10);
     DoorWriteLn("QWERTYUIOP");
     DoorGotoXY(12, 11);
@@ -173,7 +173,7 @@ void Instructions() {
     DoorWriteLn(" ZXCVBNM");
 
     DoorGotoXY(12, 18);
-    DoorTextColour(14);
+    DoorTextColour(COLOUR_YELLOW);
     DoorWriteLn("Instructions: Enter a five letter word.");
     std::uint8_t row = 19;
     for (const TLegend& legend : LEGEND) {

@@ -1,4 +1,4 @@
-// The SQLite RAII layer: open, prepare, bind, step, read columns, immediate transactions.
+// The SQLite RAII layer: open, prepare, bind, step, read columns, transactions.
 #include "game/sqldb.h"
 
 #include <climits>
@@ -137,8 +137,8 @@ int SqlStatement::ColumnIndex(std::string_view AName) const {
                             std::string(AName) + " in " + sqlite3_sql(FStmt));
 }
 
-SqlTransaction::SqlTransaction(SqlConnection& AConn) : FConn(AConn) {
-    FConn.Exec("BEGIN IMMEDIATE");
+SqlTransaction::SqlTransaction(SqlConnection& AConn, TKind AKind) : FConn(AConn) {
+    FConn.Exec(AKind == TKind::Write ? "BEGIN IMMEDIATE" : "BEGIN");
     FOpen = true;
 }
 

@@ -1,5 +1,5 @@
-// A thin RAII layer over SQLite 3: a connection, a prepared statement with bound values, and an
-// immediate transaction. Every failure is raised as GameDatabaseError naming the database file.
+// A thin RAII layer over SQLite 3: a connection, a prepared statement with bound values, and a
+// transaction. Every failure is raised as GameDatabaseError naming the database file.
 #pragma once
 
 #include <cstdint>
@@ -82,11 +82,15 @@ class SqlStatement {
     sqlite3_stmt* FStmt = nullptr;
 };
 
-// BEGIN IMMEDIATE on construction: the write lock is taken before anything is read, so a
-// look-then-write cannot interleave with another process's. Rolled back unless committed.
+// A transaction, rolled back unless committed. Write (BEGIN IMMEDIATE) takes the write lock
+// before anything is read, so a look-then-write cannot interleave with another process's. Read
+// (a deferred BEGIN) lets its statements read one snapshot without taking the write lock that
+// other nodes need for their scores.
 class SqlTransaction {
   public:
-    explicit SqlTransaction(SqlConnection& AConn);
+    enum class TKind { Write, Read };
+
+    explicit SqlTransaction(SqlConnection& AConn, TKind AKind = TKind::Write);
     ~SqlTransaction();
     SqlTransaction(const SqlTransaction&) = delete;
     SqlTransaction& operator=(const SqlTransaction&) = delete;

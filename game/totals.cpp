@@ -2,6 +2,7 @@
 // whole scores table.
 #include "game/totals.h"
 
+#include "door/stringutils.h"
 #include "game/database.h"
 
 namespace {

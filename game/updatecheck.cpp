@@ -13,9 +13,9 @@
 #endif
 
 bool CheckVersion = false;
-bool NotFound = false;
-std::string URL;
-std::string S;
+bool UpdateCheckFailed = false;
+std::string VersionFileUrl;
+std::string VersionFileText;
 TUpdateCheckTimeouts UpdateCheckTimeouts;
 
 namespace {
@@ -112,18 +112,18 @@ std::string VersionForDisplay(const std::string& ABody) {
 void UpdateCheck() {
     // After one failure nothing could be shown for the rest of the run, so no caller waits for
     // another request.
-    if (!NotFound) {
-        URL = UpdateCheckAddress();
+    if (!UpdateCheckFailed) {
+        VersionFileUrl = UpdateCheckAddress();
         std::string body;
-        if (FetchVersionFile(URL, body))
-            S = std::move(body);
+        if (FetchVersionFile(VersionFileUrl, body))
+            VersionFileText = std::move(body);
         else
-            NotFound = true;
+            UpdateCheckFailed = true;
         DoorEndIfSignalled();
     }
     DoorTextColour(14);
-    if (NotFound || KnownVersion(S)) return;
-    std::string shown = VersionForDisplay(S);
+    if (UpdateCheckFailed || KnownVersion(VersionFileText)) return;
+    std::string shown = VersionForDisplay(VersionFileText);
     if (shown.empty()) return;
     DoorWrite("New Version " + shown + " Available! ");
 }

@@ -10,11 +10,11 @@ inline constexpr const char* GLIMRA_VERSION = "2024.10.2";
 // Configuration line 1 is exactly "1": the menu runs the check.
 extern bool CheckVersion;
 // A check has failed in this run; from then on no notice is shown and no request is sent.
-extern bool NotFound;
+extern bool UpdateCheckFailed;
 // The address of the version file, set before each check.
-extern std::string URL;
+extern std::string VersionFileUrl;
 // The body last fetched from the version file, exactly as received.
-extern std::string S;
+extern std::string VersionFileText;
 
 // Time limits of the request, in milliseconds. Tests shorten them.
 struct TUpdateCheckTimeouts {

@@ -26,7 +26,6 @@ TEST_F(GameDbTest, DBCheckFillsEachDayOnceAndDaysKeepTheirWords) {
     Day = 17;
     GetWord();
     EXPECT_EQ("2024-02-17|" + Word, filled[16]);
-    EXPECT_EQ(TempDay + TempMonth, "1702");
     Word = "stale";
     Month = 3; // a date without a word
     GetWord();
@@ -45,7 +44,7 @@ TEST_F(GameDbTest, DBCheckFillsEachDayOnceAndDaysKeepTheirWords) {
 
 TEST_F(GameDbTest, WordPoolOfOneWordOrNone) {
     MakeDatabase({"Cider"});
-    for (int d = 1; d <= 31; ++d) AssignDayWord(2024, 10, d);
+    AssignMonthWords(2024, 10, 31);
     EXPECT_EQ(Sql("SELECT COUNT(*), MIN(strWord), MAX(strWord) FROM tblWordsByDate"),
               std::vector<std::string>{"31|Cider|Cider"}); // stored as drawn, case kept
 
@@ -53,9 +52,9 @@ TEST_F(GameDbTest, WordPoolOfOneWordOrNone) {
     GetRandomWord();
     EXPECT_EQ(Word, "Cider"); // an empty pool leaves Word alone
     // A blank word would stick to the date for good: refuse, write nothing, hold no lock.
-    ExpectDbError([] { AssignDayWord(2024, 11, 1); }, {"tblWords", "makedb"});
+    ExpectDbError([] { AssignMonthWords(2024, 11, 1); }, {"tblWords", "makedb"});
     Sql("INSERT INTO tblWords VALUES ('slate')");
-    EXPECT_TRUE(AssignDayWord(2024, 11, 1));
+    EXPECT_TRUE(AssignMonthWords(2024, 11, 1)[0]);
     EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWordsByDate")[0], "32");
 }
 
@@ -94,8 +93,8 @@ TEST_F(GameDbTest, BareTablesInAnyColumnOrderAreEnough) {
               "CREATE TABLE tblWordsByDate (strWord, dtDate);"
               "CREATE TABLE tblScores (intScore, dtDate, strUserName);"
               "INSERT INTO tblWords VALUES ('slate');");
-    EXPECT_TRUE(AssignDayWord(2025, 1, 1));
-    EXPECT_FALSE(AssignDayWord(2025, 1, 1));
+    EXPECT_TRUE(AssignMonthWords(2025, 1, 1)[0]);
+    EXPECT_FALSE(AssignMonthWords(2025, 1, 1)[0]);
     Day = 1, Month = 1, Year = 2025;
     GetWord();
     EXPECT_EQ(Word, "slate");
@@ -115,7 +114,7 @@ TEST_F(GameDbTest, WaitsForAnotherNodesLockInsteadOfFailing) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         other.Exec("COMMIT");
     });
-    EXPECT_NO_THROW(AssignDayWord(2024, 3, 5));
+    EXPECT_NO_THROW(AssignMonthWords(2024, 3, 1));
     release.join();
     EXPECT_EQ(Sql("SELECT strWord FROM tblWordsByDate"), std::vector<std::string>{"cider"});
 }

@@ -65,7 +65,7 @@ TEST_F(MakeDbTest, BuildsKeepsScoresUnlessToldAndAddsOnlyNewWords) {
         EXPECT_TRUE(Accepted(word) && Accepted(Upper(word))) << word;
     EXPECT_FALSE(Accepted("qqqqq"));
 
-    EXPECT_TRUE(AssignDayWord(2024, 3, 5));
+    EXPECT_TRUE(AssignMonthWords(2024, 3, 1)[0]);
     SetScore(160, "3", "5", "2024");
     CloseGameDatabase();
     EXPECT_EQ(Run(""), 1);
@@ -136,6 +136,6 @@ TEST_F(MakeDbTest, CommittedListsBuildADatabaseThatAcceptsEveryWord) {
     EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWords")[0], std::to_string(lists[0].size()));
     for (const auto& word : lists[0]) EXPECT_TRUE(Accepted(Upper(word))) << word;
     for (const auto& word : lists[1]) EXPECT_TRUE(Accepted(word)) << word;
-    EXPECT_TRUE(AssignDayWord(2024, 3, 5));
+    EXPECT_TRUE(AssignMonthWords(2024, 3, 1)[0]);
     EXPECT_NE(std::find(lists[0].begin(), lists[0].end(), Word), lists[0].end()) << Word;
 }

@@ -28,8 +28,8 @@ class ProgramTest : public BoardsTest {
             "INSERT INTO tblAllWords (strWord) VALUES ('cider'), ('crane');"
             "INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2026-03-15', 'cider');");
         SetToday(2026, 3, 15);
-        CheckVersion = NotFound = false;
-        S.clear();
+        CheckVersion = UpdateCheckFailed = false;
+        VersionFileText.clear();
     }
     void TearDown() override {
         ::unsetenv("GLIMRA_UPDATE_URL");

@@ -23,9 +23,9 @@ std::string Trimmed(std::string AText) {
 class UpdateCheckTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        NotFound = false;
-        S.clear();
-        URL.clear();
+        UpdateCheckFailed = false;
+        VersionFileText.clear();
+        VersionFileUrl.clear();
         UpdateCheckTimeouts = {};
         LocalScreen().Reset();
         AnsiReset();
@@ -53,8 +53,8 @@ TEST_F(UpdateCheckTest, UnknownReleaseIsAnnouncedAtTheCursor) {
     TestHttpServer server;
     server.Serve(PATH, "2025.1.1");
     CheckAt(server.Url(PATH));
-    EXPECT_EQ(URL, server.Url(PATH));
-    EXPECT_EQ(S, "2025.1.1");
+    EXPECT_EQ(VersionFileUrl, server.Url(PATH));
+    EXPECT_EQ(VersionFileText, "2025.1.1");
     EXPECT_EQ(Row24(), Notice("2025.1.1"));
     EXPECT_EQ(LocalScreen().CharAt(25, 24), 'N');
     EXPECT_EQ(LocalScreen().AttrAt(25, 24), 14) << "yellow on black";
@@ -74,7 +74,7 @@ TEST_F(UpdateCheckTest, KnownReleasesShowNothingButTheWholeBodyCounts) {
         server.Serve(PATH, known);
         CheckAt(server.Url(PATH));
         EXPECT_EQ(Row24(), "") << known;
-        EXPECT_EQ(S, known);
+        EXPECT_EQ(VersionFileText, known);
         EXPECT_EQ(LocalScreen().TextAttr(), 14) << "the colour is set even without a notice";
     }
     // A line end makes it another text; control bytes never reach the screen.
@@ -84,7 +84,7 @@ TEST_F(UpdateCheckTest, KnownReleasesShowNothingButTheWholeBodyCounts) {
     server.Serve(PATH, "9.9\x1b[2J\x1b[31m");
     CheckAt(server.Url(PATH));
     EXPECT_EQ(Row24(), Notice("9.9[2J[31m"));
-    EXPECT_FALSE(NotFound);
+    EXPECT_FALSE(UpdateCheckFailed);
     // A long body keeps the notice on its row.
     server.Serve(PATH, std::string(100, '7'));
     CheckAt(server.Url(PATH));
@@ -99,7 +99,7 @@ TEST_F(UpdateCheckTest, FailureSilencesTheRestOfTheRun) {
     TestHttpServer server;
     // 404: nothing shown, and the server is never asked again even when it recovers.
     CheckAt(server.Url(PATH));
-    EXPECT_TRUE(NotFound);
+    EXPECT_TRUE(UpdateCheckFailed);
     EXPECT_EQ(Row24(), "");
     EXPECT_EQ(server.Connections(), 1);
     server.Serve(PATH, "2025.1.1");
@@ -107,13 +107,13 @@ TEST_F(UpdateCheckTest, FailureSilencesTheRestOfTheRun) {
     EXPECT_EQ(Row24(), "");
     EXPECT_EQ(server.Connections(), 1);
 
-    // A fetched notice stays in S, but a later failure hides it.
-    NotFound = false;
+    // A fetched notice stays in VersionFileText, but a later failure hides it.
+    UpdateCheckFailed = false;
     CheckAt(server.Url(PATH));
     EXPECT_EQ(Row24(), Notice("2025.1.1"));
     CheckAt("http://127.0.0.1:" + std::to_string(TestHttpServer::RefusedPort()) + PATH);
-    EXPECT_TRUE(NotFound);
-    EXPECT_EQ(S, "2025.1.1");
+    EXPECT_TRUE(UpdateCheckFailed);
+    EXPECT_EQ(VersionFileText, "2025.1.1");
     EXPECT_EQ(Row24(), "");
 }
 
@@ -143,7 +143,7 @@ TEST_F(UpdateCheckTest, ServerThatNeverAnswersEndsWithinTheTimeOut) {
     auto start = std::chrono::steady_clock::now();
     CheckAt(server.Url(PATH));
     auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_TRUE(NotFound);
+    EXPECT_TRUE(UpdateCheckFailed);
     EXPECT_EQ(Row24(), "");
     EXPECT_LT(waited, std::chrono::seconds(15)) << "the 10 s limit holds";
     // The next menu drawing does not ask again, so the caller never waits twice.
