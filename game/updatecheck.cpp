@@ -14,6 +14,7 @@
 
 bool CheckVersion = false;
 bool NotFound = false;
+bool UpdateCheckRequested = false;
 std::string URL;
 std::string S;
 TUpdateCheckTimeouts UpdateCheckTimeouts;
@@ -55,9 +56,18 @@ int AbortOnEndSignal(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return ::poll(&p, 1, 0) > 0 ? 1 : 0;
 }
 
-bool KnownVersion(const std::string& AText) {
+// The version a body names: the body without the blanks and line ends around it.
+std::string VersionOf(const std::string& ABody) {
+    constexpr const char* kAround = " \t\r\n";
+    const std::size_t first = ABody.find_first_not_of(kAround);
+    if (first == std::string::npos) return {};
+    return ABody.substr(first, ABody.find_last_not_of(kAround) - first + 1);
+}
+
+bool KnownVersion(const std::string& ABody) {
+    const std::string version = VersionOf(ABody);
     for (const char* known : KNOWN_VERSIONS)
-        if (AText == known) return true;
+        if (version == known) return true;
     return false;
 }
 
@@ -110,9 +120,10 @@ std::string VersionForDisplay(const std::string& ABody) {
 }
 
 void UpdateCheck() {
-    // After one failure nothing could be shown for the rest of the run, so no caller waits for
-    // another request.
-    if (!NotFound) {
+    // One request per run: a release does not change while a caller plays, and no caller waits
+    // for a request at every drawing of the menu (after a failure nothing could be shown anyway).
+    if (!UpdateCheckRequested && !NotFound) {
+        UpdateCheckRequested = true;
         URL = UpdateCheckAddress();
         std::string body;
         if (FetchVersionFile(URL, body))
@@ -123,7 +134,7 @@ void UpdateCheck() {
     }
     DoorTextColour(14);
     if (NotFound || KnownVersion(S)) return;
-    std::string shown = VersionForDisplay(S);
+    std::string shown = VersionForDisplay(VersionOf(S));
     if (shown.empty()) return;
     DoorWrite("New Version " + shown + " Available! ");
 }

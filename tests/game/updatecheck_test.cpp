@@ -34,8 +34,9 @@ class UpdateCheckTest : public ::testing::Test {
         ::unsetenv("GLIMRA_UPDATE_URL");
         UpdateCheckTimeouts = {};
     }
-    // The menu's step: cursor to (25, 24), then the check.
+    // The menu's step in a new run: cursor to (25, 24), then the check.
     static void CheckAt(const std::string& AUrl) {
+        UpdateCheckRequested = false;
         ::setenv("GLIMRA_UPDATE_URL", AUrl.c_str(), 1);
         LocalScreen().Reset();
         AnsiReset();
@@ -60,7 +61,7 @@ TEST_F(UpdateCheckTest, UnknownReleaseIsAnnouncedAtTheCursor) {
     EXPECT_EQ(LocalScreen().AttrAt(25, 24), 14) << "yellow on black";
     EXPECT_EQ(LocalScreen().CursorColumn(), 25 + 32) << "the notice ends with a blank";
 
-    // Every drawing of the menu fetches anew; a redirect is followed.
+    // A redirect is followed.
     server.Serve(PATH, {302, "", "Location: /moved.txt\r\n"});
     server.Serve("/moved.txt", "2026.2.2");
     CheckAt(server.Url(PATH));
@@ -68,7 +69,7 @@ TEST_F(UpdateCheckTest, UnknownReleaseIsAnnouncedAtTheCursor) {
     EXPECT_EQ(server.Paths(), (std::vector<std::string>{PATH, PATH, "/moved.txt"}));
 }
 
-TEST_F(UpdateCheckTest, KnownReleasesShowNothingButTheWholeBodyCounts) {
+TEST_F(UpdateCheckTest, KnownReleasesShowNothingWhateverSurroundsThem) {
     TestHttpServer server;
     for (const char* known : {"2024.9.17", "2022.11.5", "2024.10.2"}) {
         server.Serve(PATH, known);
@@ -77,10 +78,13 @@ TEST_F(UpdateCheckTest, KnownReleasesShowNothingButTheWholeBodyCounts) {
         EXPECT_EQ(S, known);
         EXPECT_EQ(LocalScreen().TextAttr(), 14) << "the colour is set even without a notice";
     }
-    // A line end makes it another text; control bytes never reach the screen.
-    server.Serve(PATH, "2024.9.17\r\n");
+    // Blanks and a line end around it leave the version; control bytes never reach the screen.
+    server.Serve(PATH, " 2024.9.17\r\n");
     CheckAt(server.Url(PATH));
-    EXPECT_EQ(Row24(), Notice("2024.9.17"));
+    EXPECT_EQ(Row24(), "");
+    server.Serve(PATH, "2025.1.1\n");
+    CheckAt(server.Url(PATH));
+    EXPECT_EQ(Row24(), Notice("2025.1.1"));
     server.Serve(PATH, "9.9\x1b[2J\x1b[31m");
     CheckAt(server.Url(PATH));
     EXPECT_EQ(Row24(), Notice("9.9[2J[31m"));
