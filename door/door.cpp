@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 TDoorDropInfo DoorDropInfo;
 TDoorLastKey DoorLastKey;
@@ -51,6 +50,8 @@ TDateTime SteadyNow() {
                            std::chrono::steady_clock::now() - steadyStart);
 }
 
+// The default delay: the caller is gone or the node is shutting down once an ending signal has
+// come, so the pause ends then.
 void SystemDelay(std::int32_t AMilliseconds) {
     DoorSleep(AMilliseconds);
 }
