@@ -43,56 +43,45 @@ const TStream kStreams[] = {
     {"cursor key", "\x1b[A\x1bOD"s, "\x1b[A\x1bOD", {}},
 };
 
-// One caller's connection to the transport; the telnet filter starts afresh with it.
-class TelnetStream : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        int fds[2];
-        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        Caller = fds[1];
-        CommOpen(fds[0]);
-        Door = fds[0];
-        char offers[6];
-        ASSERT_EQ(::recv(Caller, offers, sizeof offers, 0), 6);
+// A fresh connection to the transport; the caller sends the pieces one receive each. Returns
+// the keys the door takes, and the terminal it learns in ATerminal.
+std::string Keys(const std::vector<std::string>& APieces, TTelnetTerminal& ATerminal) {
+    int fds[2];
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    CommOpen(fds[0]);
+    char offers[6];
+    EXPECT_EQ(::recv(fds[1], offers, sizeof offers, 0), 6);
+    std::string keys;
+    for (const std::string& piece : APieces) {
+        if (piece.empty()) continue;
+        EXPECT_EQ(::send(fds[1], piece.data(), piece.size(), 0), ssize_t(piece.size()));
+        pollfd pfd{fds[0], POLLIN, 0};
+        EXPECT_EQ(::poll(&pfd, 1, 2000), 1);
+        while (CommCharAvail()) keys += CommReadChar();
     }
-    void TearDown() override {
-        CommClose(false);
-        ::close(Caller);
-    }
-    // Sends the pieces one receive each, and returns every key the door takes.
-    std::string Keys(const std::vector<std::string>& APieces) {
-        std::string keys;
-        for (const std::string& piece : APieces) {
-            if (piece.empty()) continue;
-            EXPECT_EQ(::send(Caller, piece.data(), piece.size(), 0), ssize_t(piece.size()));
-            pollfd pfd{Door, POLLIN, 0};
-            EXPECT_EQ(::poll(&pfd, 1, 2000), 1);
-            while (CommCharAvail()) keys += CommReadChar();
-        }
-        return keys;
-    }
-    int Caller = -1, Door = -1;
-};
+    ATerminal = CommTerminal();
+    pollfd pfd{fds[1], POLLIN, 0};
+    EXPECT_EQ(::poll(&pfd, 1, 0), 0) << "the door answers nothing";
+    CommClose(false);
+    ::close(fds[1]);
+    return keys;
+}
 
-TEST_F(TelnetStream, CommandsAreNoKeysWhereverTheyAreSplit) {
+TEST(TelnetStream, CommandsAreNoKeysWhereverTheyAreSplit) {
     for (const TStream& stream : kStreams) {
-        std::vector<std::vector<std::string>> splits;
+        std::vector<std::vector<std::string>> splits(1);
+        for (char byte : stream.In) splits[0].push_back(std::string(1, byte));
         for (std::size_t at = 0; at < stream.In.size(); ++at)
             splits.push_back({stream.In.substr(0, at), stream.In.substr(at)});
-        splits.emplace_back();
-        for (char byte : stream.In) splits.back().push_back(std::string(1, byte));
         for (const auto& pieces : splits) {
-            TearDown();
-            SetUp();
-            const std::string where = std::string(stream.What) + ", " +
-                                      std::to_string(pieces.size()) + " pieces, first " +
-                                      std::to_string(pieces[0].size());
-            EXPECT_EQ(Keys(pieces), stream.Keys) << where;
-            EXPECT_EQ(CommTerminal().Columns, stream.Terminal.Columns) << where;
-            EXPECT_EQ(CommTerminal().Rows, stream.Terminal.Rows) << where;
-            EXPECT_EQ(CommTerminal().Type, stream.Terminal.Type) << where;
-            pollfd pfd{Caller, POLLIN, 0};
-            EXPECT_EQ(::poll(&pfd, 1, 0), 0) << where << ": the door answers nothing";
+            const std::string where = std::string(stream.What) + ", first of " +
+                                      std::to_string(pieces.size()) + " pieces " +
+                                      std::to_string(pieces[0].size()) + " bytes";
+            TTelnetTerminal terminal;
+            EXPECT_EQ(Keys(pieces, terminal), stream.Keys) << where;
+            EXPECT_EQ(terminal.Columns, stream.Terminal.Columns) << where;
+            EXPECT_EQ(terminal.Rows, stream.Terminal.Rows) << where;
+            EXPECT_EQ(terminal.Type, stream.Terminal.Type) << where;
         }
     }
 }

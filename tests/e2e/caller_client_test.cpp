@@ -137,10 +137,8 @@ TEST(CallerClient, EndingSignalsCutStalledSendsAndLockedDatabasesShort) {
             }
             ASSERT_EQ(same, 5) << "the door's sends do not stall";
         }
-        const auto signalled = steady_clock::now();
         bbs.Signal(stall.Signal);
         EXPECT_EQ(bbs.WaitExit(1s), 0) << strsignal(stall.Signal) << "\n" << bbs.DoorLog();
-        EXPECT_LT(steady_clock::now() - signalled, 1s);
         // The caller is handed back: the BBS's words arrive after all the door sent.
         std::size_t seen;
         do {
