@@ -54,7 +54,7 @@ TSample ReadSample(pid_t APid) {
     DoorDropInfo.RealName = "Idle Caller";
     DoorDropInfo.MaxSeconds = ASeconds + 3600;
     DoorSession.MaxIdle = ASeconds + 3600;
-    DoorLastKey.Time = DoorSession.TimeOn = DoorNow();
+    DoorLastKey.Time = DoorSession.TimeOn = DoorSteadyNow();
     DoorSession.Events = true;
     const char key = DoorReadKey();
     std::_Exit(key == 'q' ? 0 : 1);

@@ -1,6 +1,8 @@
 // The socket transport on POSIX sockets: telnet offers, IAC doubling on output, and a small
-// receive buffer polled without blocking that folds the caller's line ends into one CR.
+// receive buffer polled without blocking, passed through the telnet filter before it holds keys.
 #include "door/comm.h"
+
+#include "door/telnet.h"
 
 #include <cerrno>
 #include <chrono>
@@ -14,17 +16,18 @@
 
 namespace {
 
-constexpr std::uint8_t kCR = 13;
-constexpr std::uint8_t kLF = 10;
 constexpr std::uint8_t kIAC = 255;
 constexpr std::size_t kReceiveSize = 1024;
 
 std::int32_t FCommNumber = -1;
 bool FCarrier = true;
-// Received bytes not yet taken, already folded: FBuffer[FPos, FLen).
+// Received keys not yet taken, already filtered: FBuffer[FPos, FLen).
 std::uint8_t FBuffer[kReceiveSize];
 std::size_t FPos = 0;
 std::size_t FLen = 0;
+TTelnetReceiver FReceiver;
+// Readable once the door is ending (CommSetEndingFd); -1: none.
+int FEndingFd = -1;
 // The descriptor's file status flags as the BBS left them; restored before we close, because
 // the BBS's own descriptor shares them.
 int FSavedFlags = -1;
@@ -41,16 +44,20 @@ bool IsConnectionGone(int AErr) {
     return AErr != ENOBUFS && AErr != ENOMEM;
 }
 
-// Waits until the socket takes more data; false when it took nothing within the stall limit.
-bool WaitWritable(std::chrono::steady_clock::time_point ALastProgress) {
+enum class TSendWait { Writable, Stalled, Ending };
+
+// Waits until the socket takes more data, the caller has taken nothing for the stall limit, or
+// the door is ending.
+TSendWait WaitWritable(std::chrono::steady_clock::time_point ALastProgress) {
     using namespace std::chrono;
     for (;;) {
         auto waited = duration_cast<milliseconds>(steady_clock::now() - ALastProgress).count();
-        if (waited >= CommSendStallMs) return false;
-        pollfd pfd{FCommNumber, POLLOUT, 0};
-        int r = ::poll(&pfd, 1, static_cast<int>(CommSendStallMs - waited));
-        if (r > 0) return true;
-        if (r < 0 && errno != EINTR) return false;
+        if (waited >= CommSendStallMs) return TSendWait::Stalled;
+        pollfd pfd[2] = {{FCommNumber, POLLOUT, 0}, {FEndingFd, POLLIN, 0}};
+        int r = ::poll(pfd, 2, static_cast<int>(CommSendStallMs - waited));
+        if (pfd[1].revents & POLLIN) return TSendWait::Ending;
+        if (r > 0) return TSendWait::Writable;
+        if (r < 0 && errno != EINTR) return TSendWait::Stalled;
     }
 }
 
@@ -67,31 +74,14 @@ void SendAll(const std::uint8_t* AData, std::size_t ALen) {
         }
         if (sent < 0 && errno == EINTR) continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!WaitWritable(lastProgress)) FCarrier = false;
+            const TSendWait wait = WaitWritable(lastProgress);
+            if (wait == TSendWait::Ending) return; // the rest is dropped: nobody waits any more
+            if (wait == TSendWait::Stalled) FCarrier = false;
             continue;
         }
         if (sent < 0 && IsConnectionGone(errno)) FCarrier = false;
         return;
     }
-}
-
-// Removes the second byte of every APrefix ASecond pair, in place; returns the new length.
-std::size_t FoldPairs(std::uint8_t* ABuf, std::size_t ALen, std::uint8_t ASecond) {
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < ALen; ++i) {
-        ABuf[out++] = ABuf[i];
-        if (ABuf[i] == kCR && i + 1 < ALen && ABuf[i + 1] == ASecond) ++i;
-    }
-    return out;
-}
-
-// Turns CR LF, then CR NUL, then any remaining LF into one CR, within one receive.
-std::size_t FoldLineEnds(std::uint8_t* ABuf, std::size_t ALen) {
-    ALen = FoldPairs(ABuf, ALen, kLF);
-    ALen = FoldPairs(ABuf, ALen, 0);
-    for (std::size_t i = 0; i < ALen; ++i)
-        if (ABuf[i] == kLF) ABuf[i] = kCR;
-    return ALen;
 }
 
 // One zero-timeout poll of the socket; fills the empty buffer with what arrived.
@@ -110,15 +100,16 @@ void ReceiveData() {
         return;
     }
     FPos = 0;
-    FLen = FoldLineEnds(FBuffer, static_cast<std::size_t>(got));
+    FLen = TelnetFilter(FReceiver, FBuffer, static_cast<std::size_t>(got));
 }
 
-// Waits for a received byte; false when none can come any more.
+// Waits for a received byte; false when none can come any more or the door is ending.
 bool WaitForByte() {
     while (FPos == FLen) {
         if (FCommNumber < 0 || !FCarrier) return false;
-        pollfd pfd{FCommNumber, POLLIN, 0};
-        if (::poll(&pfd, 1, -1) < 0 && errno != EINTR) return false;
+        pollfd pfd[2] = {{FCommNumber, POLLIN, 0}, {FEndingFd, POLLIN, 0}};
+        if (::poll(pfd, 2, -1) < 0 && errno != EINTR) return false;
+        if (pfd[1].revents & POLLIN) return false;
         ReceiveData();
     }
     return true;
@@ -131,6 +122,7 @@ int CommSendStallMs = 60000;
 void CommOpen(std::int32_t ACommNumber) {
     if (FCommNumber >= 0) CommClose(false);
     FPos = FLen = 0;
+    FReceiver = {};
     FCarrier = IsStreamSocket(ACommNumber);
     if (!FCarrier) return;
     FCommNumber = ACommNumber;
@@ -202,4 +194,12 @@ int CommHandle() {
 
 bool CommBuffered() {
     return FPos < FLen;
+}
+
+const TTelnetTerminal& CommTerminal() {
+    return FReceiver.Terminal;
+}
+
+void CommSetEndingFd(int AFd) {
+    FEndingFd = AFd;
 }

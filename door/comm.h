@@ -2,12 +2,15 @@
 // the BBS accepted and handed over as an inherited descriptor.
 #pragma once
 
+#include "door/telnet.h"
+
 #include <cstdint>
 #include <string>
 
 // Takes over the inherited descriptor: puts it into blocking mode and offers binary
-// transmission and echo. A descriptor that is -1, closed, or not a stream socket is not used:
-// the carrier is then false and nothing is sent anywhere.
+// transmission and echo (nothing else is ever negotiated or answered). A descriptor that is -1,
+// closed, or not a stream socket is not used: the carrier is then false and nothing is sent
+// anywhere.
 void CommOpen(std::int32_t ACommNumber);
 // Closes our descriptor once; shuts the connection down first only when ADisconnect is set.
 // Without it the caller stays connected through the BBS's own descriptor.
@@ -16,6 +19,9 @@ void CommClose(bool ADisconnect);
 bool CommCarrier();
 // Polls the socket once when nothing is buffered; true when a received byte is waiting.
 bool CommCharAvail();
+// Received bytes are keys: the telnet filter has taken the client's commands out of them and
+// folded CR LF, CR NUL (also when split over two receives) and a lone LF into one CR.
+
 // The next received byte without taking it; waits for one if none is buffered. Returns
 // character 0 at once when the connection is closed or lost.
 char CommPeekChar();
@@ -39,3 +45,13 @@ bool CommBuffered();
 // as gone (carrier lost, remaining output dropped), in milliseconds. A stalled connection
 // must not hang the node.
 extern int CommSendStallMs;
+
+// What the caller's client has reported about its terminal (window size, terminal type) since
+// CommOpen, if anything.
+const TTelnetTerminal& CommTerminal();
+
+// The descriptor that becomes readable when the door is ending (its signal pipe); -1: none. Once
+// it is readable no send or read waits any more: output the caller does not take at once is
+// dropped and a read with nothing buffered returns character 0, so that a caller who stopped
+// reading cannot hold an ending door.
+void CommSetEndingFd(int AFd);

@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 TDoorDropInfo DoorDropInfo;
 TDoorLastKey DoorLastKey;
@@ -43,24 +42,18 @@ TDateTime SystemNow() {
     return std::chrono::system_clock::now();
 }
 
-// Sleeps, but a SIGHUP or SIGTERM cuts the pause short: the caller is gone or the node is being
-// shut down, and the next key wait ends the door at once.
+// The wall-clock time of the first reading, run on by the monotonic clock since.
+TDateTime SteadyNow() {
+    static const TDateTime wallStart = std::chrono::system_clock::now();
+    static const auto steadyStart = std::chrono::steady_clock::now();
+    return wallStart + std::chrono::duration_cast<TDateTime::duration>(
+                           std::chrono::steady_clock::now() - steadyStart);
+}
+
+// The default delay: the caller is gone or the node is shutting down once an ending signal has
+// come, so the pause ends then.
 void SystemDelay(std::int32_t AMilliseconds) {
-    if (AMilliseconds <= 0) return;
-    if (DoorSignalFd() < 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(AMilliseconds));
-        return;
-    }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(AMilliseconds);
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return;
-        // The signal pipe is only drained on the way out, so it stays readable once signalled.
-        pollfd pfd{DoorSignalFd(), POLLIN, 0};
-        if (poll(&pfd, 1, static_cast<int>(left.count())) > 0) return;
-    }
+    DoorSleep(AMilliseconds);
 }
 
 std::string PrintableRange(char AFirst, char ALast) {
@@ -78,7 +71,23 @@ std::string FileNameCharacters() {
 } // namespace
 
 TDateTime (*DoorNow)() = SystemNow;
+TDateTime (*DoorSteadyNow)() = SteadyNow;
 void (*DoorDelay)(std::int32_t AMilliseconds) = SystemDelay;
+
+bool DoorSleep(std::int32_t AMilliseconds) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, AMilliseconds));
+    for (;;) {
+        if (DoorEnding()) return false;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return true;
+        // The signal pipe stays readable once signalled (it is drained only on the way out).
+        // Without a pipe, poll() only sleeps, and the signal interrupts it.
+        pollfd pfd{DoorSignalFd(), POLLIN, 0};
+        poll(&pfd, 1, static_cast<int>(left.count()));
+    }
+}
 
 const std::string DOOR_INPUT_CHARS_ALL = PrintableRange(' ', '~');
 const std::string DOOR_INPUT_CHARS_ALPHA = PrintableRange('A', 'Z') + PrintableRange('a', 'z');
@@ -364,7 +373,7 @@ bool HangupDue() {
 int MillisecondsToNextPass() {
     if (!DoorSession.Events) return -1;
     if (HangupDue()) return 0;
-    const auto elapsed = DoorNow() - DoorSession.EventsTime;
+    const auto elapsed = DoorSteadyNow() - DoorSession.EventsTime;
     if (elapsed >= std::chrono::seconds(1) || elapsed <= -std::chrono::seconds(1)) return 0;
     if (elapsed < decltype(elapsed)::zero()) return 1000; // the clock went back: look again soon
     const auto remaining = std::chrono::seconds(1) - elapsed;
@@ -436,15 +445,16 @@ char ReadLocalKey() {
     return ch;
 }
 
-// Reads a remote key, folding the cursor sequences Esc [ A/B/C/D into the local scan codes.
-// Any other sequence after Esc [ is swallowed up to its third byte.
+// Reads a remote key, folding the cursor sequences Esc [ A/B/C/D and Esc O A/B/C/D (a terminal in
+// application cursor mode) into the local scan codes. Any other sequence after Esc [ or Esc O is
+// swallowed up to its third byte.
 char ReadRemoteKey() {
     const char ch = CommReadChar();
-    if (ch != kEsc || !WaitRemoteByte() || CommPeekChar() != '[') {
+    if (ch != kEsc || !WaitRemoteByte() || (CommPeekChar() != '[' && CommPeekChar() != 'O')) {
         SetKey(false, TDoorLastKeyType::lkRemote);
         return ch;
     }
-    CommReadChar(); // the "["
+    CommReadChar(); // the "[" or "O"
     if (!WaitRemoteByte()) return ch;
     switch (CommReadChar()) {
     case 'A': SetKey(true, TDoorLastKeyType::lkRemote); return 'H';
@@ -476,7 +486,7 @@ char DoorReadKey() {
         }
     } while (DoorLastKey.Location == TDoorLastKeyType::lkNone);
     DoorLastKey.Ch = ch;
-    DoorLastKey.Time = DoorNow();
+    DoorLastKey.Time = DoorSteadyNow();
     return ch;
 }
 
@@ -523,7 +533,9 @@ std::string DoorInput(const std::string& ADefaultText, const std::string& AAllow
     char ch;
     do {
         ch = DoorReadKey();
-        if ((ch == kBackspace || ch == kDelete) && !field.Text.empty()) {
+        if (DoorLastKey.Extended) {
+            ch = 0; // cursor and function keys neither edit nor end the field
+        } else if ((ch == kBackspace || ch == kDelete) && !field.Text.empty()) {
             field.Text.pop_back();
             DoorWrite("\b \b");
             if (field.Text.size() >= AVisibleLength) field.Redraw();
@@ -548,11 +560,11 @@ std::string DoorInput(const std::string& ADefaultText, const std::string& AAllow
 // ---- Event pass -----------------------------------------------------------------------------
 
 std::int32_t DoorSecondsIdle() {
-    return Clamp32(WholeSeconds(DoorLastKey.Time, DoorNow()));
+    return Clamp32(WholeSeconds(DoorLastKey.Time, DoorSteadyNow()));
 }
 
 std::int32_t DoorSecondsLeft() {
-    return Clamp32(DoorDropInfo.MaxSeconds - WholeSeconds(DoorSession.TimeOn, DoorNow()));
+    return Clamp32(DoorDropInfo.MaxSeconds - WholeSeconds(DoorSession.TimeOn, DoorSteadyNow()));
 }
 
 bool DoorCarrier() {
@@ -593,7 +605,7 @@ void DoorDoEvents() {
     // A hook that reads keys would otherwise start a pass inside the pass.
     static bool running = false;
     if (!DoorSession.Events || running) return;
-    if (!HangupDue() && WholeSeconds(DoorSession.EventsTime, DoorNow()) < 1) return;
+    if (!HangupDue() && WholeSeconds(DoorSession.EventsTime, DoorSteadyNow()) < 1) return;
     struct TRunning {
         TRunning() { running = true; }
         ~TRunning() { running = false; } // also when a hook throws
@@ -609,7 +621,7 @@ void DoorDoEvents() {
     if (DoorSecondsLeft() < 1) Call(DoorOnTimeUp);
     WarnAt(DoorSecondsLeft(), DoorOnTimeUpWarning);
     if (RemoteIO()) Call(DoorOnStatusBar);
-    DoorSession.EventsTime = DoorNow();
+    DoorSession.EventsTime = DoorSteadyNow();
 }
 
 void DefaultOnHangup() {

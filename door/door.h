@@ -70,9 +70,18 @@ extern TDoorProc DoorOnTimeUp;
 extern void (*DoorOnTimeUpWarning)(std::uint8_t AMinutes);
 extern TDoorProc DoorOnUsage;
 
-// The kit's clock and its one delay. Tests replace them to move time without sleeping.
+// The kit's clocks and its one delay. Tests replace them to move time without sleeping.
+// DoorNow is the wall clock (the game's date). DoorSteadyNow is the session clock that idle
+// time, time left and the pace of the event pass are read from: the wall-clock time of its first
+// reading, run on by a monotonic clock, so that a step of the wall clock (by hand, by time
+// synchronisation) never counts as idle or used time. DoorDelay sleeps, cut short by an ending
+// signal.
 extern TDateTime (*DoorNow)();
+extern TDateTime (*DoorSteadyNow)();
 extern void (*DoorDelay)(std::int32_t AMilliseconds);
+// Sleeps AMilliseconds unless the door is ending (an ending signal cuts the sleep short); false
+// when it is ending. Waits that the door cannot give up on its own (a busy database) use it.
+bool DoorSleep(std::int32_t AMilliseconds);
 
 // Allowed-character sets for DoorInput.
 extern const std::string DOOR_INPUT_CHARS_ALL;
@@ -166,8 +175,14 @@ void DefaultOnLocalLogin();
 // The running program's file name without its directory.
 std::string DoorProgramFileName();
 
-// SIGHUP and SIGTERM only mark the door for ending and write to this descriptor, so a key wait
-// that polls it wakes at once; -1 before DoorStartup.
+// Installs the handlers of the ending signals (SIGHUP, SIGTERM and SIGINT; SIGPIPE is ignored).
+// DoorStartup does it first thing; a program calls it earlier still, before anything else it
+// does, so that a signal at any moment ends the door with exit code 0. Safe to call again.
+void DoorInstallSignalHandlers();
+// The ending signals only mark the door for ending and write to this descriptor, so that every
+// wait that polls it wakes at once; -1 before the handlers are installed.
 int DoorSignalFd();
-// Ends the program through the normal exit path when SIGHUP or SIGTERM has arrived.
+// True once an ending signal has arrived.
+bool DoorEnding();
+// Ends the program through the normal exit path when an ending signal has arrived.
 void DoorEndIfSignalled();

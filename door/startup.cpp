@@ -29,7 +29,7 @@ std::string FProgramPath;
 bool FExitGuardRegistered = false;
 bool FExitGuardArmed = false;
 
-// SIGHUP and SIGTERM: the handler only records the signal and wakes the key wait.
+// SIGHUP, SIGTERM and SIGINT: the handler only records the signal and wakes every wait.
 volatile std::sig_atomic_t FEndSignal = 0;
 int FSignalPipe[2] = {-1, -1};
 
@@ -42,21 +42,6 @@ void OnEndSignal(int ASignal) {
         [[maybe_unused]] const auto n = ::write(FSignalPipe[1], &byte, 1);
         errno = saved;
     }
-}
-
-void InstallSignalHandlers() {
-    if (FSignalPipe[0] < 0 && ::pipe2(FSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        // Without the pipe the flag still ends the door: poll() returns early on a signal.
-        FSignalPipe[0] = FSignalPipe[1] = -1;
-    }
-    struct sigaction action {};
-    action.sa_handler = OnEndSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: a blocked poll() returns at once
-    ::sigaction(SIGHUP, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-    // A caller who drops must never kill the door through a write to a dead connection.
-    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool IsFile(const std::string& APath) {
@@ -147,8 +132,9 @@ std::string DoorProgramFileName() {
 }
 
 void DoorStartup(int argc, const char* const* argv) {
+    DoorInstallSignalHandlers();
+    DoorEndIfSignalled(); // a signal that came before anything was done
     FProgramPath = argc > 0 && argv[0] != nullptr ? argv[0] : "";
-    InstallSignalHandlers();
     // Take the console now, so that its restore runs after the exit guard's last output.
     ConsoleIsTerminal();
 
@@ -182,7 +168,7 @@ void DoorStartup(int argc, const char* const* argv) {
         std::exit(0);
     }
 
-    const TDateTime now = DoorNow();
+    const TDateTime now = DoorSteadyNow();
     DoorLastKey.Time = now;
     DoorSession.TimeOn = now;
 
@@ -281,8 +267,28 @@ void DefaultOnLocalLogin() {
     DoorDropInfo.Alias = name;
 }
 
+void DoorInstallSignalHandlers() {
+    if (FSignalPipe[0] < 0 && ::pipe2(FSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        // Without the pipe the flag still ends the door: poll() returns early on a signal.
+        FSignalPipe[0] = FSignalPipe[1] = -1;
+    }
+    CommSetEndingFd(FSignalPipe[0]);
+    struct sigaction action {};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a blocked poll() returns at once
+    // SIGINT as well: a door ended from a keyboard or a script hands the caller back too.
+    for (int signal : {SIGHUP, SIGTERM, SIGINT}) ::sigaction(signal, &action, nullptr);
+    // A caller who drops must never kill the door through a write to a dead connection.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 int DoorSignalFd() {
     return FSignalPipe[0];
+}
+
+bool DoorEnding() {
+    return FEndSignal != 0;
 }
 
 void DoorEndIfSignalled() {

@@ -10,6 +10,12 @@
 
 namespace {
 
+// Runs before anything else the program does, its static initialisation included, so that an
+// ending signal at any moment ends the door with exit code 0.
+[[gnu::constructor(101)]] void InstallSignalHandlersFirst() {
+    DoorInstallSignalHandlers();
+}
+
 // Tells the caller and the local console why the door stops, and lets them read it.
 void ShowFailure(const std::string& AWhat) {
     try {
@@ -29,8 +35,10 @@ int main(int argc, char** argv) {
     try {
         GlimraMain(argc, argv);
     } catch (const std::exception& error) {
+        DoorEndIfSignalled(); // a wait cut short by an ending signal is no failure to report
         ShowFailure(error.what());
     } catch (...) {
+        DoorEndIfSignalled();
         ShowFailure("unexpected error");
     }
     std::exit(0);

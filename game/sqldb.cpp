@@ -1,6 +1,10 @@
 // The SQLite RAII layer: open, prepare, bind, step, read columns, transactions.
 #include "game/sqldb.h"
 
+#include "door/door.h"
+
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <sqlite3.h>
 
@@ -8,6 +12,20 @@ namespace {
 
 std::string Quoted(const std::string& AFileName) {
     return "\"" + AFileName + "\"";
+}
+
+// SQLite's busy handler: waits in short steps while another node holds the lock, gives up after
+// BUSY_TIMEOUT_MS, and at once when the door is ending (the statement then fails as busy).
+int WaitWhileBusy(void* ASince, int ACount) {
+    using namespace std::chrono;
+    auto& since = *static_cast<steady_clock::time_point*>(ASince);
+    const auto now = steady_clock::now();
+    if (ACount == 0) since = now;
+    const auto waited = duration_cast<milliseconds>(now - since).count();
+    if (waited >= SqlConnection::BUSY_TIMEOUT_MS) return 0;
+    const auto step = std::min<long long>(std::min(5 * (ACount + 1), 100),
+                                          SqlConnection::BUSY_TIMEOUT_MS - waited);
+    return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
 }
 
 } // namespace
@@ -23,7 +41,7 @@ SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FF
         throw GameDatabaseError("Cannot open the database " + Quoted(FFileName) + ": " + why);
     }
     sqlite3_extended_result_codes(FDb, 1);
-    sqlite3_busy_timeout(FDb, BUSY_TIMEOUT_MS);
+    sqlite3_busy_handler(FDb, WaitWhileBusy, &FBusySince);
 }
 
 // close_v2: a statement left alive (the program ending in mid-step) cannot keep the file open.

@@ -2,6 +2,7 @@
 // transaction. Every failure is raised as GameDatabaseError naming the database file.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -23,7 +24,8 @@ class SqlConnection {
     // Create makes the file when it is missing (the database builder only).
     enum class TOpenMode { Existing, Create };
 
-    // How long a statement waits for another process's lock before it fails.
+    // How long a statement waits for another process's lock before it fails; an ending signal
+    // cuts the wait short.
     static constexpr int BUSY_TIMEOUT_MS = 10000;
 
     explicit SqlConnection(const std::string& AFileName, TOpenMode AMode = TOpenMode::Existing);
@@ -47,6 +49,7 @@ class SqlConnection {
   private:
     sqlite3* FDb = nullptr;
     std::string FFileName;
+    std::chrono::steady_clock::time_point FBusySince; // when the current wait for a lock began
 };
 
 // One prepared statement. Values are bound by position (1-based), never spliced into the text.

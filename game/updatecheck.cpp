@@ -3,19 +3,24 @@
 #include "game/updatecheck.h"
 
 #include "door/door.h"
+#include "game/gamedate.h"
 
 #include <cstdlib>
 #include <curl/curl.h>
+#include <dlfcn.h>
+#include <optional>
 #include <poll.h>
+#include <type_traits>
 
 #ifndef GLIMRA_UPDATE_URL
 #define GLIMRA_UPDATE_URL "http://www.glimra.example/glimraversion.txt"
 #endif
 
 bool CheckVersion = false;
-bool UpdateCheckFailed = false;
-std::string VersionFileUrl;
-std::string VersionFileText;
+bool NotFound = false;
+bool UpdateCheckRequested = false;
+std::string URL;
+std::string S;
 TUpdateCheckTimeouts UpdateCheckTimeouts;
 
 namespace {
@@ -36,11 +41,45 @@ std::size_t CollectBody(char* AData, std::size_t ASize, std::size_t ACount, void
     return bytes;
 }
 
+// libcurl's entry points. The library is loaded at the first request, not at start: its many
+// dependent libraries would take milliseconds to load before the program's first instruction,
+// and an ending signal in that time would kill the door instead of ending it with exit code 0.
+struct TCurlApi {
+    CURLcode (*GlobalInit)(long) = nullptr;
+    CURL* (*EasyInit)() = nullptr;
+    void (*EasyCleanup)(CURL*) = nullptr;
+    CURLcode (*SetOpt)(CURL*, CURLoption, ...) = nullptr;
+    CURLcode (*Perform)(CURL*) = nullptr;
+    CURLcode (*GetInfo)(CURL*, CURLINFO, ...) = nullptr;
+};
+
+// The loaded and initialised library, or null when it cannot be had (every request then fails).
+const TCurlApi* Curl() {
+    static const std::optional<TCurlApi> api = []() -> std::optional<TCurlApi> {
+        void* library = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr) return std::nullopt;
+        TCurlApi a;
+        const auto bind = [library](auto& AEntry, const char* AName) {
+            AEntry = reinterpret_cast<std::remove_reference_t<decltype(AEntry)>>(
+                ::dlsym(library, AName));
+            return AEntry != nullptr;
+        };
+        if (!bind(a.GlobalInit, "curl_global_init") || !bind(a.EasyInit, "curl_easy_init") ||
+            !bind(a.EasyCleanup, "curl_easy_cleanup") || !bind(a.SetOpt, "curl_easy_setopt") ||
+            !bind(a.Perform, "curl_easy_perform") || !bind(a.GetInfo, "curl_easy_getinfo") ||
+            a.GlobalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+            return std::nullopt;
+        return a;
+    }();
+    return api ? &*api : nullptr;
+}
+
 struct CurlHandle {
+    const TCurlApi& Api;
     CURL* Handle;
-    CurlHandle() : Handle(curl_easy_init()) {}
+    explicit CurlHandle(const TCurlApi& AApi) : Api(AApi), Handle(AApi.EasyInit()) {}
     ~CurlHandle() {
-        if (Handle) curl_easy_cleanup(Handle);
+        if (Handle) Api.EasyCleanup(Handle);
     }
     CurlHandle(const CurlHandle&) = delete;
     CurlHandle& operator=(const CurlHandle&) = delete;
@@ -55,9 +94,18 @@ int AbortOnEndSignal(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return ::poll(&p, 1, 0) > 0 ? 1 : 0;
 }
 
-bool KnownVersion(const std::string& AText) {
+// The version a body names: the body without the blanks and line ends around it.
+std::string VersionOf(const std::string& ABody) {
+    constexpr const char* kAround = " \t\r\n";
+    const std::size_t first = ABody.find_first_not_of(kAround);
+    if (first == std::string::npos) return {};
+    return ABody.substr(first, ABody.find_last_not_of(kAround) - first + 1);
+}
+
+bool KnownVersion(const std::string& ABody) {
+    const std::string version = VersionOf(ABody);
     for (const char* known : KNOWN_VERSIONS)
-        if (AText == known) return true;
+        if (version == known) return true;
     return false;
 }
 
@@ -70,30 +118,29 @@ std::string UpdateCheckAddress() {
 }
 
 bool FetchVersionFile(const std::string& AURL, std::string& ABody) {
-    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    if (!initialised) return false;
-    CurlHandle curl;
+    const TCurlApi* api = Curl();
+    if (api == nullptr) return false;
+    CurlHandle curl(*api);
     if (!curl.Handle) return false;
     std::string body;
     CURL* h = curl.Handle;
-    curl_easy_setopt(h, CURLOPT_URL, AURL.c_str());
-    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, MAX_REDIRECTS);
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, UpdateCheckTimeouts.ConnectMs);
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, UpdateCheckTimeouts.TotalMs);
+    api->SetOpt(h, CURLOPT_URL, AURL.c_str());
+    api->SetOpt(h, CURLOPT_HTTPGET, 1L);
+    api->SetOpt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    api->SetOpt(h, CURLOPT_MAXREDIRS, MAX_REDIRECTS);
+    api->SetOpt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    api->SetOpt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    api->SetOpt(h, CURLOPT_CONNECTTIMEOUT_MS, UpdateCheckTimeouts.ConnectMs);
+    api->SetOpt(h, CURLOPT_TIMEOUT_MS, UpdateCheckTimeouts.TotalMs);
     // No signals: the door's own handlers stay in charge, and a time-out cannot jump out of it.
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, AbortOnEndSignal);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, CollectBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
-    if (curl_easy_perform(h) != CURLE_OK) return false;
+    api->SetOpt(h, CURLOPT_NOSIGNAL, 1L);
+    api->SetOpt(h, CURLOPT_NOPROGRESS, 0L);
+    api->SetOpt(h, CURLOPT_XFERINFOFUNCTION, AbortOnEndSignal);
+    api->SetOpt(h, CURLOPT_WRITEFUNCTION, CollectBody);
+    api->SetOpt(h, CURLOPT_WRITEDATA, &body);
+    if (api->Perform(h) != CURLE_OK) return false;
     long status = 0;
-    if (curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200)
-        return false;
+    if (api->GetInfo(h, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200) return false;
     ABody = std::move(body);
     return true;
 }
@@ -110,20 +157,21 @@ std::string VersionForDisplay(const std::string& ABody) {
 }
 
 void UpdateCheck() {
-    // After one failure nothing could be shown for the rest of the run, so no caller waits for
-    // another request.
-    if (!UpdateCheckFailed) {
-        VersionFileUrl = UpdateCheckAddress();
+    // One request per run: a release does not change while a caller plays, and no caller waits
+    // for a request at every drawing of the menu (after a failure nothing could be shown anyway).
+    if (!UpdateCheckRequested && !NotFound) {
+        UpdateCheckRequested = true;
+        URL = UpdateCheckAddress();
         std::string body;
-        if (FetchVersionFile(VersionFileUrl, body))
-            VersionFileText = std::move(body);
+        if (FetchVersionFile(URL, body))
+            S = std::move(body);
         else
-            UpdateCheckFailed = true;
+            NotFound = true;
         DoorEndIfSignalled();
     }
-    DoorTextColour(14);
-    if (UpdateCheckFailed || KnownVersion(VersionFileText)) return;
-    std::string shown = VersionForDisplay(VersionFileText);
+    DoorTextColour(COLOUR_YELLOW);
+    if (NotFound || KnownVersion(S)) return;
+    std::string shown = VersionForDisplay(VersionOf(S));
     if (shown.empty()) return;
     DoorWrite("New Version " + shown + " Available! ");
 }

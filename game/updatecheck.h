@@ -9,12 +9,14 @@ inline constexpr const char* GLIMRA_VERSION = "2024.10.2";
 
 // Configuration line 1 is exactly "1": the menu runs the check.
 extern bool CheckVersion;
-// A check has failed in this run; from then on no notice is shown and no request is sent.
-extern bool UpdateCheckFailed;
+// A check has failed in this run; from then on no notice is shown.
+extern bool NotFound;
+// The one request of the run has been sent; later checks show what it fetched.
+extern bool UpdateCheckRequested;
 // The address of the version file, set before each check.
-extern std::string VersionFileUrl;
+extern std::string URL;
 // The body last fetched from the version file, exactly as received.
-extern std::string VersionFileText;
+extern std::string S;
 
 // Time limits of the request, in milliseconds. Tests shorten them.
 struct TUpdateCheckTimeouts {
@@ -36,7 +38,7 @@ bool FetchVersionFile(const std::string& AURL, std::string& ABody);
 // notice stays on its row and no server can send the caller's terminal escape sequences.
 std::string VersionForDisplay(const std::string& ABody);
 
-// The menu's update check, at the cursor the menu has placed: fetches the version file unless a
-// check already failed, sets text colour 14, and writes the notice when the body differs from
-// each release this build knows.
+// The menu's update check, at the cursor the menu has placed: fetches the version file the first
+// time only, sets text colour 14, and writes the notice when the version the body names (the
+// blanks and line ends around it left out) differs from each release this build knows.
 void UpdateCheck();

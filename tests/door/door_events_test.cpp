@@ -75,7 +75,7 @@ TEST_F(DoorEvents, ACarrierDropCallsTheHangupHookAtTheNextPass) {
 
 TEST_F(DoorEvents, AKeyWaitWakesForThePassThatFindsTheCarrierGone) {
     RecordHooks();
-    DoorNow = SavedNow; // real time: the wait itself must end at the next pass
+    DoorSteadyNow = SavedSteadyNow; // real time: the wait itself must end at the next pass
     DoorOnHangup = [] {
         ++Log.Hangups;
         ConsolePushKeys("x");

@@ -34,7 +34,7 @@ inline std::string DropInfoFields() {
     return s.str();
 }
 
-// The fake clock: tests move it; the kit reads it through DoorNow.
+// The fake clock: tests move it; the kit reads it through DoorNow and DoorSteadyNow.
 inline TDateTime FakeNow{};
 inline std::vector<std::int32_t> Delays; // every DoorDelay the kit asked for, in order
 
@@ -80,8 +80,10 @@ class DoorKitTest : public ::testing::Test {
         FakeNow = TDateTime{} + std::chrono::hours(24 * 365 * 50);
         Delays.clear();
         SavedNow = DoorNow;
+        SavedSteadyNow = DoorSteadyNow;
         SavedDelay = DoorDelay;
         DoorNow = [] { return FakeNow; };
+        DoorSteadyNow = [] { return FakeNow; };
         DoorDelay = [](std::int32_t AMs) { Delays.push_back(AMs); };
     }
 
@@ -90,6 +92,7 @@ class DoorKitTest : public ::testing::Test {
         DoorDropInfo = {};
         DoorLastKey = {};
         DoorNow = SavedNow;
+        DoorSteadyNow = SavedSteadyNow;
         DoorDelay = SavedDelay;
         DoorOnCLP = nullptr;
         DoorOnLocalLogin = DefaultOnLocalLogin;
@@ -114,6 +117,7 @@ class DoorKitTest : public ::testing::Test {
 
     std::filesystem::path Dir; // a fresh temporary directory, removed after the test
     TDateTime (*SavedNow)() = nullptr;
+    TDateTime (*SavedSteadyNow)() = nullptr;
     void (*SavedDelay)(std::int32_t) = nullptr;
 };
 

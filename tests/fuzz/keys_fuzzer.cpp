@@ -1,6 +1,7 @@
 // Fuzzes the receive path as a remote caller drives it: any bytes over a socket pair, mixed with
 // local keys, read by DoorReadKey or the line editor until the caller hangs up or a limit ends
-// the session. Nothing may crash, hang, sleep or break the rules of what a key or a field is.
+// the session. Nothing may crash, hang, sleep or break the rules of what a key or a field is,
+// and the telnet filter must give the same keys however the caller's bytes are split.
 #include "door/ansi.h"
 #include "door/comm.h"
 #include "door/console.h"
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -104,6 +106,22 @@ void CheckSent(const std::string& ASent) {
     }
 }
 
+// The telnet filter over ABytes in one receive and in two split at AAt: the same keys and the
+// same terminal, its type within bounds.
+void CheckTelnetSplit(const std::string& ABytes, std::size_t AAt) {
+    std::vector<std::uint8_t> whole(ABytes.begin(), ABytes.end()), split = whole;
+    TTelnetReceiver one, two;
+    whole.resize(TelnetFilter(one, whole.data(), whole.size()));
+    const std::size_t first = TelnetFilter(two, split.data(), AAt);
+    const std::size_t second = TelnetFilter(two, split.data() + AAt, split.size() - AAt);
+    split.erase(split.begin() + AAt + second, split.end());
+    split.erase(split.begin() + first, split.begin() + AAt);
+    if (whole != split || one.Terminal.Columns != two.Terminal.Columns ||
+        one.Terminal.Rows != two.Terminal.Rows || one.Terminal.Type != two.Terminal.Type ||
+        one.Terminal.Type.size() > 40)
+        std::abort();
+}
+
 const std::string& AllowedSet(std::uint8_t AChoice) {
     switch (AChoice % 4) {
     case 0: return DOOR_INPUT_CHARS_ALL;
@@ -118,7 +136,7 @@ const std::string& AllowedSet(std::uint8_t AChoice) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASize) {
     static const bool once = [] {
         ConsoleUseHeadless();
-        DoorNow = FakeNow;
+        DoorSteadyNow = FakeNow;
         DoorDelay = [](std::int32_t) {};
         return true;
     }();
@@ -138,6 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASi
     const std::string localKeys = in.Take(in.Next() % 16);
     const std::string remote = in.Take(in.Size);
     const std::string& allowed = AllowedSet(mode >> 3);
+    CheckTelnetSplit(remote, (std::size_t{attr} << 8 | visible) % (remote.size() + 1));
 
     AnsiReset();
     while (ConsoleKeyPressed()) ConsoleReadKey();
@@ -159,7 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASi
     Stdio = false;
     NowMs = 0;
     DoorLastKey = TDoorLastKey{};
-    DoorLastKey.Time = DoorNow();
+    DoorLastKey.Time = DoorSteadyNow();
     DoorSession.TimeOn = DoorLastKey.Time;
     if (mode & 128) LocalScreen().SetWindow(1, 1, 80, 24);
 

@@ -167,8 +167,8 @@ TEST_F(GameTest, ACallerWhoDropsMidGameKeepsTheZero) {
     EXPECT_EXIT(
         {
             // The event pass notices the lost carrier; it runs once a second on the real clock.
-            DoorNow = SavedNow;
-            DoorSession.TimeOn = DoorLastKey.Time = DoorNow();
+            DoorSteadyNow = SavedSteadyNow;
+            DoorSession.TimeOn = DoorLastKey.Time = DoorSteadyNow();
             DoorSession.Events = true;
             DoorOnHangup = [] {
                 std::fputs("caller gone\n", stderr);

@@ -28,8 +28,8 @@ class ProgramTest : public BoardsTest {
             "INSERT INTO tblAllWords (strWord) VALUES ('cider'), ('crane');"
             "INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2026-03-15', 'cider');");
         SetToday(2026, 3, 15);
-        CheckVersion = UpdateCheckFailed = false;
-        VersionFileText.clear();
+        CheckVersion = NotFound = UpdateCheckRequested = false;
+        S.clear();
     }
     void TearDown() override {
         ::unsetenv("GLIMRA_UPDATE_URL");
@@ -56,7 +56,7 @@ TEST_F(ProgramTest, MenuDrawsVersionLineAndReleaseNoticeUnderTheArt) {
     Menu();
     EXPECT_EQ(TextAt(25, 24, 32), "New Version 2025.1.1 Available! ");
     EXPECT_EQ(AttrAt(25, 24), 14);
-    EXPECT_EQ(server.Connections(), 2) << "each drawing asks again";
+    EXPECT_EQ(server.Connections(), 1) << "one request for the run";
 }
 
 TEST_F(ProgramTest, KeysOutsideTheTableDrawNothing) {

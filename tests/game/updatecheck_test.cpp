@@ -23,9 +23,9 @@ std::string Trimmed(std::string AText) {
 class UpdateCheckTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        UpdateCheckFailed = false;
-        VersionFileText.clear();
-        VersionFileUrl.clear();
+        NotFound = false;
+        S.clear();
+        URL.clear();
         UpdateCheckTimeouts = {};
         LocalScreen().Reset();
         AnsiReset();
@@ -34,8 +34,9 @@ class UpdateCheckTest : public ::testing::Test {
         ::unsetenv("GLIMRA_UPDATE_URL");
         UpdateCheckTimeouts = {};
     }
-    // The menu's step: cursor to (25, 24), then the check.
+    // The menu's step in a new run: cursor to (25, 24), then the check.
     static void CheckAt(const std::string& AUrl) {
+        UpdateCheckRequested = false;
         ::setenv("GLIMRA_UPDATE_URL", AUrl.c_str(), 1);
         LocalScreen().Reset();
         AnsiReset();
@@ -53,14 +54,14 @@ TEST_F(UpdateCheckTest, UnknownReleaseIsAnnouncedAtTheCursor) {
     TestHttpServer server;
     server.Serve(PATH, "2025.1.1");
     CheckAt(server.Url(PATH));
-    EXPECT_EQ(VersionFileUrl, server.Url(PATH));
-    EXPECT_EQ(VersionFileText, "2025.1.1");
+    EXPECT_EQ(URL, server.Url(PATH));
+    EXPECT_EQ(S, "2025.1.1");
     EXPECT_EQ(Row24(), Notice("2025.1.1"));
     EXPECT_EQ(LocalScreen().CharAt(25, 24), 'N');
     EXPECT_EQ(LocalScreen().AttrAt(25, 24), 14) << "yellow on black";
     EXPECT_EQ(LocalScreen().CursorColumn(), 25 + 32) << "the notice ends with a blank";
 
-    // Every drawing of the menu fetches anew; a redirect is followed.
+    // A redirect is followed.
     server.Serve(PATH, {302, "", "Location: /moved.txt\r\n"});
     server.Serve("/moved.txt", "2026.2.2");
     CheckAt(server.Url(PATH));
@@ -68,23 +69,26 @@ TEST_F(UpdateCheckTest, UnknownReleaseIsAnnouncedAtTheCursor) {
     EXPECT_EQ(server.Paths(), (std::vector<std::string>{PATH, PATH, "/moved.txt"}));
 }
 
-TEST_F(UpdateCheckTest, KnownReleasesShowNothingButTheWholeBodyCounts) {
+TEST_F(UpdateCheckTest, KnownReleasesShowNothingWhateverSurroundsThem) {
     TestHttpServer server;
     for (const char* known : {"2024.9.17", "2022.11.5", "2024.10.2"}) {
         server.Serve(PATH, known);
         CheckAt(server.Url(PATH));
         EXPECT_EQ(Row24(), "") << known;
-        EXPECT_EQ(VersionFileText, known);
+        EXPECT_EQ(S, known);
         EXPECT_EQ(LocalScreen().TextAttr(), 14) << "the colour is set even without a notice";
     }
-    // A line end makes it another text; control bytes never reach the screen.
-    server.Serve(PATH, "2024.9.17\r\n");
+    // Blanks and a line end around it leave the version; control bytes never reach the screen.
+    server.Serve(PATH, " 2024.9.17\r\n");
     CheckAt(server.Url(PATH));
-    EXPECT_EQ(Row24(), Notice("2024.9.17"));
+    EXPECT_EQ(Row24(), "");
+    server.Serve(PATH, "2025.1.1\n");
+    CheckAt(server.Url(PATH));
+    EXPECT_EQ(Row24(), Notice("2025.1.1"));
     server.Serve(PATH, "9.9\x1b[2J\x1b[31m");
     CheckAt(server.Url(PATH));
     EXPECT_EQ(Row24(), Notice("9.9[2J[31m"));
-    EXPECT_FALSE(UpdateCheckFailed);
+    EXPECT_FALSE(NotFound);
     // A long body keeps the notice on its row.
     server.Serve(PATH, std::string(100, '7'));
     CheckAt(server.Url(PATH));
@@ -99,7 +103,7 @@ TEST_F(UpdateCheckTest, FailureSilencesTheRestOfTheRun) {
     TestHttpServer server;
     // 404: nothing shown, and the server is never asked again even when it recovers.
     CheckAt(server.Url(PATH));
-    EXPECT_TRUE(UpdateCheckFailed);
+    EXPECT_TRUE(NotFound);
     EXPECT_EQ(Row24(), "");
     EXPECT_EQ(server.Connections(), 1);
     server.Serve(PATH, "2025.1.1");
@@ -107,13 +111,13 @@ TEST_F(UpdateCheckTest, FailureSilencesTheRestOfTheRun) {
     EXPECT_EQ(Row24(), "");
     EXPECT_EQ(server.Connections(), 1);
 
-    // A fetched notice stays in VersionFileText, but a later failure hides it.
-    UpdateCheckFailed = false;
+    // A fetched notice stays in S, but a later failure hides it.
+    NotFound = false;
     CheckAt(server.Url(PATH));
     EXPECT_EQ(Row24(), Notice("2025.1.1"));
     CheckAt("http://127.0.0.1:" + std::to_string(TestHttpServer::RefusedPort()) + PATH);
-    EXPECT_TRUE(UpdateCheckFailed);
-    EXPECT_EQ(VersionFileText, "2025.1.1");
+    EXPECT_TRUE(NotFound);
+    EXPECT_EQ(S, "2025.1.1");
     EXPECT_EQ(Row24(), "");
 }
 
@@ -143,7 +147,7 @@ TEST_F(UpdateCheckTest, ServerThatNeverAnswersEndsWithinTheTimeOut) {
     auto start = std::chrono::steady_clock::now();
     CheckAt(server.Url(PATH));
     auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_TRUE(UpdateCheckFailed);
+    EXPECT_TRUE(NotFound);
     EXPECT_EQ(Row24(), "");
     EXPECT_LT(waited, std::chrono::seconds(15)) << "the 10 s limit holds";
     // The next menu drawing does not ask again, so the caller never waits twice.

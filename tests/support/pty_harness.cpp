@@ -17,11 +17,8 @@
 #include <stdexcept>
 #include <thread>
 
-namespace {
-
 using namespace std::chrono;
 
-// The preloadable libfaketime of the faketime package.
 std::string FakeTimeLibrary() {
     for (const char* dir : {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu", "/usr/lib",
                             "/usr/local/lib"}) {
@@ -30,8 +27,6 @@ std::string FakeTimeLibrary() {
     }
     throw std::runtime_error("libfaketime.so.1 not found (Debian package faketime)");
 }
-
-} // namespace
 
 TPtyBbs::TPtyBbs() = default;
 

@@ -18,6 +18,9 @@
 #include <utility>
 #include <vector>
 
+// The preloadable libfaketime of the faketime package.
+std::string FakeTimeLibrary();
+
 // How to start a door on the pseudo-terminal.
 struct TPtyLaunch {
     std::string Binary;              // the door program

@@ -1,0 +1,34 @@
+// The receive side of telnet: takes the client's commands out of what a caller sends before the
+// bytes become keys, keeps what the client reports about its terminal, and folds line ends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// What the caller's client has reported about its terminal without being asked; zero or empty
+// until it does.
+struct TTelnetTerminal {
+    std::uint16_t Columns = 0; // window size (NAWS)
+    std::uint16_t Rows = 0;
+    std::string Type; // terminal type (TTYPE IS), at most 40 printable characters
+};
+
+// The filter's state, carried from one receive to the next: a command or a line end may arrive
+// split over two receives.
+struct TTelnetReceiver {
+    enum class TPhase : std::uint8_t { Data, Command, Option, Sub, SubCommand };
+    enum class TLineEnd : std::uint8_t { None, AfterCR, AfterCRLF };
+    static constexpr std::size_t MaxSub = 48; // the longest subnegotiation kept (TTYPE IS + 40)
+
+    TPhase Phase = TPhase::Data;
+    TLineEnd LineEnd = TLineEnd::None;
+    std::uint8_t Sub[MaxSub] = {}; // the subnegotiation under way: option, then its data
+    std::size_t SubLength = 0;     // bytes it has had; only the first MaxSub are kept
+    TTelnetTerminal Terminal;
+};
+
+// Rewrites ABuf[0, ALength) in place to the keys it holds and returns their count. Removed: IAC
+// with a command byte, WILL/WONT/DO/DONT with their option, whole subnegotiations (SB ... IAC
+// SE). IAC IAC is one byte 255. CR LF, CR NUL and CR LF NUL become one CR, a lone LF a CR.
+std::size_t TelnetFilter(TTelnetReceiver& AReceiver, std::uint8_t* ABuf, std::size_t ALength);
