@@ -15,6 +15,7 @@
 #include "game/scores.h"
 #include "game/screens.h"
 #include "game/updatecheck.h"
+#include "game/upgrade.h"
 
 #include <cctype>
 #include <cstdint>
@@ -160,6 +161,7 @@ void GlimraMain(int argc, const char* const* argv) {
     DoorStartup(argc, argv);
     ReadConfiguration();
     GetToday();
+    UpgradeGameDatabase();
     DBCheck();
     DoorClrScr();
     Menu();
