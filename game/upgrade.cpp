@@ -19,9 +19,6 @@ namespace {
 // How long a node waits for another node's upgrade (or for the lock it needs for its own):
 // longer than an upgrade of years of scores takes, so a node starting meanwhile does not fail.
 constexpr int UPGRADE_WAIT_MS = 15 * 60 * 1000;
-// Page cache while upgrading (KiB): building the indexes of millions of scores sorts in memory
-// instead of through temporary files.
-constexpr int UPGRADE_CACHE_KIB = 64 * 1024;
 
 struct TSchemaObject {
     std::string Type;
@@ -108,20 +105,12 @@ bool UpgradeGameDatabase() {
     AnsiWrite("Upgrading " + GameDatabaseFile + " for this version (" +
               std::to_string(missing.size()) + " indexes, tables and triggers)... ");
     const auto start = std::chrono::steady_clock::now();
-    std::string cacheSize;
-    {
-        SqlStatement query(conn, "PRAGMA cache_size");
-        cacheSize = query.Step() ? query.ColumnText(0) : "-2000";
-    }
-    conn.Exec("PRAGMA cache_size = -" + std::to_string(UPGRADE_CACHE_KIB));
     conn.Exec(GLIMRA_SCHEMA_SQL);
     // A totals table or trigger that was missing leaves the totals short of some scores.
     if (std::any_of(missing.begin(), missing.end(),
                     [](const TSchemaObject& AObject) { return AObject.Type != "index"; }))
         RebuildScoreTotals(conn);
     trans.Commit();
-    // The pages read while upgrading are given back.
-    conn.Exec("PRAGMA cache_size = " + cacheSize);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char done[64];
