@@ -9,16 +9,24 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <strings.h>
 
 namespace {
 
 // How long a node waits for another node's upgrade (or for the lock it needs for its own):
 // longer than an upgrade of years of scores takes, so a node starting meanwhile does not fail.
 constexpr int UPGRADE_WAIT_MS = 15 * 60 * 1000;
+
+// SQLite's names ignore case (ASCII).
+bool SameName(const std::string& A, const std::string& B) {
+    return std::equal(A.begin(), A.end(), B.begin(), B.end(), [](char AOne, char ATwo) {
+        return std::tolower(static_cast<unsigned char>(AOne)) ==
+               std::tolower(static_cast<unsigned char>(ATwo));
+    });
+}
 
 struct TSchemaObject {
     std::string Type;
@@ -61,10 +69,8 @@ std::vector<TSchemaObject> Missing(SqlConnection& AConn) {
     const auto present = SchemaObjects(AConn);
     std::vector<TSchemaObject> missing;
     for (const auto& wanted : ExpectedObjects()) {
-        // SQLite's names ignore case.
         const bool found = std::any_of(present.begin(), present.end(), [&](const auto& AHave) {
-            return AHave.Type == wanted.Type &&
-                   ::strcasecmp(AHave.Name.c_str(), wanted.Name.c_str()) == 0;
+            return AHave.Type == wanted.Type && SameName(AHave.Name, wanted.Name);
         });
         if (!found) missing.push_back(wanted);
     }
