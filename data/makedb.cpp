@@ -295,11 +295,11 @@ void Say(const fs::path& AFile, const std::string& AWhat) {
 std::string DescribeKept(const fs::path& ADatabase) {
     try {
         SqlConnection conn(ADatabase.string());
-        if (!conn.HasTable("tblScores"))
-            throw TFailure{ADatabase.string() +
-                           " exists but has no scores table; not touching it "
-                           "(" +
-                           Me + " --add -o FILE completes it)"};
+        if (!conn.HasTable("tblScores")) {
+            const std::string fix = Me + " --add -o " + ADatabase.string();
+            throw TFailure{ADatabase.string() + " has no scores table; not touching it (" + fix +
+                           " completes it)"};
+        }
         SqlStatement query(conn, "SELECT COUNT(*) FROM tblScores");
         const long long scores = query.Step() ? query.ColumnInt(0) : 0;
         std::string what =
@@ -308,10 +308,9 @@ std::string DescribeKept(const fs::path& ADatabase) {
             what += "; the door adds this version's indexes and score totals at its first start";
         return what;
     } catch (const GameDatabaseError& error) {
-        throw TFailure{ADatabase.string() +
-                       " exists and is not a readable game database; not "
-                       "touching it (" +
-                       error.what() + ")"};
+        const std::string why = error.what();
+        throw TFailure{ADatabase.string() + " is not a readable game database; not touching it (" +
+                       why + ")"};
     }
 }
 
