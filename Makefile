@@ -2,8 +2,10 @@
 JOBS ?= $(shell nproc)
 TEST_DIR := build/test
 PLAY_DIR := build/release
+PACKAGE_DIR := build/package
+PREFIX ?= /usr/local
 
-.PHONY: all deps test play fuzz format clean
+.PHONY: all deps test play install package fuzz format clean
 
 all: deps
 	cmake -S . -B $(PLAY_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_TESTS=OFF
@@ -23,6 +25,18 @@ test: deps
 play: all
 	bash tools/prepare-run $(PLAY_DIR) run
 	cd run && ../$(PLAY_DIR)/bbsglimra -L
+
+# Builds and installs the door, glimra-makedb and their data under PREFIX: bin/, share/glimra/
+# (schema, word lists, art) and share/doc/glimra/. DESTDIR=... stages the tree elsewhere.
+install: all
+	DESTDIR="$(DESTDIR)" cmake --install $(PLAY_DIR) --prefix "$(PREFIX)"
+
+# Builds the Debian package $(PACKAGE_DIR)/glimra_<version>_<architecture>.deb: optimised,
+# stripped, installing under /usr.
+package: deps
+	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DGLIMRA_TESTS=OFF
+	cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	cd $(PACKAGE_DIR) && cpack -G DEB
 
 # Builds the fuzzers with clang and the sanitizers and runs each for FUZZ_SECONDS, keeping what
 # they learn in build/fuzz/corpus/<fuzzer> and any crashing input in build/fuzz/.

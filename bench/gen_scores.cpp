@@ -1,7 +1,8 @@
 // gen_scores: fills a game database for the speed benchmarks with years of play: every caller
 // plays every day, each date has its word, and the schema and word lists are the real ones.
-//   gen_scores [-o FILE] [--callers N] [--years N] [--end YYYY-MM-DD]
+//   gen_scores [-o FILE] [--callers N] [--years N] [--end YYYY-MM-DD] [--four-tables]
 // The default is 1,000 callers over the 10 years that end yesterday (about 3.6 million rows).
+// --four-tables leaves out every index and the totals, as in a file of an earlier version.
 #include "game/sqldb.h"
 #include "game/totals.h"
 
@@ -55,6 +56,7 @@ struct TOptions {
     int Callers = 1000;
     int Years = 10;
     year_month_day End = year_month_day{floor<days>(system_clock::now()) - days{1}};
+    bool FourTables = false;
 };
 
 bool ParseDate(const std::string& AText, year_month_day& ADate) {
@@ -68,6 +70,10 @@ bool ParseDate(const std::string& AText, year_month_day& ADate) {
 bool ParseOptions(int argc, char** argv, TOptions& AOptions) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--four-tables") {
+            AOptions.FourTables = true;
+            continue;
+        }
         if (i + 1 >= argc) return false;
         const std::string value = argv[++i];
         if (arg == "-o") {
@@ -90,7 +96,8 @@ bool ParseOptions(int argc, char** argv, TOptions& AOptions) {
 int main(int argc, char** argv) {
     TOptions options;
     if (!ParseOptions(argc, argv, options)) {
-        std::cerr << "usage: gen_scores [-o FILE] [--callers N] [--years N] [--end YYYY-MM-DD]\n";
+        std::cerr << "usage: gen_scores [-o FILE] [--callers N] [--years N] [--end YYYY-MM-DD] "
+                     "[--four-tables]\n";
         return 2;
     }
     try {
@@ -138,9 +145,23 @@ int main(int argc, char** argv) {
                 ++rows;
             }
         }
-        RebuildScoreTotals(conn);
-        conn.Exec(schema);
+        if (options.FourTables) {
+            std::vector<std::string> drops;
+            SqlStatement extra(conn, "SELECT type, name FROM sqlite_master WHERE name NOT LIKE "
+                                     "'sqlite_%' AND (type = 'index' OR name IN "
+                                     "('tblTotals', 'tblMonthTotals'))");
+            while (extra.Step())
+                drops.push_back("DROP " + extra.ColumnText(0) + " IF EXISTS " +
+                                extra.ColumnText(1));
+            extra.Reset();
+            for (const auto& drop : drops) conn.Exec(drop);
+        } else {
+            RebuildScoreTotals(conn);
+            conn.Exec(schema);
+        }
         conn.Exec("COMMIT");
+        // An earlier version's file never held the indexes: no free pages where they were.
+        if (options.FourTables) conn.Exec("VACUUM");
         std::cout << options.Output << ": " << rows << " score rows, " << callers.size()
                   << " callers, up to " << Key(options.End) << "\n";
     } catch (const std::exception& error) {

@@ -1,9 +1,14 @@
-// makedb: builds the game database glimradb.db from data/schema.sql and the word lists, or adds
-// new words to an existing one. Exit code 0 on success, 1 on failure or refusal, 2 on bad usage.
+// makedb (installed as glimra-makedb): builds the game database glimradb.db from the schema and
+// the word lists, adds new words to an existing one, or sets up a whole door directory. Exit
+// code 0 on success, 1 on failure or refusal, 2 on bad usage.
+#include "game/config.h"
 #include "game/sqldb.h"
 #include "game/totals.h"
+#include "game/upgrade.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,6 +16,11 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+// The installed data directory relative to the directory of the installed program.
+#ifndef GLIMRA_DATA_FROM_BIN
+#define GLIMRA_DATA_FROM_BIN "../share/glimra"
+#endif
 
 namespace {
 
@@ -20,31 +30,51 @@ constexpr int EXIT_OK = 0;
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 
-const char* const USAGE =
-    "Usage: makedb [options]\n"
-    "Builds the Glimra game database from the schema and the word lists.\n"
-    "Run it in the Glimra source directory, or name the input files.\n"
-    "\n"
-    "  -o, --output FILE  database to write (default: glimradb.db)\n"
-    "  --schema FILE      schema script (default: data/schema.sql)\n"
-    "  --answers FILE     answer words, one a line (default: data/words/answers.txt)\n"
-    "  --allowed FILE     words accepted as guesses, one a line\n"
-    "                     (default: data/words/allowed.txt)\n"
-    "  --add              add the lists' new words to an existing database, keeping\n"
-    "                     its scores and the words of its dates; adds missing tables\n"
-    "                     and computes the score totals afresh from the scores\n"
-    "  --force            replace an existing database even if it holds scores\n"
-    "  -h, --help         show this text\n"
-    "\n"
-    "Without --add or --force, makedb will not replace a database that holds scores.\n";
+// The name this program was started by ("makedb" in the build tree, "glimra-makedb" installed).
+std::string Me = "makedb";
+
+// The art files a door directory holds.
+const char* const ART_FILES[] = {"header.ans", "del_glimra.ans", "menu.ans", "box.ans"};
+// The configuration a new door directory gets: update check off, 300 seconds idle limit, no
+// winner text; the door's own defaults, written out for the sysop to edit.
+const char* const DEFAULT_CONFIG = "0\n300\n\n";
+
+std::string Usage() {
+    return "Usage: " + Me +
+           " [options]\n"
+           "Builds the Glimra game database from the schema and the word lists, or sets up\n"
+           "a door directory. The schema, lists and art are read from data/ in the current\n"
+           "directory when it has data/schema.sql, else from the installation's data\n"
+           "directory (share/glimra beside the bin/ this program is in).\n"
+           "\n"
+           "  --setup DIR        set up the door directory DIR (made if missing): the\n"
+           "                     database glimradb.db, the four art files and a\n"
+           "                     bbsglimra.cfg with the defaults; files already there are\n"
+           "                     kept, whatever they hold\n"
+           "  -o, --output FILE  database to write (default: glimradb.db)\n"
+           "  --schema FILE      schema script (default: DATA/schema.sql)\n"
+           "  --answers FILE     answer words, one a line (default: DATA/words/answers.txt)\n"
+           "  --allowed FILE     words accepted as guesses, one a line\n"
+           "                     (default: DATA/words/allowed.txt)\n"
+           "  --add              add the lists' new words to an existing database, keeping\n"
+           "                     its scores and the words of its dates; adds missing tables\n"
+           "                     and computes the score totals afresh from the scores\n"
+           "  --force            replace an existing database even if it holds scores\n"
+           "  -h, --help         show this text\n"
+           "\n"
+           "Without --add or --force, " +
+           Me + " will not replace a database that holds scores.\n";
+}
 
 struct TOptions {
     std::string Output = "glimradb.db";
-    std::string Schema = "data/schema.sql";
-    std::string Answers = "data/words/answers.txt";
-    std::string Allowed = "data/words/allowed.txt";
+    std::string Schema; // empty: from the data directory
+    std::string Answers;
+    std::string Allowed;
+    std::string SetupDir; // empty: no --setup
     bool Add = false;
     bool Force = false;
+    bool OutputNamed = false;
 };
 
 // A failure to report: the message, then exit code 1.
@@ -56,7 +86,8 @@ std::string ReadFile(const std::string& APath) {
     std::ifstream in(APath, std::ios::binary);
     if (!in)
         throw TFailure{"cannot read " + APath +
-                       " (run makedb in the Glimra source directory, or name the file)"};
+                       " (run this in the Glimra source directory, install Glimra, or name the "
+                       "file)"};
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
@@ -187,21 +218,24 @@ int ParseArguments(int argc, char** argv, TOptions& AOptions) {
         std::string arg = argv[i];
         auto value = [&](std::string& AField) {
             if (i + 1 >= argc) {
-                std::cerr << "makedb: " << arg << " needs a file name\n" << USAGE;
+                std::cerr << Me << ": " << arg << " needs a file name\n" << Usage();
                 return false;
             }
             AField = argv[++i];
             return true;
         };
         if (arg == "-h" || arg == "--help") {
-            std::cout << USAGE;
+            std::cout << Usage();
             return -1;
         } else if (arg == "--add") {
             AOptions.Add = true;
         } else if (arg == "--force") {
             AOptions.Force = true;
+        } else if (arg == "--setup") {
+            if (!value(AOptions.SetupDir)) return EXIT_USAGE;
         } else if (arg == "-o" || arg == "--output") {
             if (!value(AOptions.Output)) return EXIT_USAGE;
+            AOptions.OutputNamed = true;
         } else if (arg == "--schema") {
             if (!value(AOptions.Schema)) return EXIT_USAGE;
         } else if (arg == "--answers") {
@@ -209,33 +243,148 @@ int ParseArguments(int argc, char** argv, TOptions& AOptions) {
         } else if (arg == "--allowed") {
             if (!value(AOptions.Allowed)) return EXIT_USAGE;
         } else {
-            std::cerr << "makedb: unknown option " << arg << "\n" << USAGE;
+            std::cerr << Me << ": unknown option " << arg << "\n" << Usage();
             return EXIT_USAGE;
         }
     }
     if (AOptions.Add && AOptions.Force) {
-        std::cerr << "makedb: --add and --force exclude each other\n" << USAGE;
+        std::cerr << Me << ": --add and --force exclude each other\n" << Usage();
+        return EXIT_USAGE;
+    }
+    if (!AOptions.SetupDir.empty() && (AOptions.Add || AOptions.Force || AOptions.OutputNamed)) {
+        std::cerr << Me << ": --setup keeps what is there and names its own database; it takes "
+                  << "no --add, --force or --output\n"
+                  << Usage();
         return EXIT_USAGE;
     }
     if (AOptions.Output.empty()) {
-        std::cerr << "makedb: the output file name is empty\n" << USAGE;
+        std::cerr << Me << ": the output file name is empty\n" << Usage();
         return EXIT_USAGE;
     }
     return EXIT_OK;
 }
 
-int Run(const TOptions& AOptions) {
+// The installation's data directory, from this program's own file: PREFIX/bin/glimra-makedb
+// reads PREFIX/share/glimra (the path between them is fixed when building). Empty when the
+// program's file cannot be found.
+fs::path InstalledDataDir(const char* AArgv0) {
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        // Without /proc: the name it was started by, when that names a directory.
+        if (std::string(AArgv0).find('/') == std::string::npos) return {};
+        self = fs::absolute(AArgv0, ec);
+    }
+    return (self.parent_path() / GLIMRA_DATA_FROM_BIN).lexically_normal();
+}
+
+// data/ of the current directory (the source tree) when it has the schema, else the
+// installation's data directory.
+fs::path DataDir(const char* AArgv0) {
+    std::error_code ec;
+    if (fs::exists("data/schema.sql", ec)) return "data";
+    return InstalledDataDir(AArgv0);
+}
+
+// One line of what --setup did to a file of the door directory.
+void Say(const fs::path& AFile, const std::string& AWhat) {
+    std::cout << Me << ": " << AFile.string() << ": " << AWhat << "\n";
+}
+
+// What an existing database in a door directory holds; it is never replaced.
+std::string DescribeKept(const fs::path& ADatabase) {
+    try {
+        SqlConnection conn(ADatabase.string());
+        if (!conn.HasTable("tblScores")) {
+            const std::string fix = Me + " --add -o " + ADatabase.string();
+            throw TFailure{ADatabase.string() + " has no scores table; not touching it (" + fix +
+                           " completes it)"};
+        }
+        SqlStatement query(conn, "SELECT COUNT(*) FROM tblScores");
+        const long long scores = query.Step() ? query.ColumnInt(0) : 0;
+        std::string what =
+            "kept, it holds " + std::to_string(scores) + (scores == 1 ? " score" : " scores");
+        if (!MissingSchemaObjects(conn).empty())
+            what += "; the door adds this version's indexes and score totals at its first start";
+        return what;
+    } catch (const GameDatabaseError& error) {
+        const std::string why = error.what();
+        throw TFailure{ADatabase.string() + " is not a readable game database; not touching it (" +
+                       why + ")"};
+    }
+}
+
+// --setup: the art, the configuration and the database in the door directory. A file that is
+// there already stays as it is, whatever it holds.
+int SetUpDoor(const TOptions& AOptions, const fs::path& AArtDir, const std::string& ASchema,
+              const std::vector<std::string>& AAnswers, const std::vector<std::string>& AAllowed) {
+    const fs::path dir = AOptions.SetupDir;
+    std::error_code ec;
+    for (const char* art : ART_FILES)
+        if (!fs::is_regular_file(AArtDir / art, ec))
+            throw TFailure{"cannot read " + (AArtDir / art).string() +
+                           " (run this in the Glimra source directory, or install Glimra)"};
+    fs::create_directories(dir, ec);
+    if (ec) throw TFailure{"cannot make the directory " + dir.string() + ": " + ec.message()};
+
+    for (const char* art : ART_FILES) {
+        const fs::path to = dir / art;
+        // Without overwrite options copy_file fails on a file that is there, even one made
+        // since the look.
+        if (fs::copy_file(AArtDir / art, to, ec)) {
+            Say(to, "copied");
+        } else if (ec == std::errc::file_exists) {
+            Say(to, "kept");
+        } else {
+            throw TFailure{"cannot copy " + (AArtDir / art).string() + " to " + to.string() + ": " +
+                           ec.message()};
+        }
+    }
+
+    const fs::path config = dir / CONFIG_FILE_NAME;
+    // "x": the file is made only when it is not there.
+    if (std::FILE* file = std::fopen(config.c_str(), "wx")) {
+        const bool written = std::fputs(DEFAULT_CONFIG, file) >= 0;
+        if (std::fclose(file) != 0 || !written) throw TFailure{"cannot write " + config.string()};
+        Say(config, "written with the defaults (update check off, 300 seconds idle limit)");
+    } else if (errno == EEXIST) {
+        Say(config, "kept");
+    } else {
+        throw TFailure{"cannot write " + config.string() + ": " + std::strerror(errno)};
+    }
+
+    TOptions build = AOptions;
+    build.Output = (dir / "glimradb.db").string();
+    if (fs::exists(build.Output, ec)) {
+        Say(build.Output, DescribeKept(build.Output));
+    } else {
+        const TCounts counts = Build(build, ASchema, AAnswers, AAllowed);
+        Say(build.Output, "built with " + std::to_string(counts.Answers) + " answer words and " +
+                              std::to_string(counts.Guesses) + " accepted guesses");
+    }
+    std::cout << Me << ": the door directory " << fs::absolute(dir, ec).string()
+              << " is ready: the BBS starts bbsglimra with it as the current directory\n";
+    return EXIT_OK;
+}
+
+int Run(TOptions AOptions, const char* AArgv0) {
+    const fs::path data = DataDir(AArgv0);
+    if (AOptions.Schema.empty()) AOptions.Schema = (data / "schema.sql").string();
+    if (AOptions.Answers.empty()) AOptions.Answers = (data / "words/answers.txt").string();
+    if (AOptions.Allowed.empty()) AOptions.Allowed = (data / "words/allowed.txt").string();
     const std::string schema = ReadFile(AOptions.Schema);
     const auto answers = ReadWords(AOptions.Answers);
     const auto allowed = ReadWords(AOptions.Allowed);
     if (answers.empty()) throw TFailure{AOptions.Answers + " holds no answer words"};
+    if (!AOptions.SetupDir.empty())
+        return SetUpDoor(AOptions, data / "art", schema, answers, allowed);
 
     std::error_code ec;
     const bool exists = fs::exists(AOptions.Output, ec);
     TCounts counts;
     if (exists && AOptions.Add) {
         counts = AddTo(AOptions, schema, answers, allowed);
-        std::cout << "makedb: added " << counts.Answers << " answer words and " << counts.Guesses
+        std::cout << Me << ": added " << counts.Answers << " answer words and " << counts.Guesses
                   << " accepted guesses to " << AOptions.Output
                   << "; its scores and the words of its dates are kept\n";
         return EXIT_OK;
@@ -253,7 +402,7 @@ int Run(const TOptions& AOptions) {
                            "everything, or --force to replace it and lose the scores)"};
     }
     counts = Build(AOptions, schema, answers, allowed);
-    std::cout << "makedb: " << (exists ? "replaced " : "built ") << AOptions.Output << " with "
+    std::cout << Me << ": " << (exists ? "replaced " : "built ") << AOptions.Output << " with "
               << counts.Answers << " answer words and " << counts.Guesses << " accepted guesses\n";
     return EXIT_OK;
 }
@@ -261,18 +410,19 @@ int Run(const TOptions& AOptions) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 0 && *argv[0]) Me = fs::path(argv[0]).filename().string();
     TOptions options;
     int rc = ParseArguments(argc, argv, options);
     if (rc < 0) return EXIT_OK;
     if (rc != EXIT_OK) return rc;
     try {
-        return Run(options);
+        return Run(options, argc > 0 ? argv[0] : "");
     } catch (const TFailure& failure) {
-        std::cerr << "makedb: " << failure.Message << "\n";
+        std::cerr << Me << ": " << failure.Message << "\n";
     } catch (const GameDatabaseError& error) {
-        std::cerr << "makedb: " << error.what() << "\n";
+        std::cerr << Me << ": " << error.what() << "\n";
     } catch (const std::exception& error) {
-        std::cerr << "makedb: " << error.what() << "\n";
+        std::cerr << Me << ": " << error.what() << "\n";
     }
     return EXIT_FAILED;
 }

@@ -22,9 +22,9 @@ std::unique_ptr<SqlConnection> TheConnection;
 constexpr const char* GAME_TABLES[] = {"tblWords", "tblAllWords", "tblWordsByDate", "tblScores"};
 
 std::string BuildHint() {
-    return " The sysop builds it with the makedb tool: run \"makedb -o " + GameDatabaseFile +
-           "\" in the Glimra source directory and copy the file to the door's directory"
-           " (\"makedb --add\" completes an existing file and keeps its scores).";
+    return " The sysop builds it with the database tool: \"glimra-makedb --setup .\" in the door's"
+           " directory (\"glimra-makedb --add -o " +
+           GameDatabaseFile + "\" completes an existing file and keeps its scores).";
 }
 
 // A missing file would otherwise be created empty by the first statement; refuse it instead.

@@ -16,6 +16,7 @@
 #include "game/scores.h"
 #include "game/screens.h"
 #include "game/updatecheck.h"
+#include "game/upgrade.h"
 
 #include <cstdint>
 #include <string>
@@ -145,6 +146,7 @@ void GlimraMain(int argc, const char* const* argv) {
     DoorStartup(argc, argv);
     ReadConfiguration();
     GetToday();
+    UpgradeGameDatabase();
     DBCheck();
     DoorClrScr();
     Menu();

@@ -1,0 +1,126 @@
+// Brings a database from an earlier version up to the built-in schema at start-up.
+#include "game/upgrade.h"
+
+#include "door/ansi.h"
+#include "game/database.h"
+#include "game/schema_sql.h"
+#include "game/totals.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+// How long a node waits for another node's upgrade (or for the lock it needs for its own):
+// longer than an upgrade of years of scores takes, so a node starting meanwhile does not fail.
+constexpr int UPGRADE_WAIT_MS = 15 * 60 * 1000;
+
+// SQLite's names ignore case (ASCII).
+bool SameName(const std::string& A, const std::string& B) {
+    return std::equal(A.begin(), A.end(), B.begin(), B.end(), [](char AOne, char ATwo) {
+        return std::tolower(static_cast<unsigned char>(AOne)) ==
+               std::tolower(static_cast<unsigned char>(ATwo));
+    });
+}
+
+struct TSchemaObject {
+    std::string Type;
+    std::string Name;
+};
+
+std::vector<TSchemaObject> SchemaObjects(SqlConnection& AConn) {
+    SqlStatement query(AConn, "SELECT type, name FROM sqlite_master WHERE type IN "
+                              "('table', 'index', 'trigger') AND name NOT LIKE 'sqlite_%'");
+    std::vector<TSchemaObject> objects;
+    while (query.Step()) objects.push_back({query.ColumnText(0), query.ColumnText(1)});
+    return objects;
+}
+
+// What the schema makes in an empty database, read once per process.
+const std::vector<TSchemaObject>& ExpectedObjects() {
+    static const std::vector<TSchemaObject> objects = [] {
+        SqlConnection memory(":memory:");
+        memory.Exec(GLIMRA_SCHEMA_SQL);
+        return SchemaObjects(memory);
+    }();
+    return objects;
+}
+
+// The connection waits up to AMilliseconds for a lock until the scope ends, then as usual.
+class TBusyWait {
+  public:
+    TBusyWait(SqlConnection& AConn, int AMilliseconds) : FConn(AConn) {
+        sqlite3_busy_timeout(FConn.Handle(), AMilliseconds);
+    }
+    ~TBusyWait() { sqlite3_busy_timeout(FConn.Handle(), SqlConnection::BUSY_TIMEOUT_MS); }
+    TBusyWait(const TBusyWait&) = delete;
+    TBusyWait& operator=(const TBusyWait&) = delete;
+
+  private:
+    SqlConnection& FConn;
+};
+
+std::vector<TSchemaObject> Missing(SqlConnection& AConn) {
+    const auto present = SchemaObjects(AConn);
+    std::vector<TSchemaObject> missing;
+    for (const auto& wanted : ExpectedObjects()) {
+        const bool found = std::any_of(present.begin(), present.end(), [&](const auto& AHave) {
+            return AHave.Type == wanted.Type && SameName(AHave.Name, wanted.Name);
+        });
+        if (!found) missing.push_back(wanted);
+    }
+    return missing;
+}
+
+// A look on a connection of its own that waits out another node's upgrade: an upgrade holds
+// the file's exclusive lock for a while, longer than the usual busy timeout. True when the file
+// lacks anything; false also when it cannot be read (OpenGameDatabase then says why).
+bool LacksAnything() {
+    std::error_code ec;
+    if (!std::filesystem::exists(GameDatabaseFile, ec)) return false;
+    try {
+        SqlConnection look(GameDatabaseFile);
+        TBusyWait wait(look, UPGRADE_WAIT_MS);
+        return !Missing(look).empty();
+    } catch (const GameDatabaseError&) {
+        return false;
+    }
+}
+
+} // namespace
+
+std::vector<std::string> MissingSchemaObjects(SqlConnection& AConn) {
+    std::vector<std::string> names;
+    for (const auto& object : Missing(AConn)) names.push_back(object.Type + " " + object.Name);
+    return names;
+}
+
+bool UpgradeGameDatabase() {
+    if (!LacksAnything()) return false;
+    SqlConnection& conn = OpenGameDatabase(); // refuses a file without the four game tables
+    TBusyWait wait(conn, UPGRADE_WAIT_MS);
+    SqlTransaction trans(conn);
+    // Another node may have upgraded the file since the look.
+    const auto missing = Missing(conn);
+    if (missing.empty()) return false;
+    AnsiWrite("Upgrading " + GameDatabaseFile + " for this version (" +
+              std::to_string(missing.size()) + " indexes, tables and triggers)... ");
+    const auto start = std::chrono::steady_clock::now();
+    conn.Exec(GLIMRA_SCHEMA_SQL);
+    // A totals table or trigger that was missing leaves the totals short of some scores.
+    if (std::any_of(missing.begin(), missing.end(),
+                    [](const TSchemaObject& AObject) { return AObject.Type != "index"; }))
+        RebuildScoreTotals(conn);
+    trans.Commit();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    char done[64];
+    std::snprintf(done, sizeof done, "done in %.1f s\r\n", seconds);
+    AnsiWrite(done);
+    return true;
+}
