@@ -1,116 +1,80 @@
-// The socket transport on POSIX sockets: telnet offers, IAC doubling on output, and a small
-// receive buffer polled without blocking, passed through the telnet filter before it holds keys.
+// The socket transport: telnet offers, IAC doubling on output, and a small receive buffer filled
+// without blocking, passed through the telnet filter before it holds keys. The socket calls
+// themselves are in comm_posix.cpp and comm_windows.cpp.
 #include "door/comm.h"
 
+#include "door/comm_platform.h"
 #include "door/telnet.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr std::uint8_t kIAC = 255;
 constexpr std::size_t kReceiveSize = 1024;
 
-std::int32_t FCommNumber = -1;
+bool FOpen = false;
 bool FCarrier = true;
 // Received keys not yet taken, already filtered: FBuffer[FPos, FLen).
 std::uint8_t FBuffer[kReceiveSize];
 std::size_t FPos = 0;
 std::size_t FLen = 0;
 TTelnetReceiver FReceiver;
-// Readable once the door is ending (CommSetEndingFd); -1: none.
-int FEndingFd = -1;
-// The descriptor's file status flags as the BBS left them; restored before we close, because
-// the BBS's own descriptor shares them.
-int FSavedFlags = -1;
+// Ready once the door is ending (CommSetEndingFd); kNoWaitHandle: none.
+TWaitHandle FEnding = kNoWaitHandle;
 
-bool IsStreamSocket(int AFd) {
-    if (AFd < 0) return false;
-    int type = 0;
-    socklen_t len = sizeof type;
-    return ::getsockopt(AFd, SOL_SOCKET, SO_TYPE, &type, &len) == 0 && type == SOCK_STREAM;
-}
-
-// Errors after which nothing sent can arrive any more.
-bool IsConnectionGone(int AErr) {
-    return AErr != ENOBUFS && AErr != ENOMEM;
-}
-
-enum class TSendWait { Writable, Stalled, Ending };
-
-// Waits until the socket takes more data, the caller has taken nothing for the stall limit, or
-// the door is ending.
-TSendWait WaitWritable(std::chrono::steady_clock::time_point ALastProgress) {
-    using namespace std::chrono;
-    for (;;) {
-        auto waited = duration_cast<milliseconds>(steady_clock::now() - ALastProgress).count();
-        if (waited >= CommSendStallMs) return TSendWait::Stalled;
-        pollfd pfd[2] = {{FCommNumber, POLLOUT, 0}, {FEndingFd, POLLIN, 0}};
-        int r = ::poll(pfd, 2, static_cast<int>(CommSendStallMs - waited));
-        if (pfd[1].revents & POLLIN) return TSendWait::Ending;
-        if (r > 0) return TSendWait::Writable;
-        if (r < 0 && errno != EINTR) return TSendWait::Stalled;
-    }
-}
-
-// Sends every byte unless the connection is gone or stalls. Sends never raise SIGPIPE.
+// Sends every byte unless the connection is gone or stalls.
 void SendAll(const std::uint8_t* AData, std::size_t ALen) {
-    auto lastProgress = std::chrono::steady_clock::now();
-    while (ALen > 0 && FCommNumber >= 0 && FCarrier) {
-        ssize_t sent = ::send(FCommNumber, AData, ALen, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent > 0) {
+    using namespace std::chrono;
+    auto lastProgress = steady_clock::now();
+    while (ALen > 0 && FOpen && FCarrier) {
+        std::size_t sent = 0;
+        const TSockIo result = SockSend(AData, ALen, sent);
+        if (result == TSockIo::Done) {
             AData += sent;
-            ALen -= static_cast<std::size_t>(sent);
-            lastProgress = std::chrono::steady_clock::now();
+            ALen -= sent;
+            lastProgress = steady_clock::now();
             continue;
         }
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const TSendWait wait = WaitWritable(lastProgress);
-            if (wait == TSendWait::Ending) return; // the rest is dropped: nobody waits any more
-            if (wait == TSendWait::Stalled) FCarrier = false;
+        if (result == TSockIo::WouldBlock) {
+            // Waits until the socket takes more, the caller has taken nothing for the stall
+            // limit, or the door is ending.
+            const auto waited = duration_cast<milliseconds>(steady_clock::now() - lastProgress);
+            if (waited.count() >= CommSendStallMs) {
+                FCarrier = false;
+                continue;
+            }
+            const auto wait =
+                SockWaitWritable(static_cast<int>(CommSendStallMs - waited.count()), FEnding);
+            if (wait == TSockWait::Ending) return; // the rest is dropped: nobody waits any more
             continue;
         }
-        if (sent < 0 && IsConnectionGone(errno)) FCarrier = false;
+        if (result == TSockIo::Gone) FCarrier = false;
         return;
     }
 }
 
-// One zero-timeout poll of the socket; fills the empty buffer with what arrived.
+// Fills the empty buffer with what has arrived, without waiting.
 void ReceiveData() {
-    if (FCommNumber < 0 || !FCarrier) return;
-    pollfd pfd{FCommNumber, POLLIN, 0};
-    if (::poll(&pfd, 1, 0) <= 0) return;
-    if (pfd.revents & POLLNVAL) {
-        FCarrier = false;
-        return;
-    }
-    ssize_t got = ::recv(FCommNumber, FBuffer, kReceiveSize, MSG_DONTWAIT);
-    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return;
-    if (got <= 0) {
-        FCarrier = false;
-        return;
-    }
+    if (!FOpen || !FCarrier) return;
+    std::size_t got = 0;
+    const TSockIo result = SockReceive(FBuffer, kReceiveSize, got);
+    if (result == TSockIo::Gone) FCarrier = false;
+    if (result != TSockIo::Done) return;
     FPos = 0;
-    FLen = TelnetFilter(FReceiver, FBuffer, static_cast<std::size_t>(got));
+    FLen = TelnetFilter(FReceiver, FBuffer, got);
 }
 
 // Waits for a received byte; false when none can come any more or the door is ending.
 bool WaitForByte() {
     while (FPos == FLen) {
-        if (FCommNumber < 0 || !FCarrier) return false;
-        pollfd pfd[2] = {{FCommNumber, POLLIN, 0}, {FEndingFd, POLLIN, 0}};
-        if (::poll(pfd, 2, -1) < 0 && errno != EINTR) return false;
-        if (pfd[1].revents & POLLIN) return false;
         ReceiveData();
+        if (FPos < FLen) break;
+        if (!FOpen || !FCarrier) return false;
+        const TWaitHandle handles[2] = {SockReadHandle(), FEnding};
+        if (WaitForAny(handles, 2, -1) == 1) return false;
     }
     return true;
 }
@@ -120,27 +84,20 @@ bool WaitForByte() {
 int CommSendStallMs = 60000;
 
 void CommOpen(std::int32_t ACommNumber) {
-    if (FCommNumber >= 0) CommClose(false);
+    if (FOpen) CommClose(false);
     FPos = FLen = 0;
     FReceiver = {};
-    FCarrier = IsStreamSocket(ACommNumber);
+    FCarrier = SockOpen(ACommNumber);
     if (!FCarrier) return;
-    FCommNumber = ACommNumber;
-    FSavedFlags = ::fcntl(FCommNumber, F_GETFL);
-    if (FSavedFlags >= 0 && (FSavedFlags & O_NONBLOCK))
-        ::fcntl(FCommNumber, F_SETFL, FSavedFlags & ~O_NONBLOCK);
+    FOpen = true;
     CommWriteRaw(std::string("\xFF\xFB\x00", 3)); // IAC WILL TRANSMIT-BINARY
     CommWriteRaw(std::string("\xFF\xFB\x01", 3)); // IAC WILL ECHO
 }
 
 void CommClose(bool ADisconnect) {
-    if (FCommNumber < 0) return;
-    if (ADisconnect) ::shutdown(FCommNumber, SHUT_RDWR);
-    if (FSavedFlags >= 0) ::fcntl(FCommNumber, F_SETFL, FSavedFlags);
-    // Linux releases the descriptor even when close() is interrupted, so it is never retried.
-    ::close(FCommNumber);
-    FCommNumber = -1;
-    FSavedFlags = -1;
+    if (!FOpen) return;
+    SockClose(ADisconnect);
+    FOpen = false;
     FPos = FLen = 0;
 }
 
@@ -188,8 +145,8 @@ void CommWriteBlock(const void* Block, std::int32_t BlockLen) {
     SendAll(static_cast<const std::uint8_t*>(Block), static_cast<std::size_t>(BlockLen));
 }
 
-int CommHandle() {
-    return FCarrier ? FCommNumber : -1;
+TWaitHandle CommHandle() {
+    return FOpen && FCarrier ? SockReadHandle() : kNoWaitHandle;
 }
 
 bool CommBuffered() {
@@ -200,6 +157,6 @@ const TTelnetTerminal& CommTerminal() {
     return FReceiver.Terminal;
 }
 
-void CommSetEndingFd(int AFd) {
-    FEndingFd = AFd;
+void CommSetEndingFd(TWaitHandle AHandle) {
+    FEnding = AHandle;
 }

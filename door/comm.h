@@ -3,6 +3,7 @@
 #pragma once
 
 #include "door/telnet.h"
+#include "door/wait.h"
 
 #include <cstdint>
 #include <string>
@@ -34,11 +35,11 @@ void CommWriteRaw(const std::string& AText);
 // Sends BlockLen bytes of Block when BlockLen > 0.
 void CommWriteBlock(const void* Block, std::int32_t BlockLen);
 
-// For a key reader that waits in poll() instead of polling in a loop: the descriptor to wait
-// on for input. It is -1 when the transport is closed or the carrier is lost, so that poll()
-// skips it and a dead connection never wakes the waiter over and over.
-int CommHandle();
-// True when received bytes are already buffered (then poll() would not report them).
+// For a key reader that waits (WaitForAny) instead of polling in a loop: the handle to wait on
+// for input. It is kNoWaitHandle (-1) when the transport is closed or the carrier is lost, so
+// that the wait skips it and a dead connection never wakes the waiter over and over.
+TWaitHandle CommHandle();
+// True when received bytes are already buffered (then a wait would not report them).
 bool CommBuffered();
 
 // How long a send may wait without the caller taking a single byte before the caller counts
@@ -50,8 +51,8 @@ extern int CommSendStallMs;
 // CommOpen, if anything.
 const TTelnetTerminal& CommTerminal();
 
-// The descriptor that becomes readable when the door is ending (its signal pipe); -1: none. Once
+// The handle that becomes ready when the door is ending (DoorSignalFd); -1: none. Once
 // it is readable no send or read waits any more: output the caller does not take at once is
 // dropped and a read with nothing buffered returns character 0, so that a caller who stopped
 // reading cannot hold an ending door.
-void CommSetEndingFd(int AFd);
+void CommSetEndingFd(TWaitHandle AHandle);

@@ -3,6 +3,8 @@
 // otherwise headless (no display, no local keys).
 #pragma once
 
+#include "door/wait.h"
+
 #include <string>
 
 // Shows what changed in the local screen model since the last call (AnsiWrite and FastWrite
@@ -19,8 +21,9 @@ bool ConsoleKeyPressed();
 // key can come (headless with nothing queued, or the input has ended).
 char ConsoleReadKey();
 
-// The descriptor to poll() for local keys, or -1 when there is none (headless, input ended).
-int ConsoleKeyFd();
+// The handle to wait on (WaitForAny) for local keys, or -1 when there is none (headless, input
+// ended).
+TWaitHandle ConsoleKeyFd();
 
 // True once standard input has reached its end (the local keyboard is gone).
 bool ConsoleInputEnded();

@@ -8,8 +8,7 @@
 #include "door/screen.h"
 #include "door/stringutils.h"
 #include "door/videoutils.h"
-
-#include <poll.h>
+#include "door/wait.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -82,10 +81,10 @@ bool DoorSleep(std::int32_t AMilliseconds) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return true;
-        // The signal pipe stays readable once signalled (it is drained only on the way out).
-        // Without a pipe, poll() only sleeps, and the signal interrupts it.
-        pollfd pfd{DoorSignalFd(), POLLIN, 0};
-        poll(&pfd, 1, static_cast<int>(left.count()));
+        // The ending handle stays ready once signalled. Without one the wait only sleeps, and
+        // the signal interrupts it.
+        const TWaitHandle ending = DoorSignalFd();
+        WaitForAny(&ending, 1, static_cast<int>(left.count()));
     }
 }
 
@@ -381,26 +380,21 @@ int MillisecondsToNextPass() {
 }
 
 // The socket, when remote keys can still arrive on it; else -1.
-int RemoteKeyFd() {
-    return RemoteIO() ? CommHandle() : -1;
+TWaitHandle RemoteKeyFd() {
+    return RemoteIO() ? CommHandle() : kNoWaitHandle;
 }
 
 // Blocks until the local keyboard or the socket is readable, or ATimeoutMs has passed
 // (-1: no limit). Returns true when something is readable.
 // SIGHUP and SIGTERM wake it through DoorSignalFd() and end the program.
-bool WaitReadable(int AConsoleFd, int ASocketFd, int ATimeoutMs) {
-    pollfd fds[3];
-    nfds_t count = 0;
-    for (int fd : {AConsoleFd, ASocketFd}) {
-        if (fd >= 0) fds[count++] = pollfd{fd, POLLIN, 0};
-    }
-    if (count == 0 && ATimeoutMs < 0) {
+bool WaitReadable(TWaitHandle AConsoleFd, TWaitHandle ASocketFd, int ATimeoutMs) {
+    if (AConsoleFd == kNoWaitHandle && ASocketFd == kNoWaitHandle && ATimeoutMs < 0) {
         // Nothing can ever deliver a key and no event pass is due: the session has no input.
         std::exit(0);
     }
-    if (DoorSignalFd() >= 0) fds[count++] = pollfd{DoorSignalFd(), POLLIN, 0};
+    const TWaitHandle handles[3] = {AConsoleFd, ASocketFd, DoorSignalFd()};
     DoorEndIfSignalled();
-    const bool readable = poll(fds, count, ATimeoutMs) > 0;
+    const bool readable = WaitForAny(handles, 3, ATimeoutMs) >= 0;
     DoorEndIfSignalled();
     return readable;
 }

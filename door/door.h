@@ -2,6 +2,8 @@
 // Output, input, events, start-up and shutdown operate on these.
 #pragma once
 
+#include "door/wait.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -179,9 +181,10 @@ std::string DoorProgramFileName();
 // DoorStartup does it first thing; a program calls it earlier still, before anything else it
 // does, so that a signal at any moment ends the door with exit code 0. Safe to call again.
 void DoorInstallSignalHandlers();
-// The ending signals only mark the door for ending and write to this descriptor, so that every
-// wait that polls it wakes at once; -1 before the handlers are installed.
-int DoorSignalFd();
+// The ending signals (on Windows: the console's control events) only mark the door for ending
+// and make this handle ready, so that every wait on it wakes at once; -1 before the handlers are
+// installed.
+TWaitHandle DoorSignalFd();
 // True once an ending signal has arrived.
 bool DoorEnding();
 // Ends the program through the normal exit path when an ending signal has arrived.

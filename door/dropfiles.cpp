@@ -3,16 +3,12 @@
 #include "door/dropfiles.h"
 
 #include "door/door.h"
+#include "door/files.h"
 #include "door/stringutils.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,21 +21,9 @@ constexpr int kCtrlZ = 26;
 // a drop file could block or never end.
 class DropFile {
   public:
-    explicit DropFile(const std::string& AFileName) {
-        FFd = ::open(AFileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-        struct stat st {};
-        if (FFd >= 0 && (::fstat(FFd, &st) != 0 || !S_ISREG(st.st_mode))) {
-            ::close(FFd);
-            FFd = -1;
-        }
-    }
-    ~DropFile() {
-        if (FFd >= 0) ::close(FFd);
-    }
-    DropFile(const DropFile&) = delete;
-    DropFile& operator=(const DropFile&) = delete;
+    explicit DropFile(const std::string& AFileName) : FFile(AFileName, true) {}
 
-    bool IsOpen() const { return FFd >= 0; }
+    bool IsOpen() const { return FFile.IsOpen(); }
 
     // The next line without its line end (CR, LF or CR LF); empty once the file has ended.
     std::string Line() {
@@ -71,11 +55,8 @@ class DropFile {
     }
     // Refills the buffer; false at the end of the file, at Ctrl-Z, or at the byte limit.
     bool Fill() {
-        if (FEnded || FFd < 0 || FTotal >= kMaxBytes) return false;
-        ssize_t got;
-        do {
-            got = ::read(FFd, FBuf, std::min(sizeof FBuf, kMaxBytes - FTotal));
-        } while (got < 0 && errno == EINTR);
+        if (FEnded || !FFile.IsOpen() || FTotal >= kMaxBytes) return false;
+        const long got = FFile.Read(FBuf, std::min(sizeof FBuf, kMaxBytes - FTotal));
         if (got <= 0) {
             FEnded = true;
             return false;
@@ -94,7 +75,7 @@ class DropFile {
         return FLen > 0;
     }
 
-    int FFd = -1;
+    TFileReader FFile;
     std::uint8_t FBuf[4096];
     std::size_t FPos = 0;
     std::size_t FLen = 0;

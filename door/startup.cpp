@@ -8,13 +8,8 @@
 #include "door/dropfiles.h"
 #include "door/screen.h"
 #include "door/stringutils.h"
+#include "door/system.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -29,21 +24,6 @@ std::string FProgramPath;
 bool FExitGuardRegistered = false;
 bool FExitGuardArmed = false;
 
-// SIGHUP, SIGTERM and SIGINT: the handler only records the signal and wakes every wait.
-volatile std::sig_atomic_t FEndSignal = 0;
-int FSignalPipe[2] = {-1, -1};
-
-void OnEndSignal(int ASignal) {
-    FEndSignal = ASignal;
-    ConsoleStopWaiting();
-    if (FSignalPipe[1] >= 0) {
-        const int saved = errno;
-        const char byte = 1;
-        [[maybe_unused]] const auto n = ::write(FSignalPipe[1], &byte, 1);
-        errno = saved;
-    }
-}
-
 bool IsFile(const std::string& APath) {
     std::error_code error;
     return std::filesystem::is_regular_file(APath, error);
@@ -53,13 +33,7 @@ bool IsFile(const std::string& APath) {
 void WriteStdout(const std::string& AText) {
     std::string text = AText;
     std::erase(text, '\r');
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        done += static_cast<std::size_t>(n);
-    }
+    SystemWriteStdout(text);
 }
 
 // A terminal console leaves its alternate screen at exit and takes the text with it: the text
@@ -124,10 +98,7 @@ TDoorSessionKind DoorChooseSession(const TDoorCommandLine& ACommandLine) {
 
 std::string DoorProgramFileName() {
     std::string path = FProgramPath;
-    if (path.empty()) {
-        std::error_code error;
-        path = std::filesystem::read_symlink("/proc/self/exe", error).string();
-    }
+    if (path.empty()) path = SystemProgramPath();
     return std::filesystem::path(path).filename().string();
 }
 
@@ -265,32 +236,4 @@ void DefaultOnLocalLogin() {
     }
     DoorDropInfo.RealName = name;
     DoorDropInfo.Alias = name;
-}
-
-void DoorInstallSignalHandlers() {
-    if (FSignalPipe[0] < 0 && ::pipe2(FSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        // Without the pipe the flag still ends the door: poll() returns early on a signal.
-        FSignalPipe[0] = FSignalPipe[1] = -1;
-    }
-    CommSetEndingFd(FSignalPipe[0]);
-    struct sigaction action {};
-    action.sa_handler = OnEndSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: a blocked poll() returns at once
-    // SIGINT as well: a door ended from a keyboard or a script hands the caller back too.
-    for (int signal : {SIGHUP, SIGTERM, SIGINT}) ::sigaction(signal, &action, nullptr);
-    // A caller who drops must never kill the door through a write to a dead connection.
-    std::signal(SIGPIPE, SIG_IGN);
-}
-
-int DoorSignalFd() {
-    return FSignalPipe[0];
-}
-
-bool DoorEnding() {
-    return FEndSignal != 0;
-}
-
-void DoorEndIfSignalled() {
-    if (FEndSignal != 0) std::exit(0);
 }

@@ -3,14 +3,13 @@
 #include "game/config.h"
 
 #include "door/door.h"
+#include "door/files.h"
 #include "door/stringutils.h"
 #include "game/gameplay.h"
 #include "game/updatecheck.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -43,9 +42,9 @@ std::optional<std::int32_t> ParseIdleLimit(const std::string& ALine) {
 }
 
 bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::string& AError) {
-    int fd = ::open(AFileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        AError = ErrorText(errno);
+    TFileReader file(AFileName, false);
+    if (!file.IsOpen()) {
+        AError = ErrorText(file.Error());
         return false;
     }
     // Line ends are CR, LF or CR LF, as in any text file a sysop may have edited.
@@ -55,10 +54,9 @@ bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::s
     char buffer[4096];
     bool ok = true;
     while (AValues.LinesRead < CONFIG_LINES) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        const long got = file.Read(buffer, sizeof buffer);
         if (got < 0) {
-            if (errno == EINTR) continue;
-            AError = ErrorText(errno);
+            AError = ErrorText(file.Error());
             ok = false;
             break;
         }
@@ -66,7 +64,7 @@ bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::s
             if (lineOpen) ApplyLine(AValues, line);
             break;
         }
-        for (ssize_t i = 0; i < got && AValues.LinesRead < CONFIG_LINES; ++i) {
+        for (long i = 0; i < got && AValues.LinesRead < CONFIG_LINES; ++i) {
             char c = buffer[i];
             if (c == '\n' && afterCR) {
                 afterCR = false;
@@ -83,8 +81,8 @@ bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::s
             if (line.size() < MAX_LINE_LENGTH) line.push_back(c);
         }
     }
-    if (::close(fd) != 0 && ok) {
-        AError = ErrorText(errno);
+    if (!file.Close() && ok) {
+        AError = ErrorText(file.Error());
         ok = false;
     }
     return ok;

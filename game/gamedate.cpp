@@ -3,6 +3,7 @@
 #include "game/gamedate.h"
 
 #include "door/door.h"
+#include "door/system.h"
 
 #include <ctime>
 
@@ -16,9 +17,7 @@ TGameDate GameDay(std::int32_t ADay) {
 
 void GetToday() {
     // One reading for all three values, so a call at midnight cannot mix two dates.
-    std::time_t now = std::chrono::system_clock::to_time_t(DoorNow());
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = SystemLocalTime(std::chrono::system_clock::to_time_t(DoorNow()));
     Day = local.tm_mday;
     Month = local.tm_mon + 1;
     Year = local.tm_year + 1900;

@@ -1,0 +1,29 @@
+// Local time, the program's file and standard output on POSIX.
+#include "door/system.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
+
+std::tm SystemLocalTime(std::time_t ATime) {
+    std::tm local{};
+    localtime_r(&ATime, &local);
+    return local;
+}
+
+std::string SystemProgramPath() {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).string();
+}
+
+void SystemWriteStdout(const std::string& AText) {
+    std::size_t done = 0;
+    while (done < AText.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, AText.data() + done, AText.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
