@@ -4,8 +4,12 @@ TEST_DIR := build/test
 PLAY_DIR := build/release
 PACKAGE_DIR := build/package
 PREFIX ?= /usr/local
+WINDOWS_DIR := build/windows
+WINDOWS_TEST_DIR := build/windows-test
+WINDOWS_CMAKE := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DGLIMRA_SQLITE_DIR=$(CURDIR)/build/sqlite-windows
 
-.PHONY: all deps test play install package fuzz format clean
+.PHONY: all deps test play install package fuzz format clean windows-deps windows test-windows
 
 all: deps
 	cmake -S . -B $(PLAY_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_TESTS=OFF
@@ -48,6 +52,27 @@ fuzz: deps
 	  mkdir -p build/fuzz/corpus/$$(basename $$f) && \
 	  $$f build/fuzz/corpus/$$(basename $$f) -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 \
 	    -artifact_prefix=build/fuzz/ -print_final_stats=1 || exit 1; done
+
+# Installs what the Windows build and its tests need (mingw-w64, Wine, zip, tclsh), when missing,
+# and makes the SQLite amalgamation from Debian's source package (cached in build/sqlite-windows).
+windows-deps:
+	@bash tools/install-windows-deps
+	@bash tools/windows-sqlite build/sqlite-windows
+
+# Cross-builds bbsglimra.exe, glimra-makedb.exe and ansiview.exe for Windows x64 (static, no
+# DLLs) and packs them with the art, the word lists, the schema, a ready database, a sample
+# bbsglimra.cfg and the Windows install page into $(WINDOWS_DIR)/glimra-<version>-win64.zip.
+windows: windows-deps
+	cmake -S . -B $(WINDOWS_DIR) $(WINDOWS_CMAKE) -DCMAKE_BUILD_TYPE=Release -DGLIMRA_TESTS=OFF
+	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target bbsglimra makedb ansiview
+	bash tools/windows-zip $(WINDOWS_DIR)
+
+# Builds the portable unit tests for Windows and runs them under Wine through CTest, with one
+# Wine server kept for the whole run (tools/wine-ctest).
+test-windows: windows-deps
+	cmake -S . -B $(WINDOWS_TEST_DIR) $(WINDOWS_CMAKE) -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(WINDOWS_TEST_DIR) -j $(JOBS)
+	bash tools/wine-ctest $(WINDOWS_TEST_DIR) --output-on-failure -j $(JOBS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -343,7 +343,7 @@ int SetUpDoor(const TOptions& AOptions, const fs::path& AArtDir, const std::stri
 
     const fs::path config = dir / CONFIG_FILE_NAME;
     // "x": the file is made only when it is not there.
-    if (std::FILE* file = std::fopen(config.c_str(), "wx")) {
+    if (std::FILE* file = std::fopen(config.string().c_str(), "wx")) {
         const bool written = std::fputs(DEFAULT_CONFIG, file) >= 0;
         if (std::fclose(file) != 0 || !written) throw TFailure{"cannot write " + config.string()};
         Say(config, "written with the defaults (update check off, 300 seconds idle limit)");

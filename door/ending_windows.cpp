@@ -1,0 +1,49 @@
+// The ending events on Windows: Ctrl-C, Ctrl-Break, closing the console window, log-off and
+// shut-down mark the door for ending and set an event that wakes every wait, as the ending
+// signals do on POSIX.
+#include "door/comm.h"
+#include "door/console.h"
+#include "door/door.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdlib>
+
+namespace {
+
+std::atomic<bool> FEnding{false};
+HANDLE FEvent = nullptr;
+
+// Runs on a thread of its own. For a closing window Windows ends the process when the handler
+// returns, so then it waits for the main thread's exit path (which ends this thread too).
+BOOL WINAPI OnControlEvent(DWORD AType) {
+    FEnding = true;
+    ConsoleStopWaiting();
+    if (FEvent != nullptr) ::SetEvent(FEvent);
+    if (AType == CTRL_CLOSE_EVENT || AType == CTRL_LOGOFF_EVENT || AType == CTRL_SHUTDOWN_EVENT)
+        ::Sleep(5000);
+    return TRUE;
+}
+
+} // namespace
+
+void DoorInstallSignalHandlers() {
+    if (FEvent == nullptr) {
+        FEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ::SetConsoleCtrlHandler(OnControlEvent, TRUE);
+    }
+    CommSetEndingFd(DoorSignalFd());
+}
+
+TWaitHandle DoorSignalFd() {
+    return FEvent != nullptr ? reinterpret_cast<TWaitHandle>(FEvent) : kNoWaitHandle;
+}
+
+bool DoorEnding() {
+    return FEnding;
+}
+
+void DoorEndIfSignalled() {
+    if (FEnding) std::exit(0);
+}

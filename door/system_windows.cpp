@@ -1,0 +1,35 @@
+// Local time, the program's file and standard output on Windows.
+#include "door/system.h"
+
+#include <windows.h>
+
+std::tm SystemLocalTime(std::time_t ATime) {
+    std::tm local{};
+    localtime_s(&local, &ATime);
+    return local;
+}
+
+std::string SystemProgramPath() {
+    char path[MAX_PATH * 2];
+    const DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
+}
+
+void SystemWriteStdout(const std::string& AText) {
+    // Line ends as a Windows console or file expects them.
+    std::string text;
+    for (char c : AText) {
+        if (c == '\n') text += '\r';
+        text += c;
+    }
+    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    std::size_t done = 0;
+    while (done < text.size()) {
+        DWORD n = 0;
+        if (!::WriteFile(out, text.data() + done, static_cast<DWORD>(text.size() - done), &n,
+                         nullptr) ||
+            n == 0)
+            return;
+        done += n;
+    }
+}
