@@ -83,9 +83,14 @@ TSockIo SockSend(const std::uint8_t* AData, std::size_t ALen, std::size_t& ASent
 }
 
 TSockIo SockReceive(std::uint8_t* AData, std::size_t ASize, std::size_t& AGot) {
-    // The event is reset before the receive: bytes that come after it set it again, and a receive
-    // that leaves bytes waiting makes Winsock report them again.
-    ::WSAResetEvent(FEvent);
+    // Reading the recorded events resets the event. Winsock records FD_READ again after a
+    // receive that leaves bytes waiting, and for bytes that arrive later, so without a record
+    // there is nothing to receive: no receive call is made (under Wine each is a round trip to
+    // its server, and this runs at every wake-up).
+    WSANETWORKEVENTS events{};
+    if (::WSAEnumNetworkEvents(FSocket, FEvent, &events) == 0 &&
+        !(events.lNetworkEvents & (FD_READ | FD_CLOSE)))
+        return TSockIo::WouldBlock;
     const int size = ASize > 0x10000 ? 0x10000 : static_cast<int>(ASize);
     const int got = ::recv(FSocket, reinterpret_cast<char*>(AData), size, 0);
     if (got > 0) {
