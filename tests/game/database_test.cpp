@@ -1,115 +1,207 @@
-// The game database on real SQLite files: date keys, the word of each day, opening failures,
-// and several processes filling a new month at once.
-#include "gamedb_fixture.h"
+// The game database on real SQLite files: score rows and played days, the totals against plain
+// sums over the scores, the word of each day, files that are missing or bare, and several
+// processes at once.
+#include "game/scores.h"
+#include "game/totals.h"
+#include "tests/support/kit_fixture.h"
+
+#include <sys/wait.h>
 
 #include <map>
-#include <sys/wait.h>
+#include <random>
 #include <thread>
-#include <unistd.h>
 
-TEST_F(GameDbTest, DBCheckFillsEachDayOnceAndDaysKeepTheirWords) {
-    MakeDatabase({"cider", "apple", "crane"});
+namespace {
+
+using namespace std::string_literals;
+using DatabaseTest = KitTest;
+
+std::vector<std::string> Totals() {
+    auto rows = KitTest::Sql("SELECT * FROM tblTotals ORDER BY 1");
+    for (auto& row : KitTest::Sql("SELECT * FROM tblMonthTotals ORDER BY 1, 2"))
+        rows.push_back(row);
+    return rows;
+}
+
+TEST_F(DatabaseTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
+    MakeDatabase({});
+    const std::vector<std::string> aliases = {"Bob\" OR \"1\"=\"1",
+                                              "x\"); DROP TABLE tblScores; --",
+                                              "strUserName",
+                                              "caf\xFF",
+                                              "",
+                                              "bob",
+                                              "Bob"};
+    DoorDropInfo.Alias = "Carol"; // a spliced alias read as a column or an OR would match it
+    SetScore(320, "3", "5", "2024");
+    for (std::size_t i = 0; i < aliases.size(); ++i) {
+        DoorDropInfo.Alias = aliases[i];
+        EXPECT_FALSE(DayPlayedCheck("3", "5", "2024")) << i;
+        SetScore(0, "3", "5", "2024");
+        SetScore(static_cast<std::int32_t>(i + 1), "03", "05", "2024"); // replaces it
+        EXPECT_TRUE(DayPlayedCheck("3", "05", "2024")) << i;
+    }
+    std::vector<std::string> expected = {"Carol|320"};
+    for (std::size_t i = 0; i < aliases.size(); ++i)
+        expected.push_back(aliases[i] + "|" + std::to_string(i + 1));
+    EXPECT_EQ(Sql("SELECT strUserName, intScore FROM tblScores WHERE dtDate = '2024-03-05' ORDER "
+                  "BY rowid"),
+              expected);
+    SetScore(40, "12", "31", "2024");
+    EXPECT_EQ(TempDay + "/" + TempMonth, "31/12");
+    for (const char* day : {"1", "2", "30"}) SetScore(10, "4", day, "2024");
+    SetScore(10, "5", "1", "2024");
+    DoorDropInfo.Alias = "bob";
+    SetScore(10, "4", "3", "2024");
+    DoorDropInfo.Alias = "Bob";
+    TDaysArray days;
+    days[5] = 7;
+    TrackPlayerDays(4, 2024, days);
+    std::string flags;
+    for (int d = 1; d <= 31; ++d) flags += char('0' + days[d]);
+    EXPECT_EQ(flags, "1100000000000000000000000000010");
+    EXPECT_THROW(days[32], std::out_of_range);
+    EXPECT_THROW(DayPlayedCheck("3", "x", "2024"), std::invalid_argument); // before the database
+    EXPECT_THROW(SetScore(10, "", "5", "2024"), std::invalid_argument);
+}
+
+// Callers with few distinct totals, so that most ranks are ties; some play a date twice and two
+// aliases differ only in case.
+void PlayRandomMonths(std::uint32_t ASeed) {
+    std::mt19937 random(ASeed);
+    const char* names[] = {"Bob",  "bob", "Zed",   "amy", "Amy", "Carl",
+                           "dora", "Eve", "Frank", "gus", "Hal", "Ian"};
+    for (int game = 0; game < 300; ++game) {
+        DoorDropInfo.Alias = names[random() % 12];
+        SetScore(static_cast<int>(random() % 3) * 10, std::to_string(1 + random() % 3),
+                 std::to_string(1 + random() % 28), "2024");
+    }
+}
+
+// The rankings as the sums over every score would give them, in the sums' order among ties.
+std::vector<std::string> Sums(const std::string& AMonth, int ALimit) {
+    return KitTest::Sql(
+        "select strUserName, sum(intScore) as p" +
+        std::string(AMonth.empty() ? "" : ", COUNT(DISTINCT dtDate)") + " from tblScores" +
+        (AMonth.empty() ? ""
+                        : " where dtDate between '" + AMonth + "-01' and '" + AMonth + "-31'") +
+        " group by strUserName order by p desc limit " + std::to_string(ALimit));
+}
+
+std::vector<std::string> Rows(const std::vector<TScoreTotal>& ATotals, bool ADays) {
+    std::vector<std::string> rows;
+    for (const auto& t : ATotals)
+        rows.push_back(t.UserName + "|" + std::to_string(t.Total) +
+                       (ADays ? "|" + std::to_string(t.Days) : ""));
+    return rows;
+}
+
+TEST_F(DatabaseTest, TotalsRankAsTheSumsOverTheScoresWhoeverWritesThem) {
+    MakeDatabase({});
+    for (std::uint32_t seed : {1u, 2u, 3u}) {
+        Sql("DELETE FROM tblScores");
+        PlayRandomMonths(seed);
+        SqlConnection& conn = OpenGameDatabase();
+        for (int limit : {1, 3, 5, 10, 34}) {
+            EXPECT_EQ(Rows(TopAllTimeTotals(conn, limit), false), Sums("", limit))
+                << seed << " " << limit;
+            for (int month : {1, 2, 3, 4})
+                EXPECT_EQ(Rows(TopMonthTotals(conn, 2024, month, limit), true),
+                          Sums("2024-0" + std::to_string(month), limit))
+                    << seed << " " << limit << " " << month;
+        }
+    }
+    // Plain statements on the scores keep the totals as a rebuild would make them.
+    OpenGameDatabase().Exec(
+        "INSERT INTO tblScores VALUES ('Bob', '2024-01-01', 7), ('Bob', '2024-01-01', 3), ('New', "
+        "'2024-02-29', 160);"
+        "UPDATE tblScores SET intScore = intScore + 1 WHERE dtDate LIKE '2024-02-1%';"
+        "UPDATE tblScores SET strUserName = 'Renamed' WHERE strUserName = 'gus';"
+        "UPDATE tblScores SET dtDate = '2024-04-01' WHERE strUserName = 'Hal' AND dtDate < "
+        "'2024-01-10';"
+        "DELETE FROM tblScores WHERE strUserName = 'Ian' OR dtDate LIKE '2024-03-0%';");
+    const auto kept = Totals();
+    RebuildScoreTotals(OpenGameDatabase());
+    EXPECT_EQ(Totals(), kept);
+    EXPECT_GT(kept.size(), 40u);
+}
+
+TEST_F(DatabaseTest, AFileOfBareTablesWorksAndMissingOnesAreNamed) {
+    const auto error = [](const std::string& AMustHold) -> std::string {
+        try {
+            CloseGameDatabase();
+            OpenGameDatabase();
+        } catch (const GameDatabaseError& e) {
+            return std::string(e.what()).find(AMustHold) != std::string::npos ? "" : e.what();
+        }
+        return "no error";
+    };
+    GameDatabaseFile = "glimradb.db";
+    EXPECT_EQ(error("The game database \"glimradb.db\" was not found"), "");
+    EXPECT_FALSE(std::filesystem::exists("glimradb.db")) << "never created";
+    SqlConnection(GameDatabaseFile, SqlConnection::TOpenMode::Create)
+        .Exec("CREATE TABLE tblWords (strWord); CREATE TABLE tblAllWords (strWord);"
+              "CREATE TABLE tblWordsByDate (strWord, dtDate);");
+    EXPECT_EQ(error("\"glimradb.db\" is not set up: it has no table tblScores"), "");
+    Sql("CREATE TABLE tblScores (intScore, dtDate, strUserName)");
+    OpenGameDatabase().Exec("PRAGMA synchronous=OFF");
+    PlayRandomMonths(11); // no totals tables: the sums of the scores instead
+    SqlConnection& conn = OpenGameDatabase();
+    EXPECT_FALSE(HasScoreTotals(conn));
+    EXPECT_EQ(Rows(TopMonthTotals(conn, 2024, 2, 5), true).size(), 5u);
+    EXPECT_TRUE(TopMonthTotals(conn, 2024, 7, 5).empty());
+    conn.Exec(
+        ReadFile(std::string(GLIMRA_SOURCE_DIR) + "/data/schema.sql")); // makedb --add's upgrade
+    RebuildScoreTotals(conn);
+    EXPECT_EQ(Rows(TopAllTimeTotals(conn, 5), false), Sums("", 5));
+    EXPECT_EQ(Rows(TopMonthTotals(conn, 2024, 2, 5), true), Sums("2024-02", 5));
+
+    // The word pool: an empty one refuses to give a date a blank word and leaves Word alone.
+    Word = "Cider";
+    GetRandomWord();
+    EXPECT_EQ(Word, "Cider");
+    EXPECT_THROW(AssignDayWord(2024, 11, 1), GameDatabaseError);
+    Sql("INSERT INTO tblWords VALUES ('Slate')");
+    EXPECT_TRUE(AssignDayWord(2025, 1, 1));
+    EXPECT_FALSE(AssignDayWord(2025, 1, 1));
+    Sql("INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2025-01-02', 'first'), "
+        "('2025-01-02', 'second')");
+    std::string words;
+    for (int day : {1, 2, 3}) {
+        Year = 2025, Month = 1, Day = day;
+        GetWord(); // a date without a word keeps the last; of two rows the last returned wins
+        words += Word + " ";
+    }
+    EXPECT_EQ(words, "Slate second second ");
+    std::filesystem::remove("glimradb.db");
+    std::ofstream("glimradb.db") << "this is not a database\n";
+    EXPECT_EQ(error("not a database"), "");
+}
+
+TEST_F(DatabaseTest, DBCheckGivesEveryDayOfTheMonthOneWordOnceEvenFromEightNodes) {
+    MakeDatabase({"apple", "cider", "crane", "slate"});
+    Connect();
     const std::string heading = AnsiTextColour(19) + "Database Maintenance\r\n";
+    Sql("INSERT INTO tblWordsByDate VALUES ('2024-02-02', 'mound'), ('2024-02-28', 'stale')");
     SetToday(2024, 2, 10);
     DBCheck();
-    EXPECT_EQ(Received(), heading + std::string(29, '+') + AnsiClrScr());
-    EXPECT_EQ(NumberOfDays, 29);
-    EXPECT_EQ(DateKey(Year, Month, Day), "2024-02-10");
+    EXPECT_EQ(Received(), heading + "+." + std::string(25, '+') + ".+" + AnsiClrScr());
     const auto filled = Sql("SELECT dtDate, strWord FROM tblWordsByDate ORDER BY dtDate");
-    ASSERT_EQ(filled.size(), 29u);
-    EXPECT_EQ(Sql("SELECT COUNT(DISTINCT dtDate), MIN(dtDate), MAX(dtDate) FROM tblWordsByDate"),
-              std::vector<std::string>{"29|2024-02-01|2024-02-29"});
-
     DBCheck();
     EXPECT_EQ(Received(), heading + std::string(29, '.') + AnsiClrScr());
     EXPECT_EQ(Sql("SELECT dtDate, strWord FROM tblWordsByDate ORDER BY dtDate"), filled);
+    EXPECT_EQ(std::pair(filled.size(), filled[1] + filled[27]),
+              std::pair(std::size_t{29}, "2024-02-02|mound2024-02-28|stale"s));
+    EXPECT_EQ(std::tuple(NumberOfDays, DateKey(Year, Month, Day)), std::tuple(29, "2024-02-10"s));
     Day = 17;
     GetWord();
-    EXPECT_EQ("2024-02-17|" + Word, filled[16]);
-    EXPECT_EQ(TempDay + TempMonth, "1702");
-    Word = "stale";
-    Month = 3; // a date without a word
-    GetWord();
-    EXPECT_EQ(Word, "stale");
-
-    // Days given already keep their words; only the empty ones get one.
-    Sql("INSERT INTO tblWordsByDate VALUES ('2025-02-02', 'mound'), ('2025-02-28', 'slate')");
-    SetToday(2025, 2, 1);
-    DBCheck();
-    EXPECT_EQ(Received(), heading + "+." + std::string(25, '+') + "." + AnsiClrScr());
-    EXPECT_EQ(Sql("SELECT strWord FROM tblWordsByDate WHERE dtDate IN ('2025-02-02', "
-                  "'2025-02-28') ORDER BY dtDate"),
-              (std::vector<std::string>{"mound", "slate"}));
-    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWordsByDate WHERE dtDate LIKE '2025-02-%'")[0], "28");
-}
-
-TEST_F(GameDbTest, WordPoolOfOneWordOrNone) {
-    MakeDatabase({"Cider"});
-    for (int d = 1; d <= 31; ++d) AssignDayWord(2024, 10, d);
-    EXPECT_EQ(Sql("SELECT COUNT(*), MIN(strWord), MAX(strWord) FROM tblWordsByDate"),
-              std::vector<std::string>{"31|Cider|Cider"}); // stored as drawn, case kept
-
-    Sql("DELETE FROM tblWords");
-    GetRandomWord();
-    EXPECT_EQ(Word, "Cider"); // an empty pool leaves Word alone
-    // A blank word would stick to the date for good: refuse, write nothing, hold no lock.
-    ExpectDbError([] { AssignDayWord(2024, 11, 1); }, {"tblWords", "makedb"});
-    Sql("INSERT INTO tblWords VALUES ('slate')");
-    EXPECT_TRUE(AssignDayWord(2024, 11, 1));
-    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWordsByDate")[0], "32");
-}
-
-TEST_F(GameDbTest, RandomWordIsDrawnEvenlyFromThePool) {
-    MakeDatabase({"apple", "cider", "crane", "slate"});
-    std::map<std::string, int> drawn;
-    for (int i = 0; i < 2000; ++i) {
-        GetRandomWord();
-        ++drawn[Word];
-    }
-    // 500 each expected (standard deviation about 19): no word favoured or left out.
-    ASSERT_EQ(drawn.size(), 4u);
+    EXPECT_EQ("2024-02-17|" + Word + TempDay + TempMonth, filled[16] + "1702");
+    std::map<std::string, int> drawn; // evenly from the pool: 500 each expected, sd about 19
+    for (int i = 0; i < 2000; ++i, ++drawn[Word]) GetRandomWord();
     for (const auto& [word, count] : drawn)
         EXPECT_TRUE(count > 400 && count < 600) << word << count;
-}
 
-TEST_F(GameDbTest, MissingOrUnsetUpDatabaseIsNamedAndNeverCreated) {
-    ExpectDbError([] { OpenGameDatabase(); }, {GameDatabaseFile, "not found", "makedb"});
-    Day = 5, Month = 3, Year = 2024;
-    EXPECT_THROW(GetWord(), GameDatabaseError);
-    EXPECT_FALSE(std::filesystem::exists(GameDatabaseFile));
-
-    SqlConnection(GameDatabaseFile, SqlConnection::TOpenMode::Create)
-        .Exec("CREATE TABLE tblWords (strWord); CREATE TABLE tblAllWords (strWord);"
-              "CREATE TABLE tblWordsByDate (dtDate, strWord);");
-    ExpectDbError([] { OpenGameDatabase(); }, {GameDatabaseFile, "no table tblScores", "makedb"});
-
-    std::filesystem::remove(GameDatabaseFile);
-    std::ofstream(GameDatabaseFile) << "this is not a database, just a text file\n";
-    ExpectDbError([] { OpenGameDatabase(); }, {GameDatabaseFile, "not a database"});
-}
-
-TEST_F(GameDbTest, BareTablesInAnyColumnOrderAreEnough) {
-    SqlConnection(GameDatabaseFile, SqlConnection::TOpenMode::Create)
-        .Exec("CREATE TABLE tblWords (strWord); CREATE TABLE tblAllWords (strWord);"
-              "CREATE TABLE tblWordsByDate (strWord, dtDate);"
-              "CREATE TABLE tblScores (intScore, dtDate, strUserName);"
-              "INSERT INTO tblWords VALUES ('slate');");
-    EXPECT_TRUE(AssignDayWord(2025, 1, 1));
-    EXPECT_FALSE(AssignDayWord(2025, 1, 1));
-    Day = 1, Month = 1, Year = 2025;
-    GetWord();
-    EXPECT_EQ(Word, "slate");
-    // Two rows for one date (a file an older version raced on): the last one returned wins.
-    Sql("INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2025-01-02', 'first'),"
-        "('2025-01-02', 'second')");
-    Day = 2;
-    GetWord();
-    EXPECT_EQ(Word, "second");
-}
-
-TEST_F(GameDbTest, WaitsForAnotherNodesLockInsteadOfFailing) {
-    MakeDatabase({"cider"});
-    SqlConnection other(GameDatabaseFile);
+    SqlConnection other(GameDatabaseFile); // another node's lock is waited for, not a failure
     other.Exec("BEGIN IMMEDIATE");
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -117,62 +209,45 @@ TEST_F(GameDbTest, WaitsForAnotherNodesLockInsteadOfFailing) {
     });
     EXPECT_NO_THROW(AssignDayWord(2024, 3, 5));
     release.join();
-    EXPECT_EQ(Sql("SELECT strWord FROM tblWordsByDate"), std::vector<std::string>{"cider"});
-}
 
-TEST_F(GameDbTest, EightNodesRunningDBCheckOnANewMonthGiveEachDateOneWord) {
-    std::vector<std::string> pool;
-    for (char a = 'a'; a <= 'z'; ++a) pool.push_back(std::string("qqq") + a + "x");
-    MakeDatabase(pool);
     SetToday(2024, 10, 12);
     CloseGameDatabase(); // a connection must not cross fork()
-
     int gate[2];
-    ASSERT_EQ(pipe(gate), 0);
-    std::vector<pid_t> children;
+    ASSERT_EQ(::pipe(gate), 0);
+    std::vector<pid_t> nodes;
     for (int i = 0; i < 8; ++i) {
-        pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            close(gate[1]);
+        nodes.push_back(::fork());
+        if (nodes.back() == 0) {
+            ::close(gate[1]);
             char byte;
-            (void)!read(gate[0], &byte, 1); // returns at EOF: every node starts together
-            int rc = 0;
+            (void)!::read(gate[0], &byte, 1); // every node starts together
             try {
                 DBCheck();
             } catch (...) {
-                rc = 1;
+                ::_exit(1);
             }
-            _exit(rc);
+            ::_exit(0);
         }
-        children.push_back(pid);
     }
-    close(gate[0]);
-    close(gate[1]);
-    for (pid_t pid : children) {
+    ::close(gate[0]);
+    ::close(gate[1]);
+    for (pid_t pid : nodes) {
         int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        EXPECT_TRUE(::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+                    WEXITSTATUS(status) == 0);
     }
-    EXPECT_EQ(Sql("SELECT COUNT(*), COUNT(DISTINCT dtDate), MIN(dtDate), MAX(dtDate) FROM "
-                  "tblWordsByDate"),
-              std::vector<std::string>{"31|31|2024-10-01|2024-10-31"});
+    EXPECT_EQ(Sql("SELECT COUNT(*), COUNT(DISTINCT dtDate) FROM tblWordsByDate WHERE dtDate LIKE "
+                  "'2024-10%'"),
+              std::vector<std::string>{"31|31"});
+    // Each lookup searches an index rather than scanning a table that grows every day.
+    for (const char* sql : {"SELECT * FROM tblWordsByDate where dtDate=?",
+                            "SELECT * FROM tblScores where dtDate=? and strUserName=?",
+                            "SELECT COUNT(*) FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
+                            "SELECT COUNT(*) FROM tblWords WHERE strWord=?"}) {
+        std::string plan;
+        for (const auto& step : Sql(std::string("EXPLAIN QUERY PLAN ") + sql)) plan += step + "; ";
+        EXPECT_EQ(plan.find("SCAN tbl"), std::string::npos) << sql << " -> " << plan;
+    }
 }
 
-TEST_F(GameDbTest, SchemaIndexesServeTheGamesLookups) {
-    MakeDatabase({});
-    SqlConnection conn(GameDatabaseFile);
-    // Each lookup must search an index, not scan a table that grows every day.
-    for (const char* sql :
-         {"SELECT * FROM tblWordsByDate where dtDate=?",
-          "SELECT * FROM tblScores where dtDate=? and strUserName=?",
-          "SELECT COUNT(*) FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
-          "SELECT COUNT(*) FROM tblWords WHERE strWord=?",
-          "select strUserName, sum(intScore) as p from tblScores where dtDate between ? and ? "
-          "group by strUserName order by p desc LIMIT 10;"}) {
-        SqlStatement plan(conn, std::string("EXPLAIN QUERY PLAN ") + sql);
-        std::string steps;
-        while (plan.Step()) steps += plan.ColumnText("detail") + "; ";
-        EXPECT_EQ(steps.find("SCAN tbl"), std::string::npos) << sql << " -> " << steps;
-    }
-}
+} // namespace

@@ -1,121 +1,194 @@
-// The instructions screen around the guess board, and the two about pages.
-#include "game/screens.h"
-
+// Every screen of the game on one database of scores, compared whole (text and colours) with the
+// fixture files in tests/fixtures/: the boards, the leader panel and summary, the menu and its
+// boxes, the instructions, the about pages and the calendar. A local session at the keyboard;
+// F10, which the sysop hook takes, photographs the screen while it waits for a key.
+#include "game/calendar.h"
+#include "game/dailyboards.h"
 #include "game/leaders.h"
-#include "gamedb_fixture.h"
+#include "game/monthlyboards.h"
+#include "game/program.h"
+#include "game/scores.h"
+#include "game/screens.h"
+#include "game/updatecheck.h"
+#include "tests/support/kit_fixture.h"
 
 namespace {
 
-class ScreensTest : public GameDbTest {
+using namespace std::string_literals;
+const std::string kF10("\0\x44", 2);
+std::vector<std::string> Photos;
+
+class ScreensTest : public KitTest {
   protected:
+    // The caller Bob in January 2025; other callers with ties, long names and hostile names.
     void SetUp() override {
-        GameDbTest::SetUp();
-        DoorDropInfo.ComType = 0; // the local screen alone, unless a test adds a caller
-        ArrMonthlyLeaders = {"Ann", "Bob", "Cy", "Dee", "Eve"};
-        ArrMonthlyScores = {490, 320, 160, 80, 40};
+        KitTest::SetUp();
+        MakeDatabase({"cider"});
+        for (const char* art : {"header.ans", "del_glimra.ans", "menu.ans", "box.ans"})
+            std::filesystem::copy_file(std::string(GLIMRA_SOURCE_DIR) + "/data/art/" + art, art);
+        const std::string longName = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcd"; // 30 characters
+        const std::tuple<std::string, std::string, int> scores[] = {
+            {"Bob", "2024-12-01", 160},
+            {"Alice", "2024-12-02", 80},
+            {"Carol", "2024-12-02", 80},
+            {"Dave", "2024-12-03", 0},
+            {"Eve", "2024-12-03", 0},
+            {longName, "2024-12-05", 320},
+            {"Bob", "2024-12-06", 40},
+            {"Alice", "2024-12-06", 40},
+            {"Alice", "2024-12-17", 20},
+            {"Carol", "2024-12-31", 10},
+            {"Bob", "2024-11-03", 90},
+            {"Fay", "2024-11-04", 80},
+            {longName, "2024-10-09", 70},
+            {"Old", "2024-08-30", 999},
+            {longName, "2020-01-01", 11000},
+            {"Evil\x1b[2J|1F", "2024-05-05", 8000},
+            {"Dave", "2025-01-15", 320},
+            {"Alice", "2025-01-15", 160},
+            {"Carolina-Quite-Long-Name", "2025-01-15", 80},
+            {"Alice", "2025-01-02", 40},
+            {"Bob", "2025-01-02", 20},
+            {"Bob", "2025-01-03", 160},
+            {"Carol", "2025-01-03", 160},
+            {"Alice", "2025-01-04", 40},
+            {"Carol", "2025-01-04", 40},
+            {"Alice", "2025-01-06", 20},
+            {"Mal\x1b[2Jlory", "2025-01-07", 320},
+            {"Alice", "2025-01-07", 80},
+            {"Bob", "2025-01-07", 40},
+            {"Carol", "2025-01-08", 10},
+            {"Zed", "2025-02-01", 320},
+            {"Bob", "2020-01-02", 9000},
+            {"Bob", "2025-01-05", 80},
+        };
+        for (const auto& [name, date, score] : scores) AddScore(name, date, score);
+        for (int i = 1; i <= 36; ++i) AddScore("P" + std::to_string(i), "2025-01-10", i);
+        SetToday(2025, 1, 15);
+        DoorOnSysopKey = [](char AKey) {
+            Photos.push_back(Shot(LocalScreen()));
+            return AKey == 68;
+        };
+        Photos.clear();
+        CheckVersion = false;
+        AryNotPlayable = {};
     }
 };
 
-TEST_F(ScreensTest, InstructionsShowDateLeadersChartAndLegend) {
-    GameDate(2024, 3, 5);
-    Instructions();
-    EXPECT_EQ(TextAt(51, 8, 20), "Playing for 3/5/2024");
-    EXPECT_EQ(AttrAt(51, 8), 0x03); // colour 19 shows as cyan
-    EXPECT_EQ(TextAt(51, 10, 15), "Monthly Leaders");
-    EXPECT_EQ(AttrAt(51, 10), 0x1E); // yellow on light blue, shown as blue
-    // Four entries at most, each on its own row, names at 51 and scores at 70.
-    EXPECT_EQ(TextAt(51, 11, 22) + TextAt(51, 12, 22) + TextAt(51, 13, 22) + TextAt(51, 14, 22),
-              "Ann                490"
-              "Bob                320"
-              "Cy                 160"
-              "Dee                80 ");
-    EXPECT_EQ(AttrAt(70, 11), 0x03);
-    EXPECT_EQ(Row(15).find("Eve"), std::string::npos);
-
-    EXPECT_EQ(TextAt(11, 8, 12), "Letter Chart");
-    EXPECT_EQ(TextAt(12, 10, 10), "QWERTYUIOP");
-    EXPECT_EQ(TextAt(12, 11, 9), "ASDFGHJKL");
-    EXPECT_EQ(TextAt(12, 12, 8), " ZXCVBNM");
-    EXPECT_EQ(AttrAt(21, 10), 0x08); // dark gray until used
-    EXPECT_EQ(AttrAt(13, 12), 0x08);
-
-    EXPECT_EQ(TextAt(12, 18, 39), "Instructions: Enter a five letter word.");
-    EXPECT_EQ(Row(19), std::string(25, ' ') + "Green means letter is in the right space.");
-    EXPECT_EQ(Row(20), std::string(25, ' ') + "Orange means correct letter in wrong space.");
-    EXPECT_EQ(Row(21), std::string(25, ' ') + "Gray means the letter is not in the word.");
-    EXPECT_EQ(AttrAt(26, 19), 0x20); // black on green
-    EXPECT_EQ(AttrAt(26, 20), 0x60); // black on yellow, shown as brown
-    EXPECT_EQ(AttrAt(26, 21), 0x70); // black on light gray
-    EXPECT_EQ(AttrAt(31, 19), 0x0E); // the meaning in yellow on black
-    // The game goes on from here in yellow on black.
-    EXPECT_EQ(LocalScreen().TextAttr(), 0x0E);
-    EXPECT_EQ(LocalScreen().CursorRow(), 22);
-}
-
-TEST_F(ScreensTest, InstructionsSkipZeroScoresAndShowTwoDigitDates) {
-    GameDate(2024, 11, 12);
-    ArrMonthlyLeaders = {"Ann", "Bob", "", "", ""};
-    ArrMonthlyScores = {0, 320, 0, 0, 0}; // Ann started a game and has not won it
-    Instructions();
-    EXPECT_EQ(TextAt(51, 8, 22), "Playing for 11/12/2024");
-    EXPECT_EQ(TextAt(51, 11, 25), std::string(25, ' '));
-    EXPECT_EQ(TextAt(51, 12, 22), "Bob                320");
-    EXPECT_EQ(TextAt(51, 13, 25), std::string(25, ' '));
-    EXPECT_EQ(TextAt(51, 14, 25), std::string(25, ' '));
-}
-
-TEST_F(ScreensTest, InstructionsOnTheFirstShowNoLeaders) {
-    GameDate(2024, 3, 1);
-    Instructions();
-    EXPECT_EQ(TextAt(51, 10, 18), "Top Scores Display");
-    EXPECT_EQ(TextAt(51, 11, 18), "After 1st Day     ");
-    EXPECT_EQ(AttrAt(51, 10), 0x0E); // yellow on black
-    for (int row = 12; row <= 14; ++row) EXPECT_EQ(TextAt(51, row, 25), std::string(25, ' '));
-    EXPECT_EQ(Row(11).find("Ann"), std::string::npos);
-}
-
-TEST_F(ScreensTest, AboutHasTwoPagesEachEndedByAKey) {
-    DoorDropInfo.ComType = 2;
-    TReadAlong caller(Caller);
-    Send("xy");
-    About();
-    const std::string bytes = caller.Bytes();
-    const std::string clear = AnsiClrScr();
-    const auto page2 = bytes.find(clear, bytes.find(clear) + 1);
-    ASSERT_NE(page2, std::string::npos);
-    EXPECT_EQ(DoorLastKey.Ch, 'y'); // both keys were read
-
-    Replay(bytes.substr(0, page2));
-    EXPECT_EQ(TextAt(5, 4, 31), "word.  Each guess must be a val");
-    EXPECT_EQ(Row(6), "    how close your guess was to the word.");
-    EXPECT_EQ(Row(8), std::string(18, ' ') + "Green means letter is in the right space.");
-    EXPECT_EQ(AttrAt(19, 9), 0x60);
-    EXPECT_EQ(Row(14), "    them.                         Example:");
-    // The worked example for ARMED, each letter in the colours of its state.
-    const char* rows[] = {"Guess 1-> PLANK", "Guess 2-> RANGE", "Guess 3-> TREAT",
-                          "Guess 4-> AROSE", "WIN!   -> ARMED"};
-    const char* states[] = {"XXOXX", "OOXXO", "XGOOX", "GGXXO", "GGGGG"};
-    for (int r = 0; r < 5; ++r) {
-        EXPECT_EQ(TextAt(32, 16 + r, 15), rows[r]);
-        EXPECT_EQ(AttrAt(32, 16 + r), 0x0E);
-        for (int i = 0; i < 5; ++i) {
-            const char state = states[r][i];
-            const std::uint8_t attr = state == 'G' ? 0x20 : state == 'O' ? 0x60 : 0x70;
-            EXPECT_EQ(AttrAt(42 + i, 16 + r), attr) << rows[r] << " letter " << i;
-        }
+TEST_F(ScreensTest, Boards) {
+    const std::pair<std::string, void (*)()> boards[] = {
+        {"today_hidden", GetTodayScores},        {"daily_champions", GetDailyScores},
+        {"last_month", GetLastMonthScores},      {"all_time", GetAllTimeScores},
+        {"recent_winners", RecentMonthlyChamps},
+    };
+    for (const auto& [name, board] : boards) {
+        AnsiReset();
+        RunScreen(board);
+        ExpectFixture(name + ".screen", Shot(LocalScreen()));
+        EXPECT_EQ(DateKey(Year, Month, Day), "2025-01-15") << name << " gives the date back";
     }
-    EXPECT_EQ(TextAt(33, 22, 13), "Press Any Key"); // (80 - 13) div 2
-    // Letters of one state that follow each other share one colour change.
-    const std::string example = bytes.substr(bytes.find("Guess 1-> "));
-    EXPECT_NE(example.find("PL"), std::string::npos);
-    EXPECT_NE(example.find("NK"), std::string::npos);
-    EXPECT_NE(example.find("ARMED"), std::string::npos);
+    AddScore("Bob", "2025-01-15", 10);
+    for (const auto& [name, day] : {std::pair{"today_played", ""},
+                                    {"day_7", "7"},
+                                    {"day_7", "07"},
+                                    {"day_10_hidden", "10"}}) {
+        AnsiReset();
+        ConsolePushKeys("x!");
+        *day ? GetOneDayScores(day) : GetTodayScores();
+        ExpectFixture(name + std::string(".screen"), Shot(LocalScreen()));
+        EXPECT_EQ(ConsoleReadKey(), '!');
+    }
+    AnsiReset(); // no day of this month: nothing drawn, no key taken
+    for (const char* text : {"", "0", "00", "32", "x7", "-5", "+5", " 5", "99999999999"})
+        GetOneDayScores(text);
+    EXPECT_EQ(Shot(LocalScreen()), "@@\n");
+}
 
-    Replay(bytes.substr(page2));
-    EXPECT_EQ(TextAt(33, 13, 13), "Press Any Key");
-    for (int row : {2, 3, 4, 5, 6, 7, 8, 10, 11})
-        EXPECT_EQ(Row(row).find_first_not_of(' '), 4u) << row; // text from column 5
-    for (int row : {1, 9, 12}) EXPECT_EQ(Row(row), "") << row;
+TEST_F(ScreensTest, LeaderSummaryPanelAndMenu) {
+    const auto standings = [] {
+        std::ostringstream s;
+        s << StrDailyLeader << ' ' << IntDailyLeader << ", " << StrMonthlyLeader << ' '
+          << IntMonthlyLeader << ", " << StrLastMonthLeader << ' ' << IntLastMonthLeader << ", "
+          << StrAllTimeLeader << ' ' << IntAllTimeLeader << " / " << StrAllTimeLeader2 << ' '
+          << IntAllTimeLeader2 << ",";
+        for (std::size_t k = 0; k < 5; ++k)
+            s << ' ' << ArrMonthlyLeaders[k] << ' ' << ArrMonthlyScores[k];
+        return s.str();
+    };
+    SetMonthlyAndDaily();
+    EXPECT_EQ(standings(),
+              "Dave 320, Alice 340, ABCDEFGHIJKLMN 320, ABCDEFGHIJKLMN 11390 / Bob 9590, "
+              "Alice 340 Mal\x1b[2Jlory 320 Dave 320 Bob 300 Carol 210");
+    Menu();
+    ExpectFixture("menu_not_played.screen", Shot(LocalScreen()));
+    EXPECT_EQ(std::tuple(LocalScreen().CursorColumn(), LocalScreen().CursorRow(),
+                         int(LocalScreen().TextAttr())),
+              std::tuple(1, 24, 0));
+    AddScore("Bob", "2025-01-15", 10);
+    ConsolePushKeys(kF10 + "n" + "x321" + kF10 + "\r\r");
+    EXPECT_TRUE(MenuKey('1')); // played today: the box asks; any key but Y closes it
+    EXPECT_TRUE(MenuKey('4')); // at most two digits in a white-on-blue field
+    EXPECT_EQ(DaySelect, "32");
+    EXPECT_TRUE(MenuKey('4'));
+    EXPECT_EQ(DaySelect, "");
+    ExpectFixture("box_already_played.screen", Photos.at(0));
+    ExpectFixture("box_select_day.screen", Photos.at(1));
+    const std::string menu = Shot(LocalScreen());
+    ExpectFixture("menu_played.screen", menu);
+    for (char key : {'8', '9', '0', 'B', 'Z', '\r', '\x1b', ' ', 'H', 'P', 'K', 'M'})
+        EXPECT_FALSE(MenuKey(key) || Shot(LocalScreen()) != menu) << "key " << int(key);
+    ConsolePushKeys("8q\0Q"s);
+    MainLoop();
+    EXPECT_EQ(MenuSelect, 'Q') << "q is Q";
+    MainLoop(); // Page Down at the sysop's keyboard is the scan code 81, "Q"
+    EXPECT_TRUE(MenuSelect == 'Q' && DoorLastKey.Extended);
+
+    // On the 1st nobody leads the month yet; names stay text and are cut to 14 everywhere.
+    SetToday(2025, 2, 1);
+    SetMonthlyAndDaily();
+    AnsiReset();
+    DrawLeaderPanel(false);
+    ExpectFixture("leader_panel_first.screen", Shot(LocalScreen()));
+    AnsiReset();
+    Instructions();
+    ExpectFixture("instructions_first.screen", Shot(LocalScreen()));
+}
+
+TEST_F(ScreensTest, InstructionsAboutAndCalendar) {
+    SetMonthlyAndDaily();
+    ArrMonthlyScores[0] = 0; // a leader who started a game and has not won it is left out
+    Instructions();
+    ExpectFixture("instructions.screen", Shot(LocalScreen()));
+    ConsolePushKeys(kF10 + "x" + kF10 + "y");
+    About();
+    EXPECT_EQ(DoorLastKey.Ch, 'y');
+    ExpectFixture("about1.screen", Photos.at(0));
+    ExpectFixture("about2.screen", Photos.at(1));
+
+    // The 19th of March 2025 (a Saturday start): later days are dark and refused, for the run.
+    SetToday(2025, 3, 19);
+    AddScore("Bob", "2025-03-03", 160);
+    ConsolePushKeys("20\r" + kF10 + "0\r");
+    GetCalendar();
+    ExpectFixture("calendar_19th.screen", Photos.at(2));
+    SetToday(2025, 3, 20);
+    ConsolePushKeys("25\r0\r");
+    GetCalendar();
+    EXPECT_EQ(TextAt(35, 21, 13), "Not Playable!");
+    for (const char* answer : {"\r", "00\r", "32\r", "3\r"}) {
+        AnsiReset();
+        ConsolePushKeys(std::string(answer) + "0\r");
+        GetCalendar();
+        EXPECT_EQ(std::pair(TextAt(35, 21, 13), int(AttrAt(35, 21))),
+                  std::pair("Not Playable!"s, 0x0C))
+            << answer;
+    }
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblScores WHERE dtDate LIKE '2025-03%'")[0], "1");
+    SetToday(2025, 6, 10); // a Sunday start: the first row stays empty
+    ConsolePushKeys(kF10 + "0\r");
+    GetCalendar();
+    ExpectFixture("calendar_june.screen", Photos.at(3));
+    EXPECT_EQ(CalendarOffset(2025, 9), 1) << "September 2025 starts on a Monday";
 }
 
 } // namespace

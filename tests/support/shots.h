@@ -1,0 +1,24 @@
+// Whole-screen expectations: a screen as plain text (UTF-8, trailing blanks cut) and an
+// attribute map, compared with a fixture file in tests/fixtures/. Map cells: '.' is light gray
+// on black, a hex digit another colour on black, a letter any other attribute as the legend on
+// the "@@" line says. GLIMRA_FIXTURES=write writes the files instead (review them before use).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TScreen;
+class TVTermScreen;
+
+// The character and attribute of a cell, by 1-based column and row.
+using TCellReader = std::function<std::pair<std::uint8_t, std::uint8_t>(int, int)>;
+
+std::string Shot(const TCellReader& ACells);
+std::string Shot(const TScreen& AScreen);
+std::string Shot(const TVTermScreen& AScreen);
+
+// The text of tests/fixtures/AName, or empty.
+std::string Fixture(const std::string& AName);
+// Adds a failure with both texts unless AActual equals the fixture AName.
+void ExpectFixture(const std::string& AName, const std::string& AActual);
