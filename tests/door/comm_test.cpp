@@ -106,7 +106,8 @@ TEST(Comm, WritesDoubleIacBlockingAndHandTheConnectionBack) {
     CommWrite("");
     CommWriteBlock("zz", 0);
     CommWriteBlock("\xFF.", 2);
-    EXPECT_EQ(Read(link.Caller, 14), "a\xFF\xFF" "b\r\n\x1b[0m\xDB\xFF\xFF."); // raw: as given
+    EXPECT_EQ(Read(link.Caller, 14), "a\xFF\xFF"
+                                     "b\r\n\x1b[0m\xDB\xFF\xFF."); // raw: as given
     EXPECT_FALSE(Readable(link.Caller, 50)) << "empty writes send nothing";
     std::string big, expected; // larger than any socket buffer: whole, every 255 doubled
     for (int i = 0; i < 300000; ++i) {

@@ -197,7 +197,8 @@ TEST_F(DoorTest, EventPassLimitsWarningsAndHangUp) {
         log += second == 60 || second == 301 ? "| " : "";
         DoorDoEvents();
     }
-    EXPECT_EQ(log.substr(8), "warn4 | left5 warn3 left4 warn2 left3 warn1 left2 warn0 idle301 | idle302 idle303 ");
+    EXPECT_EQ(log.substr(8),
+              "warn4 | left5 warn3 left4 warn2 left3 warn1 left2 warn0 idle301 | idle302 idle303 ");
     log.clear();
     Advance(98);
     DoorSession.DoIdleCheck = false;

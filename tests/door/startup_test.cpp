@@ -81,7 +81,9 @@ TEST_F(StartupTest, DropFileReaders) {
             << port;
     }
     for (const auto& [emulation, ansi] : {std::pair{"gr", true}, {"GR ", false}, {"NG", false}})
-        EXPECT_EQ(Read(ReadDoorSys, std::string(19, '|') + emulation + "|").find("ANSI") != std::string::npos, ansi);
+        EXPECT_EQ(Read(ReadDoorSys, std::string(19, '|') + emulation + "|").find("ANSI") !=
+                      std::string::npos,
+                  ansi);
     for (const auto& [link, type] : {std::pair{"local", 0}, {"TELNET ", 1}, {"", 1}}) {
         Read(ReadLordInfo, "4|3||||||||||"s + link + "|");
         EXPECT_EQ(DoorDropInfo.ComType, type) << link;
@@ -110,8 +112,7 @@ TEST_F(StartupTest, HostileOrMissingDropFilesCostBoundedMemoryAndChangeNothing) 
     DoorDropInfo.Alias = "before";
     const std::string before = Fields();
     for (Reader read : readers)
-        for (const char* path : {"/dev/zero", "fifo", "missing", "DOOR32.SYS"})
-            read(path);
+        for (const char* path : {"/dev/zero", "fifo", "missing", "DOOR32.SYS"}) read(path);
     EXPECT_EQ(Fields(), before);
 }
 
@@ -256,7 +257,8 @@ TEST_F(StartupTest, SocketSessionsAndTheHandBack) {
             ::testing::ExitedWithCode(0),
             how == "-X"s
                 ? "Local=0 Events=1 Carrier=1 Key=0 Bottom=24 ComNum=[0-9]+ Max=1800 Alias=\\[ab\\]"
-                : "Local=0 Events=1 Carrier=1 Key=1 Bottom=24 ComNum=[0-9]+ Max=3600 Alias=\\[Bob\\]");
+                : "Local=0 Events=1 Carrier=1 Key=1 Bottom=24 ComNum=[0-9]+ Max=3600 "
+                  "Alias=\\[Bob\\]");
         char buffer[256];
         const ssize_t n = ::recv(pair[1], buffer, sizeof buffer, MSG_DONTWAIT);
         const std::string received(buffer, n > 0 ? n : 0);
@@ -264,7 +266,8 @@ TEST_F(StartupTest, SocketSessionsAndTheHandBack) {
             EXPECT_EQ(received, "");
             EXPECT_EQ(::recv(pair[0], buffer, 3, MSG_DONTWAIT), 3) << "the key was left alone";
         } else {
-            EXPECT_TRUE(received.starts_with("\xFF\xFB\x00\xFF\xFB\x01"s) && received.find("hello") != std::string::npos);
+            EXPECT_TRUE(received.starts_with("\xFF\xFB\x00\xFF\xFB\x01"s) &&
+                        received.find("hello") != std::string::npos);
             EXPECT_EQ(received.ends_with("\x1b[255B\x1b[255D"), how == "exit"s) << received;
             ASSERT_EQ(::send(pair[0], "bbs", 3, MSG_NOSIGNAL), 3); // the connection is whole
             EXPECT_EQ(::recv(pair[1], buffer, 3, 0), 3);

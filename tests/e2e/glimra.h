@@ -1,6 +1,6 @@
 // The door directory every end-to-end test of the game starts from (makedb's database with the
-// word "cider" on given days, the art, a configuration), the launch of bbsglimra as a BBS node,
-// and checks of the database and of the bytes a caller received.
+// word "cider" on given days, the art, a configuration), bbsglimra started as a BBS node, and
+// checks of the database and of the bytes a caller received.
 #pragma once
 
 #include "game/sqldb.h"
@@ -9,39 +9,46 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <fstream>
 #include <string_view>
 
 namespace fs = std::filesystem;
 
-inline const std::string kDoor = std::string(GLIMRA_BINARY_DIR) + "/bbsglimra";
-inline const std::string kToday = "2026-03-15"; // a Sunday; the 1st is treated apart
+inline const std::string kToday = "2026-03-15"; // a Sunday, past the 1st, which is treated apart
 
-// The database makedb builds, made once per test program; the door's directory from it.
+inline std::vector<std::string> Query(const fs::path& ADir, const std::string& ASql,
+                                      const std::string& AValue = "") {
+    SqlConnection conn((ADir / "glimradb.db").string());
+    SqlStatement query(conn, ASql);
+    if (ASql.find('?') != std::string::npos) query.Bind(1, AValue);
+    std::vector<std::string> rows;
+    while (query.Step()) {
+        rows.emplace_back();
+        for (int i = 0; i < query.ColumnCount(); ++i)
+            rows.back() += (i ? "|" : "") + query.ColumnText(i);
+    }
+    return rows;
+}
+
+// makedb's database (made once per test program), "cider" on the dates, art, configuration.
 inline void InstallGlimra(const fs::path& ADir, const std::string& AConfig = "0\n300\nWell done!\n",
-                          const std::vector<std::string>& AWordDates = {kToday}) {
-    static const fs::path made = [] {
-        const fs::path db =
-            fs::temp_directory_path() / ("glimra-e2e-" + std::to_string(::getpid()) + ".db");
-        const std::string command = "cd " GLIMRA_SOURCE_DIR " && " +
-                                    std::string(GLIMRA_BINARY_DIR) + "/makedb -o " + db.string() +
-                                    " >/dev/null";
-        if (std::system(command.c_str()) != 0) throw std::runtime_error(command);
+                          const std::vector<std::string>& ADates = {kToday}) {
+    static const std::string made = [] {
+        const std::string db =
+            fs::temp_directory_path() / ("glimra-" + std::to_string(::getpid()) + ".db");
+        if (std::system(("cd " GLIMRA_SOURCE_DIR " && " GLIMRA_BINARY_DIR "/makedb -o " + db +
+                         " >/dev/null")
+                            .c_str()))
+            throw std::runtime_error("makedb failed");
         std::atexit([] {
             fs::remove(fs::temp_directory_path() /
-                       ("glimra-e2e-" + std::to_string(::getpid()) + ".db"));
+                       ("glimra-" + std::to_string(::getpid()) + ".db"));
         });
         return db;
     }();
     fs::copy_file(made, ADir / "glimradb.db", fs::copy_options::overwrite_existing);
-    SqlConnection conn((ADir / "glimradb.db").string());
-    for (const auto& date : AWordDates)
-        SqlStatement(conn, "INSERT INTO tblWordsByDate VALUES (?, 'cider')")
-            .Bind(1, date)
-            .Execute();
+    for (const auto& date : ADates)
+        Query(ADir, "INSERT INTO tblWordsByDate VALUES (?, 'cider')", date);
     for (const char* art : {"header.ans", "del_glimra.ans", "menu.ans", "box.ans"})
         fs::copy_file(fs::path(GLIMRA_SOURCE_DIR) / "data/art" / art, ADir / art);
     if (!AConfig.empty()) std::ofstream(ADir / "bbsglimra.cfg") << AConfig;
@@ -51,7 +58,9 @@ inline void InstallGlimra(const fs::path& ADir, const std::string& AConfig = "0\
 inline TLaunch Glimra(TBbs& ABbs, const std::string& AAlias = "Tester", int ANode = 1,
                       const std::string& ADate = kToday) {
     const auto drop = ABbs.Write("DOOR32.SYS", TBbs::Door32(2, ABbs.Handle(), AAlias, 60, ANode));
-    return {.Binary = kDoor, .Args = {"-D" + drop.string()}, .FakeTime = ADate + " 12:00:00"};
+    return {.Binary = GLIMRA_BINARY_DIR "/bbsglimra",
+            .Args = {"-D" + drop.string()},
+            .FakeTime = ADate + " 12:00:00"};
 }
 
 inline std::string ReadFile(const fs::path& APath) {
@@ -59,23 +68,11 @@ inline std::string ReadFile(const fs::path& APath) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline std::vector<std::string> Query(const fs::path& ADir, const std::string& ASql) {
-    SqlConnection conn((ADir / "glimradb.db").string());
-    SqlStatement query(conn, ASql);
-    std::vector<std::string> rows;
-    while (query.Step()) {
-        std::string row;
-        for (int i = 0; i < query.ColumnCount(); ++i) row += (i ? "|" : "") + query.ColumnText(i);
-        rows.push_back(row);
-    }
-    return rows;
-}
-
 // The file is sound and every date has one word: what concurrent nodes must never break.
 inline void ExpectSound(const fs::path& ADir) {
     EXPECT_EQ(Query(ADir, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
-    EXPECT_EQ(Query(ADir, "SELECT dtDate FROM tblWordsByDate GROUP BY dtDate HAVING COUNT(*) > 1"),
-              std::vector<std::string>{});
+    EXPECT_EQ(
+        Query(ADir, "SELECT dtDate FROM tblWordsByDate GROUP BY 1 HAVING COUNT(*) > 1").size(), 0u);
 }
 
 inline bool Menu(TBbs& ABbs) {
@@ -87,29 +84,23 @@ inline bool Board(TBbs& ABbs) { // a board that waits for a key, the menu gone
     });
 }
 
-// The first byte of AStream that the door's own screens never send (printable text, CP437
-// glyphs, CR, LF, BS, CSI sequences with numeric parameters, with ATelnet offers and IAC IAC), or
-// empty: a byte a name or a key carried.
+// The first byte of AStream that the door's own screens never send, or empty. The door sends
+// text, CP437 glyphs, CR, LF, BS, CSI sequences with numeric parameters and (ATelnet) telnet
+// offers and IAC IAC; anything else was carried by a name or a key.
 inline std::string Foreign(const std::string& AStream, bool ATelnet = true) {
     for (std::size_t i = 0; i < AStream.size(); ++i) {
-        const auto b = static_cast<unsigned char>(AStream[i]);
-        const auto next = [&](std::size_t k) {
-            return i + k < AStream.size() ? static_cast<unsigned char>(AStream[i + k]) : 0;
-        };
-        if (b == 0xFF && ATelnet && (next(1) == 0xFF || (next(1) >= 0xFB && next(1) <= 0xFE))) {
-            i += next(1) == 0xFF ? 1 : 2;
-        } else if (b == 0x1B && next(1) == '[') {
-            i += 2;
-            while (i < AStream.size() &&
-                   std::string_view("0123456789;?").find(AStream[i]) != std::string_view::npos)
-                ++i;
-            if (i >= AStream.size() ||
+        const auto b = static_cast<unsigned char>(AStream[i]),
+                   next = static_cast<unsigned char>(AStream[i + 1]);
+        if (b == 0xFF && ATelnet && (next == 0xFF || next >= 0xFB)) {
+            i += next == 0xFF ? 1 : 2;
+        } else if (b == 0x1B && next == '[') {
+            i = AStream.find_first_not_of("0123456789;?", i + 2);
+            if (i == std::string::npos ||
                 std::string_view("ABCDHJKfmsuhl").find(AStream[i]) == std::string_view::npos)
                 return "bad sequence at " + std::to_string(i);
         } else if ((b < 0x20 && b != '\r' && b != '\n' && b != '\b') || b == 0x7F ||
                    (b == 0xFF && ATelnet)) {
-            return "byte " + std::to_string(b) + " at " + std::to_string(i) + ": " +
-                   AStream.substr(i > 20 ? i - 20 : 0, 40);
+            return "byte " + std::to_string(b) + " in " + AStream.substr(i > 20 ? i - 20 : 0, 40);
         }
     }
     return {};

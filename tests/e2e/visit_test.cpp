@@ -1,7 +1,7 @@
-// Whole visits of the real bbsglimra, the test as BBS, caller and sysop: log-in, today's game, the
+// Whole visits of the real bbsglimra, the test as BBS, caller and sysop: today's game, the
 // calendar's made-up and played-ahead days, every board, the about pages, keys that do nothing,
-// local keys, quit and the hand-back; then the configuration message, the update check, and a
-// failure shown to the caller. Screens are compared whole with tests/fixtures/e2e_*.screen.
+// local keys, quit and the hand-back; the door on the caller's terminal; the configuration
+// message, the update check and a failure. Screens compared whole with tests/fixtures/e2e_*.
 #include "tests/e2e/glimra.h"
 #include "tests/support/httpserver.h"
 
@@ -27,11 +27,8 @@ TEST(Visit, GameCalendarEveryBoardAndQuitOnThe20th) {
     bbs.Start(launch);
     ASSERT_TRUE(Menu(bbs)) << bbs.Screen().Dump() << bbs.Log();
     ExpectScreen(bbs, "menu");
-
-    // Today: a word the lists lack costs no guess; a miss; the word, on the second guess.
-    bbs.Send("1");
-    ASSERT_TRUE(bbs.See(30, 16, "Enter Guess 1: "));
-    bbs.Send("zzzzz\r");
+    // Today: a word the lists lack costs no guess; a miss; the word on the second guess.
+    bbs.Send("1zzzzz\r");
     ASSERT_TRUE(bbs.See(52, 16, "I do not have zzzzz"));
     bbs.Send("crane\r");
     ASSERT_TRUE(bbs.See(30, 16, "Enter Guess 2: "));
@@ -42,57 +39,36 @@ TEST(Visit, GameCalendarEveryBoardAndQuitOnThe20th) {
     bbs.Send(" ");
     ASSERT_TRUE(bbs.See(30, 24, "Press Any Key to Continue"));
     ExpectScreen(bbs, "day_board");
-    bbs.Send(" ");
-    ASSERT_TRUE(Menu(bbs));
-
     // Played: Y opens the calendar; an earlier day won, a later one lost, a played one refused.
-    bbs.Send("1");
-    ASSERT_TRUE(bbs.See(15, 16, "Day already played! Make up day or play ahead? (Y/N) "));
-    bbs.Send("y05\r");
-    ASSERT_TRUE(bbs.See(30, 16, "Enter Guess 1: ")) << bbs.Screen().Dump();
-    bbs.Send("cider\r ");
-    ASSERT_TRUE(bbs.See(31, 10, "TOP TEN FOR 03/05/2026"));
-    bbs.Send(" 28\r");
-    ASSERT_TRUE(bbs.See(30, 16, "Enter Guess 1: "));
-    bbs.Send("crane\rcrane\rcrane\rcrane\rcrane\rcrane\r  28\r");
-    ASSERT_TRUE(bbs.See(35, 21, "Not Playable!"));
+    bbs.Send(" 1y05\rcider\r  28\rcrane\rcrane\rcrane\rcrane\rcrane\rcrane\r  28\r");
+    ASSERT_TRUE(bbs.See(35, 21, "Not Playable!")) << bbs.Screen().Dump();
     ExpectScreen(bbs, "calendar");
     bbs.Send("0\r");
     ASSERT_TRUE(Menu(bbs));
-
-    // Every board opens and one key closes it; day 32 shows none.
-    for (const std::string keys : {"2", "3", "415\r", "5", "6", "7"}) {
+    for (const std::string keys : {"2", "3", "415\r", "5", "6", "7"}) { // one key closes each
         bbs.Send(keys);
         ASSERT_TRUE(Board(bbs)) << keys << "\n" << bbs.Screen().Dump();
         bbs.Send(" ");
         ASSERT_TRUE(Menu(bbs)) << keys;
     }
-    // F7 at the sysop's keyboard opens the about pages as A does.
-    bbs.Line(true).Send("\x1b[18~");
+    bbs.Local().Send("\x1b[18~"); // F7 at the sysop's keyboard opens the about pages as A does
     ASSERT_TRUE(bbs.See("Guess 1-> "));
-    bbs.Send(" ");
-    ASSERT_TRUE(bbs.WaitFor(
-        [](const TVTermScreen& S) { return S.Shows("Press Any Key") && !S.Shows("Guess 1-> "); }));
-    bbs.Send(" ");
+    bbs.Send("  ");
     ASSERT_TRUE(Menu(bbs));
-    // Keys outside the table and the caller's and the sysop's cursor keys draw nothing: what
-    // the next key draws comes first. A day past the month shows no board.
+    // Keys outside the table, cursor keys on either side and a day past the month draw nothing:
+    // the next screen's bytes come first.
     bbs.Settle();
-    std::size_t before = bbs.Received().size();
-    bbs.Line(true).Send("\x1b[A\x1b[B\x1b[C\x1b[D");
-    bbs.Send("8B\r\x1b[A\x1b[B\x1b[C\x1b[D2");
+    const std::size_t before = bbs.Received().size();
+    bbs.Local().Send("\x1b[A\x1b[B\x1b[C\x1b[D");
+    bbs.Send("8B\r\x1b[A\x1b[B\x1b[C\x1b[D432\r2");
     ASSERT_TRUE(Board(bbs));
-    EXPECT_EQ(bbs.Received().find("\x1b[2J", before), before) << bbs.Received().substr(before, 40);
+    const std::string drawn = bbs.Received().substr(before);
+    EXPECT_TRUE(drawn.find(" Select day to view: ") < drawn.find("\x1b[2J") &&
+                drawn.find("TOP TEN FOR") == std::string::npos)
+        << drawn.substr(0, 80);
     bbs.Send(" ");
     ASSERT_TRUE(Menu(bbs));
-    before = bbs.Received().size();
-    bbs.Send("432\r");
-    ASSERT_TRUE(bbs.See(29, 16, " Select day to view: 32"));
-    ASSERT_TRUE(bbs.WaitFor([](const TVTermScreen& S) { return !S.Shows("Select day"); }));
-    ASSERT_TRUE(Menu(bbs));
-    EXPECT_EQ(bbs.Received().find("TOP TEN", before), std::string::npos);
-
-    bbs.Line(true).Send("\x1b[6~"); // Page Down at the sysop's keyboard quits as Q does
+    bbs.Local().Send("\x1b[6~"); // Page Down at the sysop's keyboard quits as Q does
     EXPECT_TRUE(bbs.HandedBack()) << bbs.Log();
     EXPECT_EQ(Query(bbs.Dir(), "SELECT * FROM tblScores ORDER BY dtDate, strUserName"),
               (std::vector<std::string>{"Zed|2026-02-10|160", "Alice|2026-03-05|40",
@@ -102,39 +78,62 @@ TEST(Visit, GameCalendarEveryBoardAndQuitOnThe20th) {
     EXPECT_EQ(Foreign(bbs.Received()), "");
 }
 
-TEST(Visit, ConfigurationUpdateCheckAndFailureMessages) {
-    {
-        TBbs bbs; // no configuration file: the message, the defaults, no check
-        InstallGlimra(bbs.Dir(), "");
-        bbs.Start(Glimra(bbs));
+// On the caller's terminal (type 0, or type 2 with -X and its idle limit), CP437 throughout; the
+// score of a game left midway by a hang-up or a signal is kept.
+TEST(Visit, OnTheCallersTerminal) {
+    for (const std::string end : {"quit", "idle", "hang-up", "SIGHUP", "SIGTERM"}) {
+        TBbs bbs;
+        InstallGlimra(bbs.Dir(), end == "idle" ? "0\n3\n\n" : "0\n300\n\n");
+        bbs.Write("door32.sys", TBbs::Door32(end == "idle" ? 2 : 0, -1, "Tester"));
+        bbs.Start({.Binary = GLIMRA_BINARY_DIR "/bbsglimra",
+                   .Args = {"-Ddoor32.sys", end == "idle" ? "-X" : ""},
+                   .FakeTime = kToday + " 12:00:00",
+                   .OnPty = true});
         ASSERT_TRUE(Menu(bbs)) << bbs.Screen().Dump();
-        EXPECT_NE(bbs.Received().find(
-                      "File handling error occurred. Details (bbsglimra.cfg): File not found\r\n"),
-                  std::string::npos);
-        bbs.Send("Q");
-        EXPECT_TRUE(bbs.HandedBack());
+        bbs.Send("1crane\r\n"); // the LF of CR LF is no key
+        ASSERT_TRUE(bbs.See(30, 16, "Enter Guess 2: "));
+        if (end == "quit") ExpectScreen(bbs, "pty_guess");
+        if (end == "quit" || end == "idle")
+            bbs.Send("cider\r\n  " + std::string(end == "quit" ? "q" : ""));
+        if (end == "idle")
+            ASSERT_TRUE(bbs.See(1, 2, "  Idle Time Limit Exceeded.  Returning To BBS...", 20s));
+        if (end == "hang-up") bbs.HangUp();
+        if (end.starts_with("SIG") || end == "idle") bbs.Signal(end == "SIGHUP" ? SIGHUP : SIGTERM);
+        EXPECT_EQ(bbs.WaitExit(end == "quit" ? 10s : 2s), 0) << end;
+        EXPECT_TRUE(end == "hang-up" || bbs.ModesBack()) << end;
+        EXPECT_EQ(Query(bbs.Dir(), "SELECT intScore FROM tblScores")[0],
+                  end == "quit" || end == "idle" ? "160" : "0");
     }
+}
+
+TEST(Visit, ConfigurationUpdateCheckAndFailureMessages) {
     TestHttpServer server;
     server.Serve("/glimraversion.txt", "2025.1.1");
-    for (const bool silent : {false, true}) {
-        TBbs bbs;
-        InstallGlimra(bbs.Dir(), "1\n");
+    for (const std::string config : {"", "1\n", "silent"}) {
+        TBbs bbs; // no file: the message and the defaults; "1": the check, which a hang-up ends
+        InstallGlimra(bbs.Dir(), config == "" ? "" : "1\n");
         TLaunch launch = Glimra(bbs);
         launch.Env = {{"GLIMRA_UPDATE_URL", server.Url("/glimraversion.txt")}};
-        server.Silent = silent;
+        server.Silent = config == "silent";
         bbs.Start(launch);
-        if (!silent) {
-            ASSERT_TRUE(bbs.See(25, 24, "New Version 2025.1.1 Available!")) << bbs.Screen().Dump();
-            EXPECT_EQ(bbs.Screen().Attr(25, 24), 14);
-            bbs.Send("q");
-            EXPECT_TRUE(bbs.HandedBack());
+        ASSERT_TRUE(bbs.See(32, 23, "Version 2024.10.2")) << bbs.Screen().Dump();
+        if (config == "silent") {
+            ASSERT_TRUE(bbs.WaitFor([&](const TVTermScreen&) { return server.Connections == 2; }));
+            bbs.Signal(SIGHUP);
+            EXPECT_EQ(bbs.WaitExit(4s), 0) << "the door did not wait for the 10 s time-out";
             continue;
         }
-        // The version line is drawn just before the check; a hang-up ends the waiting check.
-        ASSERT_TRUE(bbs.See(32, 23, "Version 2024.10.2"));
-        ASSERT_TRUE(bbs.WaitFor([&](const TVTermScreen&) { return server.Connections == 2; }));
-        bbs.Signal(SIGHUP);
-        EXPECT_EQ(bbs.WaitExit(4s), 0) << "the door did not wait for the 10 s time-out";
+        ASSERT_TRUE(Menu(bbs));
+        bbs.Settle();
+        EXPECT_EQ(Text(bbs.Screen(), 25, 24, 31),
+                  config == "" ? std::string(31, ' ') : "New Version 2025.1.1 Available!");
+        EXPECT_EQ(
+            bbs.Received().find(
+                "File handling error occurred. Details (bbsglimra.cfg): File not found\r\n") !=
+                std::string::npos,
+            config == "");
+        bbs.Send("q");
+        EXPECT_TRUE(bbs.HandedBack());
     }
     TBbs bbs;
     InstallGlimra(bbs.Dir());

@@ -6,40 +6,39 @@
 
 #include "tests/support/vterm_screen.h"
 
-#include <sys/types.h>
 #include <termios.h>
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 using namespace std::chrono_literals;
 using TMs = std::chrono::milliseconds;
+using TCondition = std::function<bool(const TVTermScreen&)>;
 
 struct TLaunch {
     std::string Binary;
     std::vector<std::string> Args;
     std::string FakeTime; // "YYYY-MM-DD hh:mm:ss": libfaketime preloaded into the door itself
     std::vector<std::pair<std::string, std::string>> Env;
-    bool OnPty = false;         // the caller is the door's terminal (a standard-input door)
-    bool LocalTerminal = false; // a socket door with a terminal for the sysop
-    bool Utf8 = false;          // the terminal's locale: C.UTF-8, else C (CP437 bytes)
-    std::vector<int> InheritFds;
+    bool OnPty = false;            // the caller is the door's terminal (a standard-input door)
+    bool LocalTerminal = false;    // a socket door with a terminal for the sysop
+    bool Utf8 = false;             // the terminal's locale: C.UTF-8, else C (CP437 bytes)
     std::filesystem::path WorkDir; // empty: the harness's own directory
 };
 
-// One side of a line: its descriptor, everything read from it and the screen it draws.
+// One end of a line: its descriptor, everything read from it and the screen it draws.
 struct TLine {
     int Fd = -1;
     bool Ended = false;
     std::string Received;
     std::unique_ptr<TVTermScreen> Screen;
     void Pump(TMs ALimit); // reads what arrives, waiting at most ALimit for the first byte
-    bool WaitFor(const std::function<bool(const TVTermScreen&)>& ACondition, TMs ALimit);
+    bool WaitFor(const TCondition& ACondition, TMs ALimit = 10s);
     void Send(const std::string& ABytes);
     void Close();
 };
@@ -60,25 +59,22 @@ class TBbs {
 
     void Start(const TLaunch& ALaunch);
     std::optional<int> WaitExit(TMs ALimit = 10s); // 128 + signal when killed
-    bool Running() { return FPid > 0 && !WaitExit(0ms); }
+    bool Running() { return !WaitExit(0ms); }
     void Signal(int ASignal);
     std::string Log() const; // the door's output when it has no terminal
-    termios Modes() const;   // of the door's terminal, now
-    termios ModesAtStart{};
+    bool ModesBack() const;  // the door's terminal is in the modes it was started with
 
-    // The caller (or, ALocal, the sysop's terminal).
-    TLine& Line(bool ALocal = false) { return ALocal ? FLocal : FCaller; }
+    TLine& Local() { return FLocal; } // the sysop's terminal
     TVTermScreen& Screen() { return *FCaller.Screen; }
     const std::string& Received() const { return FCaller.Received; }
     void Send(const std::string& AKeys) { FCaller.Send(AKeys); }
-    bool WaitFor(const std::function<bool(const TVTermScreen&)>& ACondition, TMs ALimit = 10s);
+    bool WaitFor(const TCondition& ACondition, TMs ALimit = 10s);
     bool See(const std::string& AText, TMs ALimit = 10s);
     bool See(int ACol, int ARow, const std::string& AText, TMs ALimit = 10s);
     void Settle(TMs AQuiet = 300ms); // until the door has been quiet for AQuiet
     void HangUp() { FCaller.Close(); }
-    // Sends as much as the door takes while reading what it sends; returns the bytes sent.
-    std::size_t Flood(const std::string& ABytes, TMs ALimit);
-    bool Delivered(TMs ALimit); // every byte sent has been read by the door
+    // Sends while reading what the door sends, until all is sent or the door has ended.
+    std::size_t Flood(const std::string& ABytes);
     // The door has ended with 0 and the BBS talks to its caller again on its own descriptor.
     bool HandedBack();
 
@@ -87,6 +83,7 @@ class TBbs {
     pid_t FPid = -1;
     std::optional<int> FExit;
     int FBbsFd = -1;
+    termios FModes{};
     TLine FCaller, FLocal;
 };
 
