@@ -81,3 +81,64 @@ void ExpectFixture(const std::string& AName, const std::string& AActual) {
     }
     EXPECT_EQ(AActual, Fixture(AName)) << "fixture " << AName;
 }
+
+namespace {
+
+std::string Unescaped(const std::string& AText) {
+    std::string out;
+    for (std::size_t i = 0; i < AText.size(); ++i) {
+        const char c = AText[i] == '\\' && i + 1 < AText.size() ? AText[++i] : 0;
+        if (c == 'x')
+            out += static_cast<char>(std::stoi(AText.substr(i + 1, 2), nullptr, 16)), i += 2;
+        else if (c)
+            out += std::string("\x1b\r\n\t\0\\", 6)[std::string("ernt0\\").find(c)];
+        else
+            out += AText[i];
+    }
+    return out;
+}
+
+std::string Escaped(const std::string& AText) {
+    std::string out;
+    for (const unsigned char c : AText) {
+        const auto named = std::string("\x1b\r\n\t\0\\", 6).find(static_cast<char>(c));
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += named != std::string::npos ? std::string{'\\', "ernt0\\"[named]}
+               : c < 0x20 || c >= 0x7F    ? std::string(hex)
+                                          : std::string(1, static_cast<char>(c));
+    }
+    return out;
+}
+
+} // namespace
+
+void CheckCases(
+    const std::string& AName, std::size_t AInputs,
+    const std::function<std::vector<std::string>(const std::vector<std::string>&)>& ARun) {
+    const bool write = std::getenv("GLIMRA_FIXTURES") != nullptr;
+    std::istringstream in(Fixture(AName));
+    std::string written;
+    int cases = 0;
+    for (std::string line; std::getline(in, line); written += line + '\n') {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> fields;
+        for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 4)
+            fields.push_back(Unescaped(line.substr(at, (end = line.find(" => ", at)) - at)));
+        fields.resize(std::max(fields.size(), AInputs));
+        const std::vector<std::string> inputs(fields.begin(), fields.begin() + AInputs);
+        const std::vector<std::string> outputs = ARun(inputs);
+        ++cases;
+        if (!write) {
+            EXPECT_EQ(std::vector(fields.begin() + AInputs, fields.end()), outputs)
+                << AName << ": " << line;
+            continue;
+        }
+        line.clear();
+        for (const auto& field : inputs) line += Escaped(field) + " => ";
+        for (const auto& field : outputs) line += Escaped(field) + " => ";
+        line.resize(line.size() - 4);
+    }
+    EXPECT_GT(cases, 0) << "no cases in " << AName;
+    if (write) std::ofstream(kPath + AName, std::ios::binary) << written;
+}

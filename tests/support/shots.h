@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class TScreen;
 class TVTermScreen;
@@ -22,3 +23,10 @@ std::string Shot(const TVTermScreen& AScreen);
 std::string Fixture(const std::string& AName);
 // Adds a failure with both texts unless AActual equals the fixture AName.
 void ExpectFixture(const std::string& AName, const std::string& AActual);
+
+// A table of cases in tests/fixtures/AName, one a line: AInputs fields, then the expected
+// outputs, separated by " => ", with \\e \\r \\n \\t \\0 \\\\ and \\xHH escapes ('#' starts a
+// comment line). ARun gives the outputs of the inputs; GLIMRA_FIXTURES=write writes them in.
+void CheckCases(
+    const std::string& AName, std::size_t AInputs,
+    const std::function<std::vector<std::string>(const std::vector<std::string>&)>& ARun);
