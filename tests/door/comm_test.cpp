@@ -6,9 +6,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <thread>
@@ -16,7 +14,6 @@
 namespace {
 
 using namespace std::string_literals;
-const std::string kOffers = "\xFF\xFB\x00\xFF\xFB\x01"s;
 
 bool Readable(int AFd, int AMs = 2000) {
     pollfd pfd{AFd, POLLIN, 0};
@@ -31,40 +28,38 @@ std::string Read(int AFd, std::size_t ACount) { // fewer when it closes or stays
     return got.substr(0, n);
 }
 
-void Send(int AFd, const std::string& AText) {
-    ASSERT_EQ(::send(AFd, AText.data(), AText.size(), MSG_NOSIGNAL), ssize_t(AText.size()));
-}
-
-// A TCP connection: Door is given to the transport (which closes it), Bbs a copy the BBS keeps.
+// A TCP connection given to the transport as ADoor (a BBS may pass it non-blocking); the BBS
+// keeps Bbs, a copy; the test is the Caller.
 struct TLink {
-    int Door = -1, Caller = -1, Bbs = -1;
-    TLink() {
+    int Door, Caller, Bbs;
+    explicit TLink(int ADoor = -1) {
         const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in addr{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t len = sizeof addr;
-        auto* sa = reinterpret_cast<sockaddr*>(&addr);
-        ::bind(listener, sa, len);
+        ::bind(listener, reinterpret_cast<sockaddr*>(&addr), len);
         ::listen(listener, 1);
-        ::getsockname(listener, sa, &len);
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
         Caller = ::socket(AF_INET, SOCK_STREAM, 0);
-        EXPECT_EQ(::connect(Caller, sa, len), 0);
+        ::connect(Caller, reinterpret_cast<sockaddr*>(&addr), len);
         Door = ::accept(listener, nullptr, nullptr);
+        if (ADoor >= 0) ::dup2(Door, ADoor), ::close(Door), Door = ADoor;
         Bbs = ::dup(Door);
         ::close(listener);
-        ::fcntl(Door, F_SETFL, O_NONBLOCK); // as some BBSes pass it
+        ::fcntl(Door, F_SETFL, O_NONBLOCK);
         CommOpen(Door);
-        EXPECT_EQ(Read(Caller, kOffers.size()), kOffers);
+        EXPECT_EQ(Read(Caller, 6), "\xFF\xFB\x00\xFF\xFB\x01"s) << "telnet offers first";
+        EXPECT_EQ(::fcntl(Bbs, F_GETFL) & O_NONBLOCK, 0) << "the door's session blocks";
     }
     ~TLink() {
         CommClose(false);
-        for (int fd : {Caller, Bbs}) ::close(fd);
+        ::close(Caller), ::close(Bbs);
+    }
+    void Send(const std::string& AText) {
+        ::send(Caller, AText.data(), AText.size(), MSG_NOSIGNAL);
     }
     std::string Receive() { // what the door reads of one receive
-        EXPECT_TRUE(Readable(Door));
         std::string got;
-        while (CommCharAvail()) got += CommReadChar();
+        for (Readable(Door); CommCharAvail();) got += CommReadChar();
         return got;
     }
 };
@@ -79,64 +74,59 @@ TEST(Comm, LineEndsFoldIntoOneCrWithinOneReceive) {
         {"\r", "\r"},       {"\n", "\r"}, // CR now and LF in a later receive are two keys
     };
     for (const auto& [in, out] : cases) {
-        Send(link.Caller, in);
-        EXPECT_EQ(link.Receive(), out) << ::testing::PrintToString(in);
+        link.Send(in);
+        EXPECT_EQ(link.Receive(), out) << in;
     }
-    Send(link.Caller, "\x1b[A");
+    link.Send("\x1b[A");
     ASSERT_TRUE(Readable(link.Door));
     EXPECT_EQ((std::string{CommPeekChar(), CommReadChar(), CommPeekChar()}), "\x1b\x1b[");
-    EXPECT_TRUE(CommBuffered());
-    EXPECT_FALSE(Readable(link.Door, 0)) << "the rest came in the same receive";
+    EXPECT_TRUE(CommBuffered() && !Readable(link.Door, 0)) << "the rest came in the same receive";
     EXPECT_EQ((std::string{CommReadChar(), CommReadChar()}), "[A");
     EXPECT_FALSE(CommBuffered());
-    std::thread later([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        Send(link.Caller, "q");
-    });
+    std::thread later(
+        [&] { std::this_thread::sleep_for(std::chrono::milliseconds(50)), link.Send("q"); });
     EXPECT_EQ(CommReadChar(), 'q') << "a read with nothing buffered waits for the byte";
     later.join();
 }
 
-TEST(Comm, WritesDoubleIacBlockingAndHandTheConnectionBack) {
-    TLink link;
-    EXPECT_EQ(::fcntl(link.Bbs, F_GETFL) & O_NONBLOCK, 0) << "the door's session blocks";
-    CommWrite("a\xFF"
-              "b\r\n\x1b[0m\xDB");
-    CommWriteRaw("\xFF");
-    CommWrite("");
-    CommWriteBlock("zz", 0);
-    CommWriteBlock("\xFF.", 2);
-    EXPECT_EQ(Read(link.Caller, 14), "a\xFF\xFF"
-                                     "b\r\n\x1b[0m\xDB\xFF\xFF."); // raw: as given
-    EXPECT_FALSE(Readable(link.Caller, 50)) << "empty writes send nothing";
-    std::string big, expected; // larger than any socket buffer: whole, every 255 doubled
-    for (int i = 0; i < 300000; ++i) {
-        big += char(i % 256);
-        expected.append(i % 256 == 255 ? 2 : 1, char(i % 256));
+TEST(Comm, WritesDoubleIacAndTheHandBackLeavesTheConnectionWhole) {
+    for (const int handle : {-1, 0}) { // on any descriptor, 0 included (a BBS's standard input)
+        const int saved = ::dup(0);
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        TLink link(handle);
+        CommWrite("a\xFF"
+                  "b\r\n\x1b[0m\xDB");
+        CommWriteRaw("\xFF"); // raw: as given
+        CommWrite("");
+        CommWriteBlock("zz", 0);
+        CommWriteBlock("\xFF.", 2);
+        EXPECT_EQ(Read(link.Caller, 14), "a\xFF\xFF"
+                                         "b\r\n\x1b[0m\xDB\xFF\xFF.");
+        EXPECT_FALSE(Readable(link.Caller, 50)) << "empty writes send nothing";
+        std::string big, expected; // larger than any socket buffer: whole, every 255 doubled
+        for (int i = 0; i < 300000; ++i)
+            big += char(i), expected.append(char(i) == '\xFF' ? 2 : 1, char(i));
+        std::string got;
+        std::thread reader([&] { got = Read(link.Caller, expected.size()); });
+        CommWrite(big);
+        reader.join();
+        EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size();
+        CommClose(false); // our descriptor only, and the BBS's mode given back
+        EXPECT_EQ(::fcntl(link.Door, F_GETFD), -1) << "handle " << handle;
+        EXPECT_NE(::fcntl(link.Bbs, F_GETFL) & O_NONBLOCK, 0);
+        ::send(link.Bbs, "welcome back", 12, 0);
+        EXPECT_EQ(Read(link.Caller, 12), "welcome back");
+        link.Send("menu");
+        EXPECT_EQ(Read(link.Bbs, 4), "menu");
+        ::dup2(pipeFds[1], link.Door); // the number belongs to something else: left alone
+
+        CommClose(true);
+        CommWrite("stray");
+        EXPECT_FALSE(Readable(pipeFds[0], 0));
+        for (int fd : {pipeFds[0], pipeFds[1], link.Door}) ::close(fd);
+        ::dup2(saved, 0), ::close(saved);
     }
-    std::string got;
-    std::thread reader([&] { got = Read(link.Caller, expected.size()); });
-    CommWrite(big);
-    reader.join();
-    EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes";
-
-    // The hand-back closes our descriptor only; a later close or write never touches the
-    // number, which may belong to something else by then.
-    CommClose(false);
-    EXPECT_EQ(CommHandle(), -1);
-    EXPECT_NE(::fcntl(link.Bbs, F_GETFL) & O_NONBLOCK, 0) << "the BBS's mode is given back";
-    Send(link.Bbs, "welcome back");
-    EXPECT_EQ(Read(link.Caller, 12), "welcome back");
-    Send(link.Caller, "menu");
-    EXPECT_EQ(Read(link.Bbs, 4), "menu");
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    ASSERT_EQ(::dup2(pipeFds[1], link.Door), link.Door);
-    CommClose(true);
-    CommWrite("stray");
-    EXPECT_FALSE(Readable(pipeFds[0], 0));
-    for (int fd : {pipeFds[0], pipeFds[1], link.Door}) ::close(fd);
-
     TLink second; // a close with disconnect hangs up although the BBS holds a descriptor
     CommClose(true);
     char c;
@@ -146,10 +136,8 @@ TEST(Comm, WritesDoubleIacBlockingAndHandTheConnectionBack) {
 TEST(Comm, LostOrUnusableConnectionsEndTheCarrierForGood) {
     {
         TLink link;
-        Send(link.Caller, "ok");
-        ::close(link.Caller);
-        link.Caller = ::dup(0);
-        ASSERT_TRUE(Readable(link.Door));
+        link.Send("ok");
+        ::close(std::exchange(link.Caller, ::socket(AF_INET, SOCK_STREAM, 0)));
         EXPECT_EQ(link.Receive(), "ok") << "bytes sent before the hang-up are still keys";
         for (int i = 0; i < 20; ++i) CommWrite(std::string(1000, 'x')); // EPIPE, not SIGPIPE
         EXPECT_FALSE(CommCarrier());
@@ -169,9 +157,8 @@ TEST(Comm, LostOrUnusableConnectionsEndTheCarrierForGood) {
     }
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
-    const int closed = ::dup(pipeFds[0]);
+    const int closed = ::dup(pipeFds[0]), udp = ::socket(AF_INET, SOCK_DGRAM, 0);
     ::close(closed);
-    const int udp = ::socket(AF_INET, SOCK_DGRAM, 0);
     for (int handle : {-1, closed, pipeFds[1], udp, 100000}) {
         CommOpen(handle);
         CommWrite("hello");
