@@ -1,90 +1,65 @@
-// Every screen of the game on one database of scores, compared whole (text and colours) with the
-// fixture files in tests/fixtures/: the boards, the leader panel and summary, the menu and its
-// boxes, the instructions, the about pages and the calendar. A local session at the keyboard;
-// F10, which the sysop hook takes, photographs the screen while it waits for a key.
+// The game's screens and files on one database (tests/fixtures/scores.sql), compared whole with
+// fixture files: the boards, the leader panel and summary, the menu and its boxes, the
+// instructions, the about pages, the calendar, games played from the keyboard and the bulletins.
+// A local session; F10, which the sysop hook takes, photographs the screen while it waits.
+#include "game/bulletins.h"
 #include "game/calendar.h"
 #include "game/dailyboards.h"
+#include "game/gameplay.h"
 #include "game/leaders.h"
 #include "game/monthlyboards.h"
 #include "game/program.h"
-#include "game/scores.h"
 #include "game/screens.h"
 #include "game/updatecheck.h"
 #include "tests/support/kit_fixture.h"
 
+#include <sys/wait.h>
+
+#include <set>
+
 namespace {
 
 using namespace std::string_literals;
+namespace fs = std::filesystem;
 const std::string kF10("\0\x44", 2);
 std::vector<std::string> Photos;
 
 class ScreensTest : public KitTest {
-  protected:
-    // The caller Bob in January 2025; other callers with ties, long names and hostile names.
+  public:
     void SetUp() override {
         KitTest::SetUp();
-        MakeDatabase({"cider"});
+        MakeDatabase({"crane"});
+        OpenGameDatabase().Exec(Fixture("scores.sql"));
         for (const char* art : {"header.ans", "del_glimra.ans", "menu.ans", "box.ans"})
-            std::filesystem::copy_file(std::string(GLIMRA_SOURCE_DIR) + "/data/art/" + art, art);
-        const std::string longName = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcd"; // 30 characters
-        const std::tuple<std::string, std::string, int> scores[] = {
-            {"Bob", "2024-12-01", 160},
-            {"Alice", "2024-12-02", 80},
-            {"Carol", "2024-12-02", 80},
-            {"Dave", "2024-12-03", 0},
-            {"Eve", "2024-12-03", 0},
-            {longName, "2024-12-05", 320},
-            {"Bob", "2024-12-06", 40},
-            {"Alice", "2024-12-06", 40},
-            {"Alice", "2024-12-17", 20},
-            {"Carol", "2024-12-31", 10},
-            {"Bob", "2024-11-03", 90},
-            {"Fay", "2024-11-04", 80},
-            {longName, "2024-10-09", 70},
-            {"Old", "2024-08-30", 999},
-            {longName, "2020-01-01", 11000},
-            {"Evil\x1b[2J|1F", "2024-05-05", 8000},
-            {"Dave", "2025-01-15", 320},
-            {"Alice", "2025-01-15", 160},
-            {"Carolina-Quite-Long-Name", "2025-01-15", 80},
-            {"Alice", "2025-01-02", 40},
-            {"Bob", "2025-01-02", 20},
-            {"Bob", "2025-01-03", 160},
-            {"Carol", "2025-01-03", 160},
-            {"Alice", "2025-01-04", 40},
-            {"Carol", "2025-01-04", 40},
-            {"Alice", "2025-01-06", 20},
-            {"Mal\x1b[2Jlory", "2025-01-07", 320},
-            {"Alice", "2025-01-07", 80},
-            {"Bob", "2025-01-07", 40},
-            {"Carol", "2025-01-08", 10},
-            {"Zed", "2025-02-01", 320},
-            {"Bob", "2020-01-02", 9000},
-            {"Bob", "2025-01-05", 80},
-        };
-        for (const auto& [name, date, score] : scores) AddScore(name, date, score);
-        for (int i = 1; i <= 36; ++i) AddScore("P" + std::to_string(i), "2025-01-10", i);
+            fs::copy_file(std::string(GLIMRA_SOURCE_DIR) + "/data/art/" + art, art);
         SetToday(2025, 1, 15);
         DoorOnSysopKey = [](char AKey) {
-            Photos.push_back(Shot(LocalScreen()));
-            return AKey == 68;
+            return Photos.push_back(Shot(LocalScreen())), AKey == 68;
         };
         Photos.clear();
         CheckVersion = false;
         AryNotPlayable = {};
+        StrWinnerText = "Well done!";
+    }
+    void TearDown() override {
+        StrWinnerText.clear();
+        KitTest::TearDown();
+    }
+    static void Expect(const std::string& AName, const std::string& AShot = Shot(LocalScreen())) {
+        ExpectFixture(AName + ".screen", AShot);
     }
 };
 
 TEST_F(ScreensTest, Boards) {
-    const std::pair<std::string, void (*)()> boards[] = {
-        {"today_hidden", GetTodayScores},        {"daily_champions", GetDailyScores},
-        {"last_month", GetLastMonthScores},      {"all_time", GetAllTimeScores},
-        {"recent_winners", RecentMonthlyChamps},
-    };
-    for (const auto& [name, board] : boards) {
+    for (const auto& [name, board] :
+         {std::pair<const char*, void (*)()>{"today_hidden", GetTodayScores},
+          {"daily_champions", GetDailyScores},
+          {"last_month", GetLastMonthScores},
+          {"all_time", GetAllTimeScores},
+          {"recent_winners", RecentMonthlyChamps}}) {
         AnsiReset();
         RunScreen(board);
-        ExpectFixture(name + ".screen", Shot(LocalScreen()));
+        Expect(name);
         EXPECT_EQ(DateKey(Year, Month, Day), "2025-01-15") << name << " gives the date back";
     }
     AddScore("Bob", "2025-01-15", 10);
@@ -95,7 +70,7 @@ TEST_F(ScreensTest, Boards) {
         AnsiReset();
         ConsolePushKeys("x!");
         *day ? GetOneDayScores(day) : GetTodayScores();
-        ExpectFixture(name + std::string(".screen"), Shot(LocalScreen()));
+        Expect(name);
         EXPECT_EQ(ConsoleReadKey(), '!');
     }
     AnsiReset(); // no day of this month: nothing drawn, no key taken
@@ -104,37 +79,29 @@ TEST_F(ScreensTest, Boards) {
     EXPECT_EQ(Shot(LocalScreen()), "@@\n");
 }
 
-TEST_F(ScreensTest, LeaderSummaryPanelAndMenu) {
-    const auto standings = [] {
-        std::ostringstream s;
-        s << StrDailyLeader << ' ' << IntDailyLeader << ", " << StrMonthlyLeader << ' '
-          << IntMonthlyLeader << ", " << StrLastMonthLeader << ' ' << IntLastMonthLeader << ", "
-          << StrAllTimeLeader << ' ' << IntAllTimeLeader << " / " << StrAllTimeLeader2 << ' '
-          << IntAllTimeLeader2 << ",";
-        for (std::size_t k = 0; k < 5; ++k)
-            s << ' ' << ArrMonthlyLeaders[k] << ' ' << ArrMonthlyScores[k];
-        return s.str();
-    };
+TEST_F(ScreensTest, LeadersMenuBoxesInstructionsAboutAndCalendar) {
     SetMonthlyAndDaily();
-    EXPECT_EQ(standings(),
-              "Dave 320, Alice 340, ABCDEFGHIJKLMN 320, ABCDEFGHIJKLMN 11390 / Bob 9590, "
-              "Alice 340 Mal\x1b[2Jlory 320 Dave 320 Bob 300 Carol 210");
+    std::ostringstream s;
+    s << StrDailyLeader << ' ' << IntDailyLeader << ", " << StrMonthlyLeader << ' '
+      << IntMonthlyLeader << ", " << StrLastMonthLeader << ' ' << IntLastMonthLeader << ", "
+      << StrAllTimeLeader << ' ' << IntAllTimeLeader << " / " << StrAllTimeLeader2 << ' '
+      << IntAllTimeLeader2 << ",";
+    for (std::size_t k = 0; k < 5; ++k)
+        s << ' ' << ArrMonthlyLeaders[k] << ' ' << ArrMonthlyScores[k];
+    EXPECT_EQ(s.str(), "Dave 320, Alice 340, ABCDEFGHIJKLMN 320, ABCDEFGHIJKLMN 11390 / Bob 9590, "
+                       "Alice 340 Mal\x1b[2Jlory 320 Dave 320 Bob 300 Carol 210");
     Menu();
-    ExpectFixture("menu_not_played.screen", Shot(LocalScreen()));
-    EXPECT_EQ(std::tuple(LocalScreen().CursorColumn(), LocalScreen().CursorRow(),
-                         int(LocalScreen().TextAttr())),
-              std::tuple(1, 24, 0));
+    Expect("menu_not_played");
+    EXPECT_EQ(LocalScreen().CursorColumn() * 100 + LocalScreen().CursorRow(), 124);
     AddScore("Bob", "2025-01-15", 10);
     ConsolePushKeys(kF10 + "n" + "x321" + kF10 + "\r\r");
     EXPECT_TRUE(MenuKey('1')); // played today: the box asks; any key but Y closes it
-    EXPECT_TRUE(MenuKey('4')); // at most two digits in a white-on-blue field
-    EXPECT_EQ(DaySelect, "32");
-    EXPECT_TRUE(MenuKey('4'));
-    EXPECT_EQ(DaySelect, "");
-    ExpectFixture("box_already_played.screen", Photos.at(0));
-    ExpectFixture("box_select_day.screen", Photos.at(1));
+    EXPECT_TRUE(MenuKey('4') && DaySelect == "32"); // at most two digits
+    EXPECT_TRUE(MenuKey('4') && DaySelect == "");
+    Expect("box_already_played", Photos.at(0));
+    Expect("box_select_day", Photos.at(1));
+    Expect("menu_played");
     const std::string menu = Shot(LocalScreen());
-    ExpectFixture("menu_played.screen", menu);
     for (char key : {'8', '9', '0', 'B', 'Z', '\r', '\x1b', ' ', 'H', 'P', 'K', 'M'})
         EXPECT_FALSE(MenuKey(key) || Shot(LocalScreen()) != menu) << "key " << int(key);
     ConsolePushKeys("8q\0Q"s);
@@ -143,52 +110,158 @@ TEST_F(ScreensTest, LeaderSummaryPanelAndMenu) {
     MainLoop(); // Page Down at the sysop's keyboard is the scan code 81, "Q"
     EXPECT_TRUE(MenuSelect == 'Q' && DoorLastKey.Extended);
 
-    // On the 1st nobody leads the month yet; names stay text and are cut to 14 everywhere.
-    SetToday(2025, 2, 1);
+    ArrMonthlyScores[0] = 0; // a leader who started a game and has not won it is left out
+    Instructions();
+    Expect("instructions");
+    ConsolePushKeys(kF10 + "x" + kF10 + "y");
+    About();
+    Expect("about1", Photos.at(2));
+    Expect("about2", Photos.at(3));
+    SetToday(2025, 2, 1); // on the 1st nobody leads the month yet
     SetMonthlyAndDaily();
     AnsiReset();
     DrawLeaderPanel(false);
-    ExpectFixture("leader_panel_first.screen", Shot(LocalScreen()));
-    AnsiReset();
     Instructions();
-    ExpectFixture("instructions_first.screen", Shot(LocalScreen()));
-}
+    Expect("first_of_month");
 
-TEST_F(ScreensTest, InstructionsAboutAndCalendar) {
-    SetMonthlyAndDaily();
-    ArrMonthlyScores[0] = 0; // a leader who started a game and has not won it is left out
-    Instructions();
-    ExpectFixture("instructions.screen", Shot(LocalScreen()));
-    ConsolePushKeys(kF10 + "x" + kF10 + "y");
-    About();
-    EXPECT_EQ(DoorLastKey.Ch, 'y');
-    ExpectFixture("about1.screen", Photos.at(0));
-    ExpectFixture("about2.screen", Photos.at(1));
-
-    // The 19th of March 2025 (a Saturday start): later days are dark and refused, for the run.
-    SetToday(2025, 3, 19);
+    SetToday(2025, 3, 19); // later days are dark and refused, for the run (March starts Saturday)
     AddScore("Bob", "2025-03-03", 160);
     ConsolePushKeys("20\r" + kF10 + "0\r");
     GetCalendar();
-    ExpectFixture("calendar_19th.screen", Photos.at(2));
+    Expect("calendar_19th", Photos.at(4));
     SetToday(2025, 3, 20);
-    ConsolePushKeys("25\r0\r");
-    GetCalendar();
-    EXPECT_EQ(TextAt(35, 21, 13), "Not Playable!");
-    for (const char* answer : {"\r", "00\r", "32\r", "3\r"}) {
+    for (const char* answer : {"25\r", "\r", "00\r", "32\r", "3\r"}) {
         AnsiReset();
-        ConsolePushKeys(std::string(answer) + "0\r");
+        ConsolePushKeys(answer + "0\r"s);
         GetCalendar();
-        EXPECT_EQ(std::pair(TextAt(35, 21, 13), int(AttrAt(35, 21))),
-                  std::pair("Not Playable!"s, 0x0C))
-            << answer;
+        EXPECT_EQ(TextAt(35, 21, 13) + std::to_string(AttrAt(35, 21)), "Not Playable!12") << answer;
     }
-    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblScores WHERE dtDate LIKE '2025-03%'")[0], "1");
     SetToday(2025, 6, 10); // a Sunday start: the first row stays empty
     ConsolePushKeys(kF10 + "0\r");
     GetCalendar();
-    ExpectFixture("calendar_june.screen", Photos.at(3));
-    EXPECT_EQ(CalendarOffset(2025, 9), 1) << "September 2025 starts on a Monday";
+    Expect("calendar_june", Photos.at(5));
+}
+
+TEST_F(ScreensTest, GamesFromTheKeyboardAndFromTheCalendar) {
+    CheckCases("marking.cases", 2, [](const std::vector<std::string>& ACase) {
+        std::string marks;
+        for (TLetterState state : MarkGuess(ACase[0], ACase[1]))
+            marks += state == TLetterState::lsGreen    ? 'G'
+                     : state == TLetterState::lsOrange ? 'O'
+                                                       : 'X';
+        return std::vector{marks};
+    });
+    // 5 March 2024: an empty guess and a word in neither list cost nothing; any letter case.
+    SetToday(2024, 3, 5);
+    ConsolePushKeys("\r" + kF10 + "qzxvj\r" + kF10 + "slate\rReAcT\r" + kF10 + "crane\r" + kF10 +
+                    "k");
+    Game();
+    for (int i = 0; i < 4; ++i) Expect("game_"s + "1234"[i], Photos.at(i));
+    EXPECT_EQ(
+        Sql("SELECT intScore FROM tblScores WHERE dtDate = '2024-03-05' AND strUserName = 'Bob'"),
+        std::vector<std::string>{"80"});
+    ConsolePushKeys("slate\rabbey\rspeed\rerror\rnacre\rcrate\r" + kF10 + " ");
+    Game(); // the same day again: the score is replaced
+    Expect("game_lost", Photos.at(4));
+    EXPECT_EQ(
+        Sql("SELECT intScore FROM tblScores WHERE dtDate = '2024-03-05' AND strUserName = 'Bob'"),
+        std::vector<std::string>{"0"});
+    Month = 4, Day = 1; // past midnight into April: the month gets its words; answers count too
+    ConsolePushKeys("CRANE\r ");
+    Game();
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWordsByDate WHERE dtDate LIKE '2024-04-%'")[0] +
+                  Sql("SELECT intScore FROM tblScores WHERE dtDate = '2024-04-01'")[0],
+              "30320");
+
+    // On the 20th of December 2025: day 5 won, day 31 lost, each followed by its board, a played
+    // day refused; a day another node plays meanwhile keeps its score.
+    SetToday(2025, 12, 20);
+    AddScore("Bob", "2025-12-20", 40);
+    ConsolePushKeys("05\rcrane\rkk31\rslate\rslate\rslate\rslate\rslate\rslate\rkk05\r" + kF10 +
+                    "0\r");
+    GetCalendar();
+    Expect("calendar_20th", Photos.at(5));
+    EXPECT_EQ(Day, 20) << "the game date is today again";
+    DoorOnSysopKey = [](char) {
+        return Sql("INSERT INTO tblScores VALUES ('Bob', '2025-12-04', 160)"), true;
+    };
+    ConsolePushKeys(kF10 + "4\rcrane\rkk0\r");
+    GetCalendar();
+    EXPECT_EQ(Sql("SELECT dtDate, intScore FROM tblScores WHERE strUserName = 'Bob' AND dtDate > "
+                  "'2025-12'"),
+              (std::vector<std::string>{"2025-12-04|160", "2025-12-05|320", "2025-12-20|40",
+                                        "2025-12-31|0"}));
+    EXPECT_FALSE(ConsoleKeyPressed());
+}
+
+std::set<std::string> Files() {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(".")) names.insert(entry.path().filename());
+    return names;
+}
+
+TEST_F(ScreensTest, BulletinsWholeUpToCtrlZOfTheArtWhateverIsInTheWay) {
+    std::ofstream("bulletin.ans") << std::string(5000, 'x'); // an older, longer file
+    Day = Month = Year = 0;
+    WriteBulletin();
+    EXPECT_EQ(Row(1) + std::to_string(AttrAt(1, 1)) + std::to_string(LocalScreen().TextAttr()),
+              "Writing Bulletins and Returning Back To BBS27");
+    const std::string first = ReadFile("bulletin.ans");
+    ExpectFixture("bulletin.ans", first);
+    const std::string whole = ReadFile("bulletin2.ans"), art = ReadFile("del_glimra.ans");
+    ExpectFixture("bulletin2.ans", whole);
+    const std::string before = whole.substr(0, whole.find(art)),
+                      after =
+                          whole.substr(before.size() + art.size() + (art.back() == '\n' ? 0 : 2));
+    for (const auto& [content, copied] : {std::pair{"TOP\n\nEND\n", "TOP\r\n\r\nEND\r\n"},
+                                          {"A\r\nB\rC\nD", "A\r\nB\r\nC\r\nD\r\n"},
+                                          {"Top\r\nArt\x1aSAUCE00\r\nmore", "Top\r\nArt\r\n"},
+                                          {"\x1aSAUCE00", ""}}) {
+        std::ofstream("del_glimra.ans", std::ios::binary) << content;
+        WriteBulletin2();
+        EXPECT_EQ(ReadFile("bulletin2.ans"), before + copied + after) << content;
+    }
+    fs::remove("del_glimra.ans"); // no art: bulletin2.ans stays; bulletin.ans a directory: stays
+    fs::remove("bulletin.ans");
+    fs::create_directories("bulletin.ans/inside");
+    WriteBulletin();
+    EXPECT_EQ(ReadFile("bulletin2.ans"), before + after);
+    EXPECT_TRUE(fs::is_directory("bulletin.ans/inside"));
+    fs::remove_all("bulletin.ans");
+    fs::create_directory("bbs"); // linked to the BBS's text files: the files linked to are replaced
+    std::ofstream("bbs/one.ans") << "old";
+    fs::remove("bulletin2.ans");
+    fs::create_symlink("bbs/one.ans", "bulletin.ans");
+    fs::create_symlink("bbs/two.ans", "bulletin2.ans");
+    std::ofstream("del_glimra.ans") << art;
+    WriteBulletin();
+    EXPECT_TRUE(fs::is_symlink("bulletin.ans") && fs::is_symlink("bulletin2.ans"));
+    EXPECT_EQ(ReadFile("bbs/one.ans") + ReadFile("bbs/two.ans"), first + whole);
+    EXPECT_EQ(std::distance(fs::directory_iterator("bbs"), fs::directory_iterator()), 2)
+        << "no temporary file";
+
+    // Eight doors quitting at once, each on its own day, 25 times: a reader never sees a part.
+    std::set<std::string> alone;
+    for (int door = 1; door <= 8; ++door)
+        AddScore("Door" + std::to_string(door), DateKey(2025, 11, door), 500 + door);
+    for (int door = 1; door <= 8; ++door) {
+        SetToday(2025, 11, door);
+        WriteBulletin();
+        alone.insert(ReadFile("bulletin.ans")), alone.insert(ReadFile("bulletin2.ans"));
+    }
+    ASSERT_EQ(alone.size(), 16u);
+    CloseGameDatabase(); // each door opens its own
+    for (int door = 1; door <= 8; ++door)
+        if (::fork() == 0) {
+            SetToday(2025, 11, door);
+            for (int quit = 0; quit < 25; ++quit) WriteBulletin();
+            ::_exit(0);
+        }
+    int torn = 0, done = 0;
+    for (int status; done<8; done += ::waitpid(-1, &status, WNOHANG)> 0)
+        torn += !alone.count(ReadFile("bulletin.ans")) + !alone.count(ReadFile("bulletin2.ans"));
+    EXPECT_EQ(torn, 0) << "reads found a file half-written";
+    EXPECT_EQ(Files().size(), 8u) << "no temporary file";
 }
 
 } // namespace
