@@ -1,14 +1,17 @@
-// The game database on real SQLite files: score rows and played days, the totals against plain
-// sums over the scores, the word of each day, files that are missing or bare, and several
-// processes at once.
+// The game database on real SQLite files (score rows, the totals against plain sums over the
+// scores, the word of each day, files that are missing or bare), the configuration file and the
+// update check against tables in tests/fixtures/, and makedb run as a program.
+#include "game/config.h"
+#include "game/gameplay.h"
 #include "game/scores.h"
 #include "game/totals.h"
+#include "game/updatecheck.h"
+#include "tests/support/httpserver.h"
 #include "tests/support/kit_fixture.h"
-
-#include <sys/wait.h>
 
 #include <map>
 #include <random>
+#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -38,18 +41,6 @@ TEST_F(DatabaseTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
     EXPECT_EQ(Sql("SELECT strUserName, intScore FROM tblScores ORDER BY rowid"), expected);
     SetScore(40, "12", "31", "2024");
     EXPECT_EQ(TempDay + "/" + TempMonth, "31/12");
-    for (const char* day : {"1", "2", "30"}) SetScore(10, "4", day, "2024");
-    SetScore(10, "5", "1", "2024");
-    DoorDropInfo.Alias = "bob";
-    SetScore(10, "4", "3", "2024");
-    DoorDropInfo.Alias = "Bob";
-    TDaysArray days;
-    days[5] = 7;
-    TrackPlayerDays(4, 2024, days);
-    std::string flags;
-    for (int d = 1; d <= 31; ++d) flags += char('0' + days[d]);
-    EXPECT_EQ(flags, "1100000000000000000000000000010");
-    EXPECT_THROW(days[32], std::out_of_range);
     EXPECT_THROW(DayPlayedCheck("3", "x", "2024"), std::invalid_argument); // before the database
     EXPECT_THROW(SetScore(10, "", "5", "2024"), std::invalid_argument);
 }
@@ -173,7 +164,7 @@ TEST_F(DatabaseTest, AFileOfBareTablesWorksAndMissingOnesAreNamed) {
     EXPECT_NE(error().find("not a database"), std::string::npos);
 }
 
-TEST_F(DatabaseTest, DBCheckGivesEveryDayOfTheMonthOneWordOnceEvenFromEightNodes) {
+TEST_F(DatabaseTest, DBCheckGivesEveryDayOfTheMonthOneWordOnce) {
     MakeDatabase({"apple", "cider", "crane", "slate"});
     Connect();
     const std::string heading = AnsiTextColour(19) + "Database Maintenance\r\n";
@@ -194,42 +185,113 @@ TEST_F(DatabaseTest, DBCheckGivesEveryDayOfTheMonthOneWordOnceEvenFromEightNodes
     for (int i = 0; i < 2000; ++i, ++drawn[Word]) GetRandomWord();
     for (const auto& [word, count] : drawn)
         EXPECT_TRUE(count > 400 && count < 600) << word << count;
+}
 
-    SqlConnection other(GameDatabaseFile); // another node's lock is waited for, not a failure
-    other.Exec("BEGIN IMMEDIATE");
-    std::thread release(
-        [&] { std::this_thread::sleep_for(std::chrono::milliseconds(300)), other.Exec("COMMIT"); });
-    EXPECT_NO_THROW(AssignDayWord(2024, 3, 5));
-    release.join();
+using SysopTest = KitTest;
 
-    SetToday(2024, 10, 12);
-    CloseGameDatabase(); // a connection must not cross fork()
-    int gate[2];
-    ASSERT_EQ(::pipe(gate), 0);
-    for (int node = 0; node < 8; ++node)
-        if (::fork() == 0) {
-            ::close(gate[1]);
-            (void)!::read(gate[0], gate, 1); // every node starts together
-            try {
-                DBCheck();
-            } catch (...) {
-                ::_exit(1);
-            }
-            ::_exit(0);
-        }
-    ::close(gate[0]), ::close(gate[1]);
-    for (int node = 0, status = 0; node < 8; ++node)
-        EXPECT_TRUE(::wait(&status) > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(Sql("SELECT COUNT(*), COUNT(DISTINCT dtDate) FROM tblWordsByDate WHERE dtDate LIKE "
-                  "'2024-10%'"),
-              std::vector<std::string>{"31|31"});
-    for (const char* sql : {"SELECT * FROM tblWordsByDate where dtDate=?", // an index, not a scan
-                            "SELECT * FROM tblScores where dtDate=? and strUserName=?",
-                            "SELECT COUNT(*) FROM tblAllWords WHERE strWord=? COLLATE NOCASE"}) {
-        std::string plan;
-        for (const auto& step : Sql(std::string("EXPLAIN QUERY PLAN ") + sql)) plan += step + "; ";
-        EXPECT_EQ(plan.find("SCAN tbl"), std::string::npos) << sql << " -> " << plan;
-    }
+TEST_F(SysopTest, ConfigurationLinesByNumber) {
+    CheckCases("config.cases", 1, [](const std::vector<std::string>& ACase) {
+        std::ofstream(CONFIG_FILE_NAME, std::ios::binary) << ACase[0];
+        CheckVersion = false;
+        DoorSession.MaxIdle = 300;
+        StrWinnerText.clear();
+        ReadConfiguration();
+        const std::string winner =
+            StrWinnerText.size() > 40 ? std::to_string(StrWinnerText.size()) : StrWinnerText;
+        return std::vector{std::to_string(CheckVersion) + " " +
+                           std::to_string(DoorSession.MaxIdle) + " " + winner};
+    });
+    EXPECT_EQ(Row(1), "") << "nothing is written";
+    std::ofstream(CONFIG_FILE_NAME) << "0\n\n" << std::string(5000, 'w');
+    ReadConfiguration();
+    EXPECT_EQ(StrWinnerText, std::string(1024, 'w')) << "no longer than any screen line";
+    std::filesystem::remove(CONFIG_FILE_NAME);
+    ReadConfiguration();
+    EXPECT_EQ(Row(1), "File handling error occurred. Details (bbsglimra.cfg): File not found");
+    EXPECT_EQ(LocalScreen().CursorRow(), 2);
+    std::filesystem::create_directory(CONFIG_FILE_NAME);
+    TConfigValues values;
+    std::string error;
+    EXPECT_FALSE(ReadConfigFile(CONFIG_FILE_NAME, values, error));
+    EXPECT_EQ(error + std::to_string(values.LinesRead), "Is a directory0");
+    StrWinnerText.clear();
+}
+
+TEST_F(SysopTest, UpdateCheckAnnouncesOnlyUnknownReleasesAndFailsSilentlyForTheRun) {
+    TestHttpServer server;
+    const std::string url = server.Url("/glimraversion.txt");
+    // The menu's step: the cursor at (25, 24), then the check; row 24, its colour, the cursor.
+    const auto check = [](const std::string& AUrl) {
+        ::setenv("GLIMRA_UPDATE_URL", AUrl.c_str(), 1);
+        AnsiReset();
+        DoorGotoXY(25, 24);
+        UpdateCheck();
+        ::unsetenv("GLIMRA_UPDATE_URL");
+        return Row(24) + " " + std::to_string(AttrAt(25, 24)) + " " +
+               std::to_string(LocalScreen().TextAttr()) + " " +
+               std::to_string(LocalScreen().CursorColumn()) + " " + std::to_string(NotFound);
+    };
+    CheckCases("updatecheck.cases", 2, [&](const std::vector<std::string>& ACase) {
+        server.Serve("/glimraversion.txt", ACase[0], ACase[1].empty() ? "200 OK\r\n" : ACase[1]);
+        server.Serve("/moved.txt", "2026.2.2");
+        NotFound = false;
+        std::string body = "unchanged";
+        const bool fetched = FetchVersionFile(url, body);
+        return std::vector{check(url), std::to_string(fetched) + " " + body};
+    });
+    EXPECT_FALSE(FetchVersionFile("http://glimra.invalid/v.txt", *new std::string))
+        << "unknown host";
+    const int asked = server.Connections;
+    EXPECT_EQ(check(TestHttpServer::RefusedUrl()).back(), '1') << "refused";
+    EXPECT_EQ(check(url).back(), '1') << "after a failure no request is sent in that session";
+    EXPECT_EQ(server.Connections, asked);
+    NotFound = false; // a server that never answers: the door's time-outs, here shortened
+    server.Silent = true;
+    UpdateCheckTimeouts = {200, 400};
+    EXPECT_EQ(check(url).back(), '1');
+    UpdateCheckTimeouts = {};
+}
+
+TEST_F(SysopTest, MakeDbBuildsKeepsScoresAndAddsWords) {
+    GameDatabaseFile = "glimradb.db";
+    std::string output;
+    const auto run = [&](const std::string& AArgs) {
+        const int status = std::system(
+            (GLIMRA_BINARY_DIR "/makedb --schema " GLIMRA_SOURCE_DIR "/data/schema.sql "
+                               "--answers answers.txt --allowed allowed.txt -o glimradb.db " +
+             AArgs + " > out.txt 2>&1")
+                .c_str());
+        output = ReadFile("out.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::ofstream("answers.txt") << "cider\r\nApple\n\n# a comment\ncider\n";
+    std::ofstream("allowed.txt") << "  aahed\nzymic\n";
+    ASSERT_EQ(run("") * 10 + run("--add --force"), 2) << output; // the second: options that clash
+    EXPECT_EQ(Sql("SELECT strWord FROM tblWords UNION ALL SELECT strWord FROM tblAllWords"),
+              (std::vector<std::string>{"cider", "apple", "cider", "apple", "aahed", "zymic"}));
+    EXPECT_TRUE(GuessInWordLists("ZYMIC") && GuessInWordLists("Apple") &&
+                !GuessInWordLists("qqqqq"));
+    Sql("INSERT INTO tblScores VALUES ('Bob', '2024-03-05', 160)");
+    EXPECT_TRUE(run("") == 1 && output.find("holds 1 score;") != std::string::npos) << output;
+    Sql("UPDATE tblTotals SET intTotal = 5"); // totals gone wrong are computed afresh by --add
+    Sql("DELETE FROM tblMonthTotals");
+    std::ofstream("answers.txt") << "cider\nslate\n";
+    std::ofstream("allowed.txt") << "aahed\nAAHED\nmound\n";
+    EXPECT_TRUE(run("--add") == 0 &&
+                output.find("added 1 answer words and 2 accepted guesses") != std::string::npos)
+        << output;
+    EXPECT_EQ(Sql("SELECT intTotal FROM tblTotals UNION ALL SELECT intDays FROM tblMonthTotals"),
+              (std::vector<std::string>{"160", "1"}));
+    ASSERT_EQ(run("--force"), 0) << output;
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblScores")[0], "0");
+    Sql("DROP TABLE tblScores"); // --add also completes a file that lacks a table
+    ASSERT_EQ(run("--add"), 0) << output;
+    std::filesystem::remove("glimradb.db");
+    std::ofstream("answers.txt") << "cider\ncrane\nbad-1\n";
+    EXPECT_TRUE(run("") == 1 && output.find("answers.txt:3: \"bad-1\" is not a five-letter word") !=
+                                    std::string::npos)
+        << output;
+    EXPECT_FALSE(std::filesystem::exists("glimradb.db")) << "no file is left";
 }
 
 } // namespace

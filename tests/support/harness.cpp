@@ -97,14 +97,10 @@ fs::path TBbs::Write(const std::string& AName, const std::string& AText) const {
 
 std::string TBbs::Door32(int AType, int AHandle, const std::string& AAlias, int AMinutes,
                          int ANode) {
-    std::ostringstream text; // type, handle, baud, BBS, record, real name, alias, access, ...
-    text << AType << "\r\n"
-         << AHandle << "\r\n38400\r\nTest BBS\r\n7\r\n"
-         << AAlias << " Realname\r\n"
-         << AAlias << "\r\n100\r\n"
-         << AMinutes << "\r\n1\r\n"
-         << ANode << "\r\n";
-    return text.str();
+    const std::string n = "\r\n"; // type, handle, baud, BBS, record, real name, alias, access, ...
+    return std::to_string(AType) + n + std::to_string(AHandle) + n + "38400\r\nTest BBS\r\n7\r\n" +
+           AAlias + " Realname" + n + AAlias + n + "100" + n + std::to_string(AMinutes) + n + "1" +
+           n + std::to_string(ANode) + n;
 }
 
 void TBbs::Start(const TLaunch& ALaunch) {
@@ -208,18 +204,6 @@ void TBbs::Settle(TMs AQuiet) {
         seen = FCaller.Received.size();
         FLocal.Pump(0ms);
     }
-}
-
-std::size_t TBbs::Flood(const std::string& ABytes) {
-    std::size_t done = 0;
-    for (const auto end = Now() + 60s; done < ABytes.size() && Now() < end && Running();) {
-        pollfd pfd{FCaller.Fd, POLLIN | POLLOUT, 0};
-        if (::poll(&pfd, 1, 20) > 0 && (pfd.revents & POLLIN)) FCaller.Pump(0ms);
-        const ssize_t n = ::send(FCaller.Fd, ABytes.data() + done,
-                                 std::min<std::size_t>(ABytes.size() - done, 16384), MSG_DONTWAIT);
-        done += std::max<ssize_t>(n, 0);
-    }
-    return done;
 }
 
 bool TBbs::HandedBack() {

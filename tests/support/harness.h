@@ -73,8 +73,6 @@ class TBbs {
     bool See(int ACol, int ARow, const std::string& AText, TMs ALimit = 10s);
     void Settle(TMs AQuiet = 300ms); // until the door has been quiet for AQuiet
     void HangUp() { FCaller.Close(); }
-    // Sends while reading what the door sends, until all is sent or the door has ended.
-    std::size_t Flood(const std::string& ABytes);
     // The door has ended with 0 and the BBS talks to its caller again on its own descriptor.
     bool HandedBack();
 

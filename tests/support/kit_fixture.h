@@ -1,6 +1,6 @@
 // The one unit-test fixture: the kit as a door finds it before start-up (headless console, fresh
-// screen, default hooks, a fake clock, no delays), a temporary working directory, and on demand a
-// remote caller on a socket pair and a game database built from data/schema.sql.
+// screen, default hooks, a fake clock, no pauses) in a temporary working directory, and on demand
+// a remote caller on a socket pair and a game database built from data/schema.sql.
 #pragma once
 
 #include "door/ansi.h"
@@ -15,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,50 +35,39 @@ inline std::string ReadFile(const std::filesystem::path& APath) {
 // Inside a test (in the test process, not a death test's child) that must fail the run.
 inline const pid_t TestProcess = ::getpid();
 inline bool InTest = false;
-inline void FailExitInsideTest() {
-    if (InTest && ::getpid() == TestProcess) {
-        std::fputs("The process was ended inside a test: a wait for a key never typed?\n", stderr);
-        std::_Exit(1);
-    }
-}
 
 class KitTest : public ::testing::Test {
   public:
     void SetUp() override {
-        static const bool guarded = std::atexit(FailExitInsideTest) == 0;
-        InTest = guarded;
+        static const int guard = std::atexit([] {
+            if (InTest && ::getpid() == TestProcess)
+                std::fputs("ended inside a test\n", stderr), std::_Exit(1);
+        });
+        InTest = guard == 0;
         ConsoleUseHeadless();
         AnsiReset();
-        DoorDropInfo = {};
-        DoorDropInfo.Alias = "Bob";
+        DoorDropInfo = {.Alias = "Bob"};
         DoorLastKey = {};
         DoorSession = {};
         Stdio = false;
-        DoorOnHangup = DefaultOnHangup;
-        DoorOnStatusBar = DefaultOnStatusBar;
-        DoorOnTimeOut = DefaultOnTimeOut;
+        DoorOnHangup = DefaultOnHangup, DoorOnTimeOut = DefaultOnTimeOut,
         DoorOnTimeUp = DefaultOnTimeUp;
-        DoorOnLocalLogin = DefaultOnLocalLogin;
+        DoorOnStatusBar = DefaultOnStatusBar, DoorOnLocalLogin = DefaultOnLocalLogin,
         DoorOnUsage = DefaultOnUsage;
-        DoorOnSysopKey = nullptr;
-        DoorOnTimeOutWarning = DoorOnTimeUpWarning = nullptr;
+        DoorOnSysopKey = nullptr, DoorOnTimeOutWarning = DoorOnTimeUpWarning = nullptr,
         DoorOnCLP = nullptr;
         FakeNow = TDateTime{} + std::chrono::hours(24 * 365 * 50);
-        Delays.clear();
         DoorNow = [] { return FakeNow; };
-        DoorDelay = [](std::int32_t AMs) { Delays.push_back(AMs); };
+        Delays.clear(), DoorDelay = [](std::int32_t AMs) { Delays.push_back(AMs); };
         char dir[] = "/tmp/glimra-unit.XXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        Dir = dir;
+        Dir = ::mkdtemp(dir);
         std::filesystem::current_path(Dir);
     }
-
     void TearDown() override {
         CommClose(false);
         if (Caller >= 0) ::close(Caller);
         CloseGameDatabase();
-        DoorNow = RealNow;
-        DoorDelay = RealDelay;
+        DoorNow = RealNow, DoorDelay = RealDelay;
         while (ConsoleKeyPressed()) ConsoleReadKey();
         std::filesystem::current_path(Home);
         std::filesystem::remove_all(Dir);
@@ -91,45 +79,37 @@ class KitTest : public ::testing::Test {
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
         Caller = fds[1];
-        CommOpen(fds[0]);
+        CommOpen(DoorDropInfo.ComNum = fds[0]);
         DoorDropInfo.ComType = 2;
-        DoorDropInfo.ComNum = fds[0];
         DoorLastKey.Time = DoorSession.TimeOn = FakeNow;
         EXPECT_EQ(Received(), std::string("\xFF\xFB\x00\xFF\xFB\x01", 6)); // telnet offers
     }
-    std::string Received() { // every byte the caller has been sent since the last call
+    std::string Received() { // what the caller was sent since the last call
         std::string bytes;
         char buffer[4096];
         for (ssize_t n; (n = ::recv(Caller, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
-            bytes.append(buffer, static_cast<std::size_t>(n));
+            bytes.append(buffer, n);
         return bytes;
     }
-    void Send(const std::string& ABytes) {
-        ASSERT_EQ(::send(Caller, ABytes.data(), ABytes.size(), 0), ssize_t(ABytes.size()));
-    }
-    void HangUp() {
-        ::close(Caller);
-        Caller = -1;
-    }
+    void Send(const std::string& ABytes) { ::send(Caller, ABytes.data(), ABytes.size(), 0); }
+    void HangUp() { ::close(std::exchange(Caller, -1)); }
     static void Advance(int ASeconds) { FakeNow += std::chrono::seconds(ASeconds); }
     static std::string Row(int ARow) {
         std::string text = LocalScreen().RowText(ARow);
         return text.erase(text.find_last_not_of(' ') + 1);
     }
     static std::string TextAt(int ACol, int ARow, std::size_t ALength) {
-        return LocalScreen().RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
+        return LocalScreen().RowText(ARow).substr(ACol - 1, ALength);
     }
-    static std::uint8_t AttrAt(int ACol, int ARow) { return LocalScreen().AttrAt(ACol, ARow); }
+    static int AttrAt(int ACol, int ARow) { return LocalScreen().AttrAt(ACol, ARow); }
 
-    // A glimradb.db in the working directory with the schema and these answer words; the
-    // connections of the test and of the game skip fsync (many small commits).
-    void MakeDatabase(const std::vector<std::string>& AAnswers) {
-        GameDatabaseFile = "glimradb.db";
-        SqlConnection conn(GameDatabaseFile, SqlConnection::TOpenMode::Create);
-        conn.Exec(ReadFile(std::string(GLIMRA_SOURCE_DIR) + "/data/schema.sql"));
-        for (const auto& word : AAnswers)
-            SqlStatement(conn, "INSERT INTO tblWords VALUES (?)").Bind(1, word).Execute();
+    // glimradb.db with the schema and these answer words; the game's connection and the test's
+    // skip fsync (many small commits).
+    static void MakeDatabase(const std::vector<std::string>& AAnswers) {
+        SqlConnection(GameDatabaseFile = "glimradb.db", SqlConnection::TOpenMode::Create)
+            .Exec(ReadFile(std::string(GLIMRA_SOURCE_DIR) + "/data/schema.sql"));
         OpenGameDatabase().Exec("PRAGMA synchronous=OFF");
+        for (const auto& word : AAnswers) Sql("INSERT INTO tblWords VALUES ('" + word + "')");
     }
     // Runs SQL on a connection of its own; the rows as "a|b|c" texts.
     static std::vector<std::string> Sql(const std::string& ASql) {
@@ -138,17 +118,15 @@ class KitTest : public ::testing::Test {
         SqlStatement query(conn, ASql);
         std::vector<std::string> rows;
         while (query.Step()) {
-            std::string row;
+            rows.emplace_back();
             for (int i = 0; i < query.ColumnCount(); ++i)
-                row += (i ? "|" : "") + query.ColumnText(i);
-            rows.push_back(row);
+                rows.back() += (i ? "|" : "") + query.ColumnText(i);
         }
         return rows;
     }
     static void AddScore(const std::string& AName, const std::string& ADate, int AScore) {
         SqlConnection conn(GameDatabaseFile);
-        conn.Exec("PRAGMA synchronous=OFF");
-        SqlStatement(conn, "INSERT INTO tblScores (strUserName, dtDate, intScore) VALUES (?,?,?)")
+        SqlStatement(conn, "INSERT INTO tblScores VALUES (?, ?, ?)")
             .Bind(1, AName)
             .Bind(2, ADate)
             .Bind(3, std::int64_t{AScore})
@@ -156,12 +134,11 @@ class KitTest : public ::testing::Test {
     }
     // The kit's clock (which GetToday reads) at noon of a local date, and the game date.
     static void SetToday(int AYear, int AMonth, int ADay) {
-        std::tm local{};
-        local.tm_year = AYear - 1900;
-        local.tm_mon = AMonth - 1;
-        local.tm_mday = ADay;
-        local.tm_hour = 12;
-        local.tm_isdst = -1;
+        std::tm local{.tm_hour = 12,
+                      .tm_mday = ADay,
+                      .tm_mon = AMonth - 1,
+                      .tm_year = AYear - 1900,
+                      .tm_isdst = -1};
         FakeNow = std::chrono::system_clock::from_time_t(std::mktime(&local));
         Year = AYear, Month = AMonth, Day = ADay;
     }
@@ -172,8 +149,7 @@ class KitTest : public ::testing::Test {
         EXPECT_TRUE(ConsoleKeyPressed() && ConsoleReadKey() == '!' && !ConsoleKeyPressed());
     }
 
-    std::filesystem::path Dir;
-    std::filesystem::path Home = std::filesystem::current_path();
+    std::filesystem::path Dir, Home = std::filesystem::current_path();
     int Caller = -1;
     TDateTime (*RealNow)() = DoorNow;
     void (*RealDelay)(std::int32_t) = DoorDelay;

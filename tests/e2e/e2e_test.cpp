@@ -1,0 +1,322 @@
+// The real programs, the test as BBS, caller and sysop: whole visits of bbsglimra (game, calendar,
+// every board, local keys, quit and hand-back; eight nodes at once; a hang-up on every screen; a
+// hang-up in the update check; a failure) with screens compared to tests/fixtures/e2e_*, and the
+// example door started every way a BBS starts a door, with every kind of end.
+#include "game/sqldb.h"
+#include "tests/support/harness.h"
+#include "tests/support/httpserver.h"
+#include "tests/support/shots.h"
+
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kToday = "2026-03-15"; // a Sunday, past the 1st, which is treated apart
+
+std::vector<std::string> Query(const fs::path& ADir, const std::string& ASql,
+                               const std::string& AValue = "") {
+    SqlConnection conn((ADir / "glimradb.db").string());
+    SqlStatement query(conn, ASql);
+    if (ASql.find('?') != std::string::npos) query.Bind(1, AValue);
+    std::vector<std::string> rows;
+    while (query.Step()) {
+        rows.emplace_back();
+        for (int i = 0; i < query.ColumnCount(); ++i)
+            rows.back() += (i ? "|" : "") + query.ColumnText(i);
+    }
+    return rows;
+}
+
+// makedb's database (made once per test program), "cider" on the dates, art, configuration.
+void InstallGlimra(const fs::path& ADir, const std::string& AConfig = "0\n300\nWell done!\n",
+                   const std::vector<std::string>& ADates = {kToday}) {
+    static const std::string made = [] {
+        const std::string db =
+            fs::temp_directory_path() / ("glimra-" + std::to_string(::getpid()) + ".db");
+        if (std::system(("cd " GLIMRA_SOURCE_DIR " && " GLIMRA_BINARY_DIR "/makedb -o " + db +
+                         " >/dev/null")
+                            .c_str()))
+            throw std::runtime_error("makedb failed");
+        std::atexit([] {
+            fs::remove(fs::temp_directory_path() /
+                       ("glimra-" + std::to_string(::getpid()) + ".db"));
+        });
+        return db;
+    }();
+    fs::copy_file(made, ADir / "glimradb.db", fs::copy_options::overwrite_existing);
+    for (const auto& date : ADates)
+        Query(ADir, "INSERT INTO tblWordsByDate VALUES (?, 'cider')", date);
+    for (const char* art : {"header.ans", "del_glimra.ans", "menu.ans", "box.ans"})
+        fs::copy_file(fs::path(GLIMRA_SOURCE_DIR) / "data/art" / art, ADir / art);
+    if (!AConfig.empty()) std::ofstream(ADir / "bbsglimra.cfg") << AConfig;
+}
+
+// bbsglimra on the BBS's connection with a DOOR32.SYS for AAlias, at noon of ADate.
+TLaunch Glimra(TBbs& ABbs, const std::string& AAlias = "Tester", int ANode = 1,
+               const std::string& ADate = kToday) {
+    const auto drop = ABbs.Write("DOOR32.SYS", TBbs::Door32(2, ABbs.Handle(), AAlias, 60, ANode));
+    return {.Binary = GLIMRA_BINARY_DIR "/bbsglimra",
+            .Args = {"-D" + drop.string()},
+            .FakeTime = ADate + " 12:00:00"};
+}
+
+std::string ReadFile(const fs::path& APath) {
+    std::ifstream in(APath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The file is sound and every date has one word: what concurrent nodes must never break.
+void ExpectSound(const fs::path& ADir) {
+    EXPECT_EQ(Query(ADir, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    EXPECT_EQ(
+        Query(ADir, "SELECT dtDate FROM tblWordsByDate GROUP BY 1 HAVING COUNT(*) > 1").size(), 0u);
+}
+
+bool Menu(TBbs& ABbs) {
+    return ABbs.See(32, 23, "Version 2024.10.2") && ABbs.See(29, 12, "[1] Play Glimra");
+}
+bool Board(TBbs& ABbs) { // a board that waits for a key, the menu gone
+    return ABbs.WaitFor([](const TVTermScreen& S) {
+        return !S.Shows("Version 2024.10.2") && S.Shows("Press Any Key to Continue");
+    });
+}
+
+void ExpectScreen(TBbs& ABbs, const std::string& AName) {
+    ABbs.Settle();
+    ExpectFixture("e2e_" + AName + ".screen", Shot(ABbs.Screen()));
+}
+
+TEST(Visit, GameCalendarEveryBoardAndQuitOnThe20th) {
+    TBbs bbs;
+    std::vector<std::string> march;
+    for (int d = 1; d <= 31; ++d)
+        march.push_back("2026-03-" + std::string(d < 10 ? "0" : "") + std::to_string(d));
+    InstallGlimra(bbs.Dir(), "0\n300\nWell done!\n", march);
+    Query(bbs.Dir(),
+          "INSERT INTO tblScores VALUES ('Alice', '2026-03-05', 40), ('Zed', '2026-02-10', 160)");
+    TLaunch launch = Glimra(bbs, "Tester", 1, "2026-03-20");
+    launch.LocalTerminal = launch.Utf8 = true; // the sysop watches at a terminal of the door's own
+    bbs.Start(launch);
+    ASSERT_TRUE(Menu(bbs)) << bbs.Screen().Dump() << bbs.Log();
+    ExpectScreen(bbs, "menu");
+    // Today: a word the lists lack costs no guess; a miss; the word on the second guess.
+    bbs.Send("1zzzzz\r");
+    ASSERT_TRUE(bbs.See(52, 16, "I do not have zzzzz"));
+    bbs.Send("crane\r");
+    ASSERT_TRUE(bbs.See(30, 16, "Enter Guess 2: "));
+    ExpectScreen(bbs, "guess");
+    bbs.Send("cider\r");
+    ASSERT_TRUE(bbs.See(2, 24, "The Word Was: CIDER"));
+    ExpectScreen(bbs, "won");
+    bbs.Send(" ");
+    ASSERT_TRUE(bbs.See(30, 24, "Press Any Key to Continue"));
+    ExpectScreen(bbs, "day_board");
+    // Played: Y opens the calendar; an earlier day won, a later one lost, a played one refused.
+    bbs.Send(" 1y05\rcider\r  28\rcrane\rcrane\rcrane\rcrane\rcrane\rcrane\r  28\r");
+    ASSERT_TRUE(bbs.See(35, 21, "Not Playable!")) << bbs.Screen().Dump();
+    ExpectScreen(bbs, "calendar");
+    bbs.Send("0\r");
+    ASSERT_TRUE(Menu(bbs));
+    for (const std::string keys : {"2", "3", "415\r", "5", "6", "7"}) { // one key closes each
+        bbs.Send(keys);
+        ASSERT_TRUE(Board(bbs)) << keys << "\n" << bbs.Screen().Dump();
+        bbs.Send(" ");
+        ASSERT_TRUE(Menu(bbs)) << keys;
+    }
+    bbs.Local().Send("\x1b[18~"); // F7 at the sysop's keyboard opens the about pages as A does
+    ASSERT_TRUE(bbs.See("Guess 1-> "));
+    bbs.Send("  ");
+    ASSERT_TRUE(Menu(bbs));
+    // Keys outside the table and cursor keys on either side draw nothing: the next screen's bytes
+    // come first.
+    bbs.Settle();
+    const std::size_t before = bbs.Received().size();
+    bbs.Local().Send("\x1b[A\x1b[B\x1b[C\x1b[D");
+    bbs.Send("8B\r\x1b[A\x1b[B\x1b[C\x1b[D2");
+    ASSERT_TRUE(Board(bbs));
+    EXPECT_EQ(bbs.Received().find("\x1b[2J", before), before);
+    bbs.Send(" ");
+    ASSERT_TRUE(Menu(bbs));
+    bbs.Local().Send("\x1b[6~"); // Page Down at the sysop's keyboard quits as Q does
+    EXPECT_TRUE(bbs.HandedBack()) << bbs.Log();
+    EXPECT_EQ(Query(bbs.Dir(), "SELECT * FROM tblScores ORDER BY dtDate, strUserName"),
+              (std::vector<std::string>{"Zed|2026-02-10|160", "Alice|2026-03-05|40",
+                                        "Tester|2026-03-05|320", "Tester|2026-03-20|160",
+                                        "Tester|2026-03-28|0"}));
+    EXPECT_TRUE(fs::exists(bbs.Dir() / "bulletin.ans") && fs::exists(bbs.Dir() / "bulletin2.ans"));
+}
+
+// A hang-up ends an update check that waits on a silent server; a failure is shown to the
+// caller, who is handed back.
+TEST(Visit, HangUpDuringTheUpdateCheckAndAFailure) {
+    TestHttpServer server;
+    server.Silent = true;
+    TBbs check;
+    InstallGlimra(check.Dir(), "1\n");
+    TLaunch launch = Glimra(check);
+    launch.Env = {{"GLIMRA_UPDATE_URL", server.Url("/glimraversion.txt")}};
+    check.Start(launch);
+    ASSERT_TRUE(check.See(32, 23, "Version 2024.10.2")) << check.Screen().Dump();
+    ASSERT_TRUE(check.WaitFor([&](const TVTermScreen&) { return server.Connections == 1; }));
+    check.Signal(SIGHUP);
+    EXPECT_EQ(check.WaitExit(4s), 0) << "the door did not wait for the 10 s time-out";
+    TBbs bbs;
+    InstallGlimra(bbs.Dir());
+    fs::remove(bbs.Dir() / "glimradb.db");
+    bbs.Start(Glimra(bbs));
+    ASSERT_TRUE(bbs.See("Glimra stopped: The game database \"glimradb.db\" was not found."))
+        << bbs.Log();
+    EXPECT_TRUE(bbs.HandedBack());
+    EXPECT_FALSE(fs::exists(bbs.Dir() / "glimradb.db")) << "no empty file is left";
+}
+
+using TStep = std::pair<std::string, std::function<bool(TBbs&)>>; // keys, then what is shown
+
+std::function<bool(TBbs&)> At(int ACol, int ARow, const std::string& AText) {
+    return [=](TBbs& ABbs) { return ABbs.See(ACol, ARow, AText); };
+}
+
+TEST(Nodes, EightCallersPlayViewEveryBoardAndQuitAtOnce) {
+    TBbs dir;
+    InstallGlimra(dir.Dir());
+    std::vector<std::unique_ptr<TBbs>> nodes;
+    for (int n = 1; n <= 8; ++n) { // caller n finds the word on guess n, views every board, quits
+        nodes.push_back(std::make_unique<TBbs>());
+        TLaunch launch = Glimra(*nodes.back(), "Caller" + std::to_string(n), n);
+        launch.WorkDir = dir.Dir();
+        nodes.back()->Start(launch);
+        std::string keys = "1";
+        for (int k = 1; k <= std::min(n, 6); ++k) keys += k == n ? "cider\r" : "crane\r";
+        nodes.back()->Send(keys + "  2 3 5 6 7 A  q");
+    }
+    for (auto& node : nodes)
+        EXPECT_EQ(node->WaitExit(30s), 0) << node->Screen().Dump() << node->Log();
+    ExpectSound(dir.Dir());
+    std::vector<std::string> expected;
+    for (int n = 1; n <= 8; ++n)
+        expected.push_back("Caller" + std::to_string(n) + "|" + kToday + "|" +
+                           std::to_string(n <= 6 ? 320 >> (n - 1) : 0));
+    EXPECT_EQ(Query(dir.Dir(), "SELECT * FROM tblScores ORDER BY strUserName"), expected);
+    EXPECT_EQ(
+        Query(dir.Dir(),
+              "SELECT COUNT(DISTINCT dtDate) FROM tblWordsByDate WHERE dtDate LIKE '2026-03%'")[0],
+        "31");
+    // Whichever node wrote them last, all wrote the same standings, and whole.
+    const std::string first = ReadFile(dir.Dir() / "bulletin.ans"),
+                      second = ReadFile(dir.Dir() / "bulletin2.ans");
+    ExpectFixture("e2e_bulletin.ans", first);
+    EXPECT_TRUE(
+        second.ends_with("\r\n\r\n" + first.substr(first.find("\x1b[0;40;32m         Daily"))));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Dir()), fs::directory_iterator()), 8)
+        << "no temporary file";
+}
+
+TEST(Nodes, ACallerHangingUpOnAnyScreenEndsTheDoorWithinFourSeconds) {
+    const auto guess = At(30, 16, "Enter Guess 1: "), select = At(29, 16, " Select day to view: ");
+    const std::tuple<bool, std::vector<TStep>, std::string> cases[] = {
+        // played today before, the way to the screen, today's score after ("" for none)
+        {false, {}, ""},
+        {false, {{"1", guess}, {"cra", At(45, 16, "cra")}}, "0"},
+        {false, {{"1", guess}, {"crane\r", At(30, 16, "Enter Guess 2: ")}}, "0"},
+        {false, {{"1", guess}, {"cider\r", At(2, 24, "The Word Was: CIDER")}}, "320"},
+        {false, {{"2", Board}}, ""},
+        {false, {{"4", select}, {"1", At(50, 16, "1")}}, ""},
+        {false, {{"A", [](TBbs& B) { return B.See("Guess 1-> "); }}}, ""},
+        {true, {{"1y", At(23, 17, "Select Availble Day")}, {"2", At(57, 17, "2")}}, "160"},
+    };
+    std::vector<std::unique_ptr<TBbs>> nodes; // all at once, each on its own directory
+    for (const auto& [played, steps, score] : cases) {
+        nodes.push_back(std::make_unique<TBbs>());
+        InstallGlimra(nodes.back()->Dir());
+        if (played)
+            Query(nodes.back()->Dir(), "INSERT INTO tblScores VALUES ('Tester', ?, 160)", kToday);
+        nodes.back()->Start(Glimra(*nodes.back()));
+    }
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        ASSERT_TRUE(Menu(*nodes[i])) << i;
+        for (const auto& [keys, until] : std::get<1>(cases[i]))
+            ASSERT_TRUE((nodes[i]->Send(keys), until(*nodes[i]))) << i << "\n"
+                                                                  << nodes[i]->Screen().Dump();
+    }
+    for (auto& node : nodes) node->Settle(); // each door has drawn its screen and waits
+    const auto hungUp = std::chrono::steady_clock::now();
+    for (auto& node : nodes) node->HangUp();
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const auto left =
+            std::chrono::duration_cast<TMs>(hungUp + 4s - std::chrono::steady_clock::now());
+        EXPECT_EQ(nodes[i]->WaitExit(std::max(left, 1ms)), 0) << i << nodes[i]->Log();
+        const std::string& score = std::get<2>(cases[i]);
+        EXPECT_EQ(Query(nodes[i]->Dir(), "SELECT intScore FROM tblScores"),
+                  score.empty() ? std::vector<std::string>{} : std::vector<std::string>{score})
+            << i;
+        EXPECT_FALSE(fs::exists(nodes[i]->Dir() / "bulletin.ans"))
+            << "only a quit writes the bulletins";
+        ExpectSound(nodes[i]->Dir());
+    }
+}
+
+const std::string kExample = std::string(GLIMRA_BINARY_DIR) + "/exampledoor";
+
+// "socket", "-N -S", "pty" (type 0) or "pty -X" (type 2); AMinutes left, then AMore arguments.
+void Start(TBbs& ABbs, const std::string& AHow, int AMinutes = 60, const std::string& AMore = "") {
+    const bool pty = AHow.starts_with("pty");
+    const auto drop =
+        ABbs.Write("door32.sys", TBbs::Door32(AHow == "pty" ? 0 : 2, pty ? -1 : ABbs.Handle(),
+                                              "Tester", AMinutes));
+    TLaunch launch{.Binary = kExample, .Args = {"-D" + drop.string(), AMore}, .OnPty = pty};
+    if (AHow == "-N -S") launch.Args = {"-N1", "-S" + std::to_string(ABbs.Handle())};
+    if (AHow == "pty -X") launch.Args.push_back("-X");
+    ABbs.Start(launch);
+}
+
+TEST(Doors, GreetingLineAndEveryEndHandTheCallerBack) {
+    for (const std::string how : {"socket", "-N -S", "pty", "pty -X"}) {
+        TBbs bbs;
+        Start(bbs, how);
+        ASSERT_TRUE(bbs.See("Type a line")) << how << bbs.Screen().Dump() << bbs.Log();
+        bbs.Settle();
+        // CP437 on a pty too, the name from the drop file only, no status bar on row 25.
+        ExpectFixture(how == "-N -S" ? "e2e_example_noname.screen" : "e2e_example.screen",
+                      Shot(bbs.Screen()));
+        EXPECT_TRUE(
+            bbs.Received().starts_with(how.starts_with("pty") ? "" : "\xFF\xFB\x00\xFF\xFB\x01"));
+        bbs.Send("a line\r\n"); // Enter as CR LF, as many BBS terminals pass it
+        EXPECT_TRUE(bbs.See("You typed: a line")) << how;
+        EXPECT_EQ(bbs.WaitExit(), 0);
+        EXPECT_TRUE(how.starts_with("pty") ? bbs.ModesBack() : bbs.HandedBack()) << how;
+        EXPECT_EQ(bbs.Log(), "");
+    }
+    // Limits show their message; a SIGTERM during the closing pause ends it at once; hang-ups
+    // and the BBS's signals end the door within 2 s. The exit guard leaves light gray and the
+    // cursor bottom left on the caller's screen, where the BBS's next byte lands.
+    const std::pair<std::string, int> ends[] = {
+        {"Idle Time Limit Exceeded.  Returning To BBS...", 60},
+        {"Your Time Has Expired.  Returning To BBS...", 0},
+        {"hang-up", 60},
+        {"SIGHUP", 60},
+        {"SIGTERM", 60},
+        {"SIGHUP then SIGTERM", 60}};
+    for (const std::string how : {"socket", "pty", "pty -X"})
+        for (const auto& [end, minutes] : ends) {
+            if (how == "pty" && end.ends_with("...")) continue; // a local session has no limits
+            TBbs bbs;
+            Start(bbs, how, minutes, end.ends_with("...") ? "-I1" : "");
+            ASSERT_TRUE(bbs.See(end.ends_with("...") ? end : "Type a line")) << how << end;
+            if (!end.ends_with("...")) bbs.Send("half a li");
+            ASSERT_TRUE(end.ends_with("...") || bbs.See("half a li"));
+            if (end == "hang-up") bbs.HangUp();
+            if (end.starts_with("SIGHUP")) bbs.Signal(SIGHUP);
+            if (end != "hang-up" && end != "SIGHUP") bbs.Signal(SIGTERM);
+            EXPECT_EQ(bbs.WaitExit(how == "socket" && end == "hang-up" ? 4s : 2s), 0) << how << end;
+            EXPECT_TRUE(how == "socket" || end == "hang-up" || bbs.ModesBack()) << how << end;
+            if (how != "socket" || end == "hang-up") continue;
+            EXPECT_TRUE(bbs.HandedBack()) << end;
+            EXPECT_TRUE(bbs.See(1, 25, "Back at the BBS") && bbs.Screen().Attr(1, 25) == 7) << end;
+        }
+}
+
+} // namespace
