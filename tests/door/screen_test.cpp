@@ -103,7 +103,7 @@ TEST_F(AnsiTest, AgainstARealTerminal) {
                   Shot([&](int c, int r) { return visible(term.Char(c, r), term.Attr(c, r)); }))
             << "step " << step;
         ASSERT_EQ(LocalScreen().CursorColumn() * 100 + LocalScreen().CursorRow(),
-                  term.CursorX() * 100 + term.CursorY());
+                  term.Cursor().first * 100 + term.Cursor().second);
     }
 }
 
@@ -173,7 +173,7 @@ TEST_F(ConsoleTest, RepaintShowsTheModelInUtf8OrCp437) {
             const std::string shown = Take();
             term.Feed(shown);
             EXPECT_EQ(Shot(term), Shot(LocalScreen())) << ABytes;
-            EXPECT_EQ(std::tuple(term.CursorX(), term.CursorY(), term.CursorVisible()),
+            EXPECT_EQ(std::tuple(term.Cursor().first, term.Cursor().second, term.CursorVisible()),
                       std::tuple(LocalScreen().CursorColumn(), LocalScreen().CursorRow(),
                                  LocalScreen().CursorVisible()));
             return shown;

@@ -48,28 +48,24 @@ class ScreensTest : public KitTest {
     }
 };
 
+// Each board takes one key (of two queued) and gives the game date back.
 TEST_F(ScreensTest, Boards) {
-    for (const auto& [name, board] :
-         {std::pair<const char*, void (*)()>{"today_hidden", GetTodayScores},
-          {"daily_champions", GetDailyScores},
-          {"last_month", GetLastMonthScores},
-          {"all_time", GetAllTimeScores},
-          {"recent_winners", RecentMonthlyChamps}}) {
-        AnsiReset();
-        RunScreen(board);
-        Expect(name);
-        EXPECT_EQ(DateKey(Year, Month, Day), "2025-01-15") << name << " gives the date back";
-    }
-    AddScore("Bob", "2025-01-15", 10);
-    for (const auto& [name, day] : {std::pair{"today_played", ""},
-                                    {"day_7", "7"},
-                                    {"day_7", "07"},
-                                    {"day_10_hidden", "10"}}) {
+    const std::pair<std::string, void (*)()> boards[] = {
+        {"today_hidden", GetTodayScores},
+        {"daily_champions", GetDailyScores},
+        {"last_month", GetLastMonthScores},
+        {"all_time", GetAllTimeScores},
+        {"recent_winners", RecentMonthlyChamps},
+        {"today_played", [] { AddScore("Bob", "2025-01-15", 10), GetTodayScores(); }},
+        {"day_7", [] { GetOneDayScores("7"); }},
+        {"day_7", [] { GetOneDayScores("07"); }},
+        {"day_10_hidden", [] { GetOneDayScores("10"); }}};
+    for (const auto& [name, board] : boards) {
         AnsiReset();
         ConsolePushKeys("x!");
-        *day ? GetOneDayScores(day) : GetTodayScores();
+        board();
         Expect(name);
-        EXPECT_EQ(ConsoleReadKey(), '!');
+        EXPECT_TRUE(ConsoleReadKey() == '!' && DateKey(Year, Month, Day) == "2025-01-15") << name;
     }
     AnsiReset(); // no day of this month: nothing drawn, no key taken
     for (const char* text : {"", "0", "00", "32", "x7", "-5", "+5", " 5", "99999999999"})
@@ -79,15 +75,6 @@ TEST_F(ScreensTest, Boards) {
 
 TEST_F(ScreensTest, LeadersMenuBoxesInstructionsAboutAndCalendar) {
     SetMonthlyAndDaily();
-    std::ostringstream s;
-    s << StrDailyLeader << ' ' << IntDailyLeader << ", " << StrMonthlyLeader << ' '
-      << IntMonthlyLeader << ", " << StrLastMonthLeader << ' ' << IntLastMonthLeader << ", "
-      << StrAllTimeLeader << ' ' << IntAllTimeLeader << " / " << StrAllTimeLeader2 << ' '
-      << IntAllTimeLeader2 << ",";
-    for (std::size_t k = 0; k < 5; ++k)
-        s << ' ' << ArrMonthlyLeaders[k] << ' ' << ArrMonthlyScores[k];
-    EXPECT_EQ(s.str(), "Dave 320, Alice 340, ABCDEFGHIJKLMN 320, ABCDEFGHIJKLMN 11390 / Bob 9590, "
-                       "Alice 340 Mal\x1b[2Jlory 320 Dave 320 Bob 300 Carol 210");
     Menu();
     Expect("menu_not_played");
     EXPECT_EQ(LocalScreen().CursorColumn() * 100 + LocalScreen().CursorRow(), 124);
@@ -102,13 +89,9 @@ TEST_F(ScreensTest, LeadersMenuBoxesInstructionsAboutAndCalendar) {
     const std::string menu = Shot(LocalScreen());
     for (char key : {'8', '9', '0', 'B', 'Z', '\r', '\x1b', ' ', 'H', 'P', 'K', 'M'})
         EXPECT_FALSE(MenuKey(key) || Shot(LocalScreen()) != menu) << "key " << int(key);
-    ConsolePushKeys("8q\0Q"s);
-    MainLoop();
-    EXPECT_EQ(MenuSelect, 'Q') << "q is Q";
-    MainLoop(); // Page Down at the sysop's keyboard is the scan code 81, "Q"
-    EXPECT_TRUE(MenuSelect == 'Q' && DoorLastKey.Extended);
 
     ArrMonthlyScores[0] = 0; // a leader who started a game and has not won it is left out
+    AnsiReset();
     Instructions();
     Expect("instructions");
     ConsolePushKeys(kF10 + "x" + kF10 + "y");

@@ -1,6 +1,8 @@
 // The BBS and the caller around a door child process.
 #include "tests/support/harness.h"
 
+#include "tests/support/shots.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -173,8 +175,7 @@ void TBbs::Signal(int ASignal) {
 }
 
 std::string TBbs::Log() const {
-    std::ifstream in(FDir.string() + ".log", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return ReadFile(FDir.string() + ".log");
 }
 
 bool TBbs::ModesBack() const {

@@ -26,11 +26,6 @@
 inline TDateTime FakeNow{};
 inline std::vector<std::int32_t> Delays; // every pause the kit asked for
 
-inline std::string ReadFile(const std::filesystem::path& APath) {
-    std::ifstream in(APath, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A door ends its process with code 0 when, say, a screen waits for a key that never comes.
 // Inside a test (in the test process, not a death test's child) that must fail the run.
 inline const pid_t TestProcess = ::getpid();
@@ -141,12 +136,6 @@ class KitTest : public ::testing::Test {
                       .tm_isdst = -1};
         FakeNow = std::chrono::system_clock::from_time_t(std::mktime(&local));
         Year = AYear, Month = AMonth, Day = ADay;
-    }
-    // Runs a screen that ends on one key: it must take exactly one of the two queued.
-    static void RunScreen(void (*AScreen)()) {
-        ConsolePushKeys("x!");
-        AScreen();
-        EXPECT_TRUE(ConsoleKeyPressed() && ConsoleReadKey() == '!' && !ConsoleKeyPressed());
     }
 
     std::filesystem::path Dir, Home = std::filesystem::current_path();

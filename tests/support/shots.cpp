@@ -68,9 +68,13 @@ std::string Shot(const TVTermScreen& AScreen) {
     return Shot([&](int c, int r) { return std::pair(AScreen.Char(c, r), AScreen.Attr(c, r)); });
 }
 
-std::string Fixture(const std::string& AName) {
-    std::ifstream in(kPath + AName, std::ios::binary);
+std::string ReadFile(const std::string& APath) {
+    std::ifstream in(APath, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Fixture(const std::string& AName) {
+    return ReadFile(kPath + AName);
 }
 
 void ExpectFixture(const std::string& AName, const std::string& AActual) {

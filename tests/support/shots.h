@@ -19,7 +19,8 @@ std::string Shot(const TCellReader& ACells);
 std::string Shot(const TScreen& AScreen);
 std::string Shot(const TVTermScreen& AScreen);
 
-// The text of tests/fixtures/AName, or empty.
+// The bytes of a file (of tests/fixtures/AName), or empty.
+std::string ReadFile(const std::string& APath);
 std::string Fixture(const std::string& AName);
 // Adds a failure with both texts unless AActual equals the fixture AName.
 void ExpectFixture(const std::string& AName, const std::string& AActual);

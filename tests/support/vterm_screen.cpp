@@ -89,23 +89,8 @@ std::string TVTermScreen::RowText(int ARow) const {
     return text;
 }
 
-std::string TVTermScreen::Dump() const {
-    std::string out;
-    for (int row = 1; row <= 25; ++row) {
-        std::string line = RowText(row);
-        out += line.erase(line.find_last_not_of(' ') + 1) + '\n';
-    }
-    return out;
-}
-
-int TVTermScreen::CursorX() const {
+std::pair<int, int> TVTermScreen::Cursor() const {
     VTermPos pos{};
     vterm_state_get_cursorpos(State_, &pos);
-    return pos.col + 1;
-}
-
-int TVTermScreen::CursorY() const {
-    VTermPos pos{};
-    vterm_state_get_cursorpos(State_, &pos);
-    return pos.row + 1;
+    return {pos.col + 1, pos.row + 1};
 }

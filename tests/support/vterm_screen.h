@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 struct VTerm;
 struct VTermScreen;
@@ -27,10 +28,13 @@ class TVTermScreen {
     std::uint8_t Char(int ACol, int ARow) const;
     std::uint8_t Attr(int ACol, int ARow) const;
     std::string RowText(int ARow) const;
-    std::string Dump() const; // all rows, trailing blanks cut
-    bool Shows(std::string_view AText) const { return Dump().find(AText) != std::string::npos; }
-    int CursorX() const;
-    int CursorY() const;
+    bool Shows(std::string_view AText) const {
+        for (int row = 1; row <= 25; ++row)
+            if (RowText(row).find(AText) != std::string::npos) return true;
+        return false;
+    }
+    std::pair<int, int> Cursor() const; // column and row
+
     bool CursorVisible() const { return CursorVisible_; }
 
     void OnCursorVisible(bool AVisible) { CursorVisible_ = AVisible; }
