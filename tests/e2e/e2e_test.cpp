@@ -2,9 +2,9 @@
 // every board, local keys, quit and hand-back; eight nodes at once; a hang-up on every screen; a
 // hang-up in the update check; a failure) with screens compared to tests/fixtures/e2e_*, and the
 // example door started every way a BBS starts a door, with every kind of end.
-#include "game/sqldb.h"
 #include "tests/support/harness.h"
 #include "tests/support/httpserver.h"
+#include "tests/support/kit_fixture.h"
 #include "tests/support/shots.h"
 
 #include <csignal>
@@ -19,16 +19,7 @@ const std::string kToday = "2026-03-15"; // a Sunday, past the 1st, which is tre
 
 std::vector<std::string> Query(const fs::path& ADir, const std::string& ASql,
                                const std::string& AValue = "") {
-    SqlConnection conn((ADir / "glimradb.db").string());
-    SqlStatement query(conn, ASql);
-    if (ASql.find('?') != std::string::npos) query.Bind(1, AValue);
-    std::vector<std::string> rows;
-    while (query.Step()) {
-        rows.emplace_back();
-        for (int i = 0; i < query.ColumnCount(); ++i)
-            rows.back() += (i ? "|" : "") + query.ColumnText(i);
-    }
-    return rows;
+    return SqlRows((ADir / "glimradb.db").string(), ASql, AValue);
 }
 
 // makedb's database (made once per test program), "cider" on the dates, art, configuration.

@@ -81,6 +81,7 @@ TEST_F(ScreensTest, LeadersMenuBoxesInstructionsAboutAndCalendar) {
     AddScore("Bob", "2025-01-15", 10);
     ConsolePushKeys(kF10 + "n" + "x321" + kF10 + "\r\r");
     EXPECT_TRUE(MenuKey('1')); // played today: the box asks; any key but Y closes it
+    Menu();                    // as the main loop draws it again after each key
     EXPECT_TRUE(MenuKey('4') && DaySelect == "32"); // at most two digits
     EXPECT_TRUE(MenuKey('4') && DaySelect == "");
     Expect("box_already_played", Photos.at(0));

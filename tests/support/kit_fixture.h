@@ -29,6 +29,22 @@ inline std::vector<std::int32_t> Delays; // every pause the kit asked for
 // A door ends its process with code 0 when, say, a screen waits for a key that never comes.
 // Inside a test (in the test process, not a death test's child) that must fail the run.
 inline const pid_t TestProcess = ::getpid();
+
+// Runs SQL (with AValue for a "?") on a connection of its own; the rows as "a|b|c" texts.
+inline std::vector<std::string> SqlRows(const std::string& AFile, const std::string& ASql,
+                                        const std::string& AValue = "") {
+    SqlConnection conn(AFile);
+    conn.Exec("PRAGMA synchronous=OFF");
+    SqlStatement query(conn, ASql);
+    if (ASql.find('?') != std::string::npos) query.Bind(1, AValue);
+    std::vector<std::string> rows;
+    while (query.Step()) {
+        rows.emplace_back();
+        for (int i = 0; i < query.ColumnCount(); ++i)
+            rows.back() += (i ? "|" : "") + query.ColumnText(i);
+    }
+    return rows;
+}
 inline bool InTest = false;
 
 class KitTest : public ::testing::Test {
@@ -106,18 +122,8 @@ class KitTest : public ::testing::Test {
         OpenGameDatabase().Exec("PRAGMA synchronous=OFF");
         for (const auto& word : AAnswers) Sql("INSERT INTO tblWords VALUES ('" + word + "')");
     }
-    // Runs SQL on a connection of its own; the rows as "a|b|c" texts.
     static std::vector<std::string> Sql(const std::string& ASql) {
-        SqlConnection conn(GameDatabaseFile);
-        conn.Exec("PRAGMA synchronous=OFF");
-        SqlStatement query(conn, ASql);
-        std::vector<std::string> rows;
-        while (query.Step()) {
-            rows.emplace_back();
-            for (int i = 0; i < query.ColumnCount(); ++i)
-                rows.back() += (i ? "|" : "") + query.ColumnText(i);
-        }
-        return rows;
+        return SqlRows(GameDatabaseFile, ASql);
     }
     static void AddScore(const std::string& AName, const std::string& ADate, int AScore) {
         SqlConnection conn(GameDatabaseFile);
