@@ -2,8 +2,9 @@
 // 127.0.0.1, lets the door inherit the accepted socket through DOOR32.SYS, waits for the door and
 // then shows that its own handle still works (a line sent, a line received back).
 // Usage: bbs_launcher DOOR_DIR DOOR_EXE USER_NAME
-// Standard output: "PORT <n>" once listening, "DOOR EXIT <code>" and "BBS GOT <line>" after the
-// door ended. The exit code is 0 when the BBS's handle still sent and received.
+// Standard output: "PORT <n>" once listening; after the door ended "DOOR EXIT <code>", "BBS
+// SOCKET BLOCKING" or "BBS SOCKET NON-BLOCKING" (the door must leave it as the BBS made it), and
+// "BBS GOT <line>". The exit code is 0 when the BBS's handle still sent and received.
 #include <windows.h>
 #include <winsock2.h>
 
@@ -65,6 +66,17 @@ int main(int argc, char** argv) {
     ::GetExitCodeProcess(process.hProcess, &code);
     std::printf("DOOR EXIT %lu\n", static_cast<unsigned long>(code));
     std::fflush(stdout);
+
+    // A blocking socket runs into the receive time-out; a non-blocking one fails at once.
+    DWORD ms = 200;
+    ::setsockopt(caller, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+    char none = 0;
+    const bool blocking =
+        ::recv(caller, &none, 1, MSG_PEEK) == SOCKET_ERROR && ::WSAGetLastError() == WSAETIMEDOUT;
+    std::printf("BBS SOCKET %s\n", blocking ? "BLOCKING" : "NON-BLOCKING");
+    std::fflush(stdout);
+    ms = 0;
+    ::setsockopt(caller, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
 
     // The caller is back at the BBS: the BBS's own handle sends and receives.
     const char back[] = "\r\nBACK AT THE BBS\r\n";

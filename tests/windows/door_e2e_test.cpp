@@ -1,7 +1,8 @@
 // The door end to end on Windows: bbs_launcher (the BBS) accepts this test's caller on 127.0.0.1
 // and lets bbsglimra.exe inherit the socket through DOOR32.SYS. The caller plays a game, sees the
 // day's board and quits, or drops in mid-game; the door ends with exit code 0, the BBS's own
-// handle still works, and the score is in the database.
+// handle still works and blocks as before, and the score is in the database. A handle that is
+// no socket ends the door at once.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -21,16 +22,17 @@ std::string Native(const fs::path& APath) {
     return fs::absolute(APath).make_preferred().string();
 }
 
-// Runs a program to its end; its exit code, or -1 when it cannot start.
-int RunToEnd(const std::string& ACommand, const fs::path& ADir) {
+// Runs a program to its end (ended after 20 s); its exit code, or -1 when it cannot start.
+int RunToEnd(const std::string& ACommand, const fs::path& ADir, bool AInherit = false) {
     std::string command = ACommand;
     STARTUPINFOA start{};
     start.cb = sizeof start;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, AInherit, 0, nullptr,
                           Native(ADir).c_str(), &start, &process))
         return -1;
-    ::WaitForSingleObject(process.hProcess, 60000);
+    if (::WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0)
+        ::TerminateProcess(process.hProcess, 1);
     DWORD code = 1;
     ::GetExitCodeProcess(process.hProcess, &code);
     ::CloseHandle(process.hProcess);
@@ -165,6 +167,7 @@ TEST_F(WindowsDoor, ACallerPlaysSeesTheBoardQuitsAndIsBackAtTheBbs) {
     ASSERT_TRUE(CallerWaitFor("Play Glimra")) << Seen.substr(Mark);
     CallerSend("q");
     EXPECT_EQ(LauncherLine(), "DOOR EXIT 0");
+    EXPECT_EQ(LauncherLine(), "BBS SOCKET BLOCKING");
     ASSERT_TRUE(CallerWaitFor("BACK AT THE BBS")) << Seen.substr(Mark);
     CallerSend("still here\r\n");
     EXPECT_EQ(LauncherLine(), "BBS GOT still here");
@@ -179,4 +182,12 @@ TEST_F(WindowsDoor, ACallerWhoDropsMidGameKeepsTheScoreOfTheStartedGame) {
     Caller = INVALID_SOCKET;
     EXPECT_EQ(LauncherLine(), "DOOR EXIT 0");
     EXPECT_EQ(Query("select intScore from tblScores where strUserName = 'Tester'"), "0");
+    // A handle that is no socket (an inherited event): "No Carrier Detected" on the local console
+    // and exit code 0, instead of a session with nobody.
+    const fs::path door = fs::path(GLIMRA_BINARY_DIR) / "bbsglimra.exe";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE event = ::CreateEventW(&inherit, TRUE, FALSE, nullptr);
+    const auto handle = std::to_string(reinterpret_cast<std::intptr_t>(event));
+    EXPECT_EQ(RunToEnd("\"" + Native(door) + "\" -N1 -S" + handle, Dir, true), 0);
+    ::CloseHandle(event);
 }
