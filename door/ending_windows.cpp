@@ -31,6 +31,8 @@ BOOL WINAPI OnControlEvent(DWORD AType) {
 void DoorInstallSignalHandlers() {
     if (FEvent == nullptr) {
         FEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        // A door started in a process group of its own has Ctrl-C turned off: on again.
+        ::SetConsoleCtrlHandler(nullptr, FALSE);
         ::SetConsoleCtrlHandler(OnControlEvent, TRUE);
     }
     CommSetEndingFd(DoorSignalFd());
