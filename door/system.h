@@ -1,5 +1,5 @@
-// The operating system's clock, program file and standard output, as the kit and the game use
-// them. system_posix.cpp and system_windows.cpp implement it.
+// The operating system's clock, environment, program file and standard output, as the kit and the
+// game use them. system_posix.cpp and system_windows.cpp implement it.
 #pragma once
 
 #include <ctime>
@@ -7,6 +7,9 @@
 
 // The local calendar time of ATime (the system's time zone).
 std::tm SystemLocalTime(std::time_t ATime);
+
+// The value of the environment variable AName; empty when it is not set.
+std::string SystemEnvironment(const char* AName);
 
 // The running program's file as the system knows it; empty when it cannot tell.
 std::string SystemProgramPath();

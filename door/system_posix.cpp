@@ -1,7 +1,8 @@
-// Local time, the program's file and standard output on POSIX.
+// Local time, the environment, the program's file and standard output on POSIX.
 #include "door/system.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -11,6 +12,11 @@ std::tm SystemLocalTime(std::time_t ATime) {
     std::tm local{};
     localtime_r(&ATime, &local);
     return local;
+}
+
+std::string SystemEnvironment(const char* AName) {
+    const char* value = std::getenv(AName);
+    return value != nullptr ? value : "";
 }
 
 std::string SystemProgramPath() {

@@ -1,4 +1,4 @@
-// Local time, the program's file and standard output on Windows.
+// Local time, the environment, the program's file and standard output on Windows.
 #include "door/system.h"
 
 #include <windows.h>
@@ -7,6 +7,12 @@ std::tm SystemLocalTime(std::time_t ATime) {
     std::tm local{};
     localtime_s(&local, &ATime);
     return local;
+}
+
+std::string SystemEnvironment(const char* AName) {
+    char value[4096];
+    const DWORD n = ::GetEnvironmentVariableA(AName, value, sizeof value);
+    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
 }
 
 std::string SystemProgramPath() {

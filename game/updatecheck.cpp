@@ -5,9 +5,8 @@
 
 #include "door/door.h"
 #include "door/http.h"
+#include "door/system.h"
 #include "game/gamedate.h"
-
-#include <cstdlib>
 
 #ifndef GLIMRA_UPDATE_URL
 #define GLIMRA_UPDATE_URL "http://www.glimra.example/glimraversion.txt"
@@ -48,9 +47,8 @@ bool KnownVersion(const std::string& ABody) {
 } // namespace
 
 std::string UpdateCheckAddress() {
-    const char* address = std::getenv("GLIMRA_UPDATE_URL");
-    if (address && *address) return address;
-    return GLIMRA_UPDATE_URL;
+    const std::string address = SystemEnvironment("GLIMRA_UPDATE_URL");
+    return address.empty() ? GLIMRA_UPDATE_URL : address;
 }
 
 bool FetchVersionFile(const std::string& AURL, std::string& ABody) {
