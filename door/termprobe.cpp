@@ -83,14 +83,13 @@ int MillisecondsLeft(TClock::time_point ADeadline) {
 }
 
 // Reads up to ACount cursor position reports into AOut until ADeadline; returns how many came.
-// It stops at the first byte that does not start an answer: that is a key typed ahead, and it
-// stays buffered for the key reader, with any answers that come after it.
+// Other bytes among them are dropped: keys typed before the door has shown anything (a line end
+// left over from the BBS's menu, say) must not hide the answers behind them.
 int ReadReports(TCursorReport* AOut, int ACount, TClock::time_point ADeadline) {
     int got = 0;
     while (got < ACount && CommWaitChar(MillisecondsLeft(ADeadline))) {
-        if (CommPeekChar() != '\x1B') break;
-        CommReadChar();
-        if (!CommWaitChar(kAnswerByteWaitMs) || CommPeekChar() != '[') break;
+        if (CommReadChar() != '\x1B') continue;
+        if (!CommWaitChar(kAnswerByteWaitMs) || CommPeekChar() != '[') continue;
         CommReadChar();
         TCsiReader csi;
         while (CommWaitChar(kAnswerByteWaitMs) &&
