@@ -15,16 +15,15 @@ std::string Quoted(const std::string& AFileName) {
 }
 
 // SQLite's busy handler: waits in short steps while another node holds the lock, gives up after
-// BUSY_TIMEOUT_MS, and at once when the door is ending (the statement then fails as busy).
-int WaitWhileBusy(void* ASince, int ACount) {
+// the connection's limit, and at once when the door is ending (the statement then fails as busy).
+template <class TWait> int WaitWhileBusy(void* AWait, int ACount) {
     using namespace std::chrono;
-    auto& since = *static_cast<steady_clock::time_point*>(ASince);
+    auto& wait = *static_cast<TWait*>(AWait);
     const auto now = steady_clock::now();
-    if (ACount == 0) since = now;
-    const auto waited = duration_cast<milliseconds>(now - since).count();
-    if (waited >= SqlConnection::BUSY_TIMEOUT_MS) return 0;
-    const auto step = std::min<long long>(std::min(5 * (ACount + 1), 100),
-                                          SqlConnection::BUSY_TIMEOUT_MS - waited);
+    if (ACount == 0) wait.Since = now;
+    const auto waited = duration_cast<milliseconds>(now - wait.Since).count();
+    if (waited >= wait.LimitMs) return 0;
+    const auto step = std::min<long long>(std::min(5 * (ACount + 1), 100), wait.LimitMs - waited);
     return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
 }
 
@@ -41,7 +40,7 @@ SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FF
         throw GameDatabaseError("Cannot open the database " + Quoted(FFileName) + ": " + why);
     }
     sqlite3_extended_result_codes(FDb, 1);
-    sqlite3_busy_handler(FDb, WaitWhileBusy, &FBusySince);
+    sqlite3_busy_handler(FDb, WaitWhileBusy<TBusyWait>, &FBusy);
 }
 
 // close_v2: a statement left alive (the program ending in mid-step) cannot keep the file open.

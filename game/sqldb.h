@@ -34,6 +34,8 @@ class SqlConnection {
     SqlConnection& operator=(const SqlConnection&) = delete;
 
     sqlite3* Handle() const { return FDb; }
+    // How long a statement on this connection waits for a lock (BUSY_TIMEOUT_MS unless changed).
+    void SetBusyTimeout(int AMilliseconds) { FBusy.LimitMs = AMilliseconds; }
     const std::string& FileName() const { return FFileName; }
 
     // Runs SQL text without values (transaction control, a schema script).
@@ -49,7 +51,10 @@ class SqlConnection {
   private:
     sqlite3* FDb = nullptr;
     std::string FFileName;
-    std::chrono::steady_clock::time_point FBusySince; // when the current wait for a lock began
+    struct TBusyWait {
+        std::chrono::steady_clock::time_point Since; // when the current wait for a lock began
+        int LimitMs = BUSY_TIMEOUT_MS;
+    } FBusy;
 };
 
 // One prepared statement. Values are bound by position (1-based), never spliced into the text.

@@ -6,8 +6,6 @@
 #include "game/schema_sql.h"
 #include "game/totals.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -55,9 +53,9 @@ const std::vector<TSchemaObject>& ExpectedObjects() {
 class TBusyWait {
   public:
     TBusyWait(SqlConnection& AConn, int AMilliseconds) : FConn(AConn) {
-        sqlite3_busy_timeout(FConn.Handle(), AMilliseconds);
+        FConn.SetBusyTimeout(AMilliseconds);
     }
-    ~TBusyWait() { sqlite3_busy_timeout(FConn.Handle(), SqlConnection::BUSY_TIMEOUT_MS); }
+    ~TBusyWait() { FConn.SetBusyTimeout(SqlConnection::BUSY_TIMEOUT_MS); }
     TBusyWait(const TBusyWait&) = delete;
     TBusyWait& operator=(const TBusyWait&) = delete;
 
