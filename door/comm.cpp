@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -20,11 +21,12 @@ namespace {
 
 constexpr std::uint8_t kIAC = 255;
 constexpr std::size_t kReceiveSize = 1024;
+constexpr std::size_t kUnreadSize = 256; // room for keys put back (CommUnread)
 
 std::int32_t FCommNumber = -1;
 bool FCarrier = true;
 // Received keys not yet taken, already filtered: FBuffer[FPos, FLen).
-std::uint8_t FBuffer[kReceiveSize];
+std::uint8_t FBuffer[kReceiveSize + kUnreadSize];
 std::size_t FPos = 0;
 std::size_t FLen = 0;
 TTelnetReceiver FReceiver;
@@ -210,6 +212,15 @@ void CommWriteBlock(const void* Block, std::int32_t BlockLen) {
 
 int CommHandle() {
     return FCarrier ? FCommNumber : -1;
+}
+
+void CommUnread(const std::string& AKeys) {
+    const std::size_t buffered = FLen - FPos;
+    const std::size_t count = std::min(AKeys.size(), sizeof FBuffer - buffered);
+    std::memmove(FBuffer + count, FBuffer + FPos, buffered);
+    std::memcpy(FBuffer, AKeys.data(), count);
+    FPos = 0;
+    FLen = count + buffered;
 }
 
 bool CommWaitChar(int ATimeoutMs) {

@@ -28,6 +28,9 @@ char CommPeekChar();
 // Waits up to ATimeoutMs (-1: no limit) until a received byte is buffered; false when none came,
 // the connection is closed or lost, or the door is ending.
 bool CommWaitChar(int ATimeoutMs);
+// Puts AKeys back before the buffered keys, as if they had not been read (as many as there is
+// room for: at least 256).
+void CommUnread(const std::string& AKeys);
 // As CommPeekChar, but takes the byte.
 char CommReadChar();
 // Sends AText with every byte 255 (telnet IAC) doubled. In UTF-8 mode every byte from 0x80 to

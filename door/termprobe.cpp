@@ -83,20 +83,28 @@ int MillisecondsLeft(TClock::time_point ADeadline) {
 }
 
 // Reads up to ACount cursor position reports into AOut until ADeadline; returns how many came.
-// Other bytes among them are dropped: keys typed before the door has shown anything (a line end
-// left over from the BBS's menu, say) must not hide the answers behind them.
+// Other bytes among them are keys typed ahead: they are put back for the key reader.
 int ReadReports(TCursorReport* AOut, int ACount, TClock::time_point ADeadline) {
+    std::string keys;
     int got = 0;
     while (got < ACount && CommWaitChar(MillisecondsLeft(ADeadline))) {
-        if (CommReadChar() != '\x1B') continue;
-        if (!CommWaitChar(kAnswerByteWaitMs) || CommPeekChar() != '[') continue;
-        CommReadChar();
-        TCsiReader csi;
-        while (CommWaitChar(kAnswerByteWaitMs) &&
-               csi.Take(static_cast<std::uint8_t>(CommReadChar()))) {
+        std::string read(1, CommReadChar());
+        if (read[0] == '\x1B' && CommWaitChar(kAnswerByteWaitMs) && CommPeekChar() == '[') {
+            read += CommReadChar();
+            TCsiReader csi;
+            bool more = true;
+            while (more && CommWaitChar(kAnswerByteWaitMs)) {
+                read += CommReadChar();
+                more = csi.Take(static_cast<std::uint8_t>(read.back()));
+            }
+            if (csi.IsCursorReport()) {
+                AOut[got++] = {csi.Params[0], csi.Params[1]};
+                continue;
+            }
         }
-        if (csi.IsCursorReport()) AOut[got++] = {csi.Params[0], csi.Params[1]};
+        keys += read;
     }
+    CommUnread(keys);
     return got;
 }
 

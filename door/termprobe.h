@@ -69,6 +69,6 @@ inline constexpr int kProbeLimitMs = 900;
 // (AForceUtf8) gives UTF-8. Otherwise what the telnet client reported counts first: a BBS
 // terminal type means CP437, a window size is the size. What remains unknown is asked of the
 // terminal with TermProbeText; a terminal that does not answer within kProbeLimitMs is taken as
-// CP437 of unknown size. Keys typed while the probe waits are dropped (nothing has been shown
-// yet); answers that come after the limit reach the key reader, which swallows them.
+// CP437 of unknown size. Keys typed ahead of the answers stay for the key reader; answers that
+// come after the limit reach the key reader, which swallows them.
 void DoorDetectTerminal(bool AForceUtf8);
