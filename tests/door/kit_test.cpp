@@ -77,7 +77,7 @@ TEST_F(StartupTest, CommandLineAndSessionChoice) {
         std::ostringstream s;
         s << int(DoorChooseSession(c)) << ": Local=" << c.Local << " Node=" << c.Node
           << " Socket=" << c.Socket << " DropFile=" << c.DropFile << " Stdio=" << c.Stdio
-          << " Others=" << options;
+          << (c.Utf8 ? " Utf8=1" : "") << " Others=" << options;
         return std::vector{s.str()};
     });
 }
