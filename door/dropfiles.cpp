@@ -160,8 +160,11 @@ void ReadDoorSys(const std::string& AFileName) {
     f.Skip(2);
     d.MaxSeconds = Number(f.Line(), 0);
     f.Skip(1);
-    d.Emulation =
-        UpperCase(f.Line()) == "GR" ? TDoorEmulationType::etANSI : TDoorEmulationType::etASCII;
+    // Only a file that says "no graphics" makes a plain-text caller: an empty field, "GR" or
+    // "RIP" (whose terminals take ANSI) leave ANSI on, so the door never refuses on a guess.
+    std::string graphics = UpperCase(f.Line());
+    std::erase(graphics, ' ');
+    d.Emulation = graphics == "NG" ? TDoorEmulationType::etASCII : TDoorEmulationType::etANSI;
     f.Skip(5);
     d.RecPos = RecordFromOne(f.Line());
     f.Skip(9);
