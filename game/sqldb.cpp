@@ -14,21 +14,32 @@ std::string Quoted(const std::string& AFileName) {
     return "\"" + AFileName + "\"";
 }
 
-// SQLite's busy handler: waits in short steps while another node holds the lock, gives up after
-// BUSY_TIMEOUT_MS, and at once when the door is ending (the statement then fails as busy).
-int WaitWhileBusy(void* ASince, int ACount) {
-    using namespace std::chrono;
-    auto& since = *static_cast<steady_clock::time_point*>(ASince);
-    const auto now = steady_clock::now();
-    if (ACount == 0) since = now;
-    const auto waited = duration_cast<milliseconds>(now - since).count();
-    if (waited >= SqlConnection::BUSY_TIMEOUT_MS) return 0;
-    const auto step = std::min<long long>(std::min(5 * (ACount + 1), 100),
-                                          SqlConnection::BUSY_TIMEOUT_MS - waited);
-    return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
+} // namespace
+
+bool GameDatabaseError::Transient() const {
+    switch (FCode) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_FULL:
+    case SQLITE_IOERR: return true;
+    default: return false;
+    }
 }
 
-} // namespace
+// SQLite's busy handler: waits in short steps while another node holds the lock, gives up after
+// the connection's busy timeout, and at once when the door is ending (the statement then fails
+// as busy).
+int SqlConnection::WaitWhileBusy(void* AConn, int ACount) {
+    using namespace std::chrono;
+    auto& conn = *static_cast<SqlConnection*>(AConn);
+    const auto now = steady_clock::now();
+    if (ACount == 0) conn.FBusySince = now;
+    const auto waited = duration_cast<milliseconds>(now - conn.FBusySince).count();
+    const int limit = conn.BusyTimeout();
+    if (waited >= limit) return 0;
+    const auto step = std::min<long long>(std::min(5 * (ACount + 1), 100), limit - waited);
+    return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
+}
 
 SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FFileName(AFileName) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
@@ -41,7 +52,7 @@ SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FF
         throw GameDatabaseError("Cannot open the database " + Quoted(FFileName) + ": " + why);
     }
     sqlite3_extended_result_codes(FDb, 1);
-    sqlite3_busy_handler(FDb, WaitWhileBusy, &FBusySince);
+    sqlite3_busy_handler(FDb, WaitWhileBusy, this);
 }
 
 // close_v2: a statement left alive (the program ending in mid-step) cannot keep the file open.
@@ -57,10 +68,10 @@ void SqlConnection::Fail(std::string_view AWhat) const {
     int rc = sqlite3_errcode(FDb);
     std::string why = sqlite3_errmsg(FDb);
     if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
-        why += " (another node held it for more than " + std::to_string(BUSY_TIMEOUT_MS / 1000) +
+        why += " (another node held it for more than " + std::to_string(BusyTimeout() / 1000) +
                " seconds)";
-    throw GameDatabaseError("Database " + Quoted(FFileName) + ": " + std::string(AWhat) +
-                            " failed: " + why);
+    throw GameDatabaseError(
+        "Database " + Quoted(FFileName) + ": " + std::string(AWhat) + " failed: " + why, rc & 0xFF);
 }
 
 void SqlConnection::Exec(const std::string& ASql) {

@@ -12,10 +12,19 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // A database failure: the file is missing, not set up, locked too long, or a statement failed.
-// The text is meant for the caller's and the sysop's screen.
+// The text is meant for the sysop's log and screen.
 class GameDatabaseError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit GameDatabaseError(const std::string& AWhat, int ACode = 0)
+        : std::runtime_error(AWhat), FCode(ACode) {}
+    // SQLite's primary result code of the failure; 0 when SQLite reported none.
+    int Code() const { return FCode; }
+    // True for a failure that may pass if the write is tried again later: another process held
+    // the file too long (busy, locked), the disk is full, or a read or write of the file failed.
+    bool Transient() const;
+
+  private:
+    int FCode;
 };
 
 class SqlConnection {
@@ -24,9 +33,10 @@ class SqlConnection {
     // Create makes the file when it is missing (the database builder only).
     enum class TOpenMode { Existing, Create };
 
-    // How long a statement waits for another process's lock before it fails; an ending signal
+    // How long a statement waits for another process's lock before it fails, unless the
+    // connection was given its own time with SetBusyTimeout; tests shorten it. An ending signal
     // cuts the wait short.
-    static constexpr int BUSY_TIMEOUT_MS = 10000;
+    static inline int BusyTimeoutMs = 10000;
 
     explicit SqlConnection(const std::string& AFileName, TOpenMode AMode = TOpenMode::Existing);
     ~SqlConnection();
@@ -34,6 +44,10 @@ class SqlConnection {
     SqlConnection& operator=(const SqlConnection&) = delete;
 
     sqlite3* Handle() const { return FDb; }
+    // This connection's wait for a lock in place of BusyTimeoutMs; a negative value goes back to
+    // BusyTimeoutMs.
+    void SetBusyTimeout(int AMilliseconds) { FBusyTimeoutMs = AMilliseconds; }
+    int BusyTimeout() const { return FBusyTimeoutMs < 0 ? BusyTimeoutMs : FBusyTimeoutMs; }
     const std::string& FileName() const { return FFileName; }
 
     // Runs SQL text without values (transaction control, a schema script).
@@ -50,6 +64,9 @@ class SqlConnection {
     sqlite3* FDb = nullptr;
     std::string FFileName;
     std::chrono::steady_clock::time_point FBusySince; // when the current wait for a lock began
+    int FBusyTimeoutMs = -1;
+
+    static int WaitWhileBusy(void* AConn, int ACount);
 };
 
 // One prepared statement. Values are bound by position (1-based), never spliced into the text.

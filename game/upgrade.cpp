@@ -55,9 +55,11 @@ const std::vector<TSchemaObject>& ExpectedObjects() {
 class TBusyWait {
   public:
     TBusyWait(SqlConnection& AConn, int AMilliseconds) : FConn(AConn) {
-        sqlite3_busy_timeout(FConn.Handle(), AMilliseconds);
+        FConn.SetBusyTimeout(AMilliseconds);
     }
-    ~TBusyWait() { sqlite3_busy_timeout(FConn.Handle(), SqlConnection::BUSY_TIMEOUT_MS); }
+    // Back to the usual wait, by the connection's own busy handler (sqlite3_busy_timeout would
+    // replace the handler that an ending signal cuts short).
+    ~TBusyWait() { FConn.SetBusyTimeout(-1); }
     TBusyWait(const TBusyWait&) = delete;
     TBusyWait& operator=(const TBusyWait&) = delete;
 
