@@ -16,7 +16,7 @@
 namespace {
 
 using namespace std::string_literals;
-using Reader = void (*)(const std::string&);
+using Reader = bool (*)(const std::string&);
 using Lines = std::map<int, std::string>;
 
 class DropFiles : public DoorKitTest {
