@@ -14,6 +14,19 @@ std::string Quoted(const std::string& AFileName) {
     return "\"" + AFileName + "\"";
 }
 
+// SQLite's busy handler: waits in short steps while another node holds the lock, gives up after
+// the connection's limit, and at once when the door is ending (the statement then fails as busy).
+template <class TWait> int WaitWhileBusy(void* AWait, int ACount) {
+    using namespace std::chrono;
+    auto& wait = *static_cast<TWait*>(AWait);
+    const auto now = steady_clock::now();
+    if (ACount == 0) wait.Since = now;
+    const auto waited = duration_cast<milliseconds>(now - wait.Since).count();
+    if (waited >= wait.LimitMs) return 0;
+    const auto step = std::min<long long>(std::min(5 * (ACount + 1), 100), wait.LimitMs - waited);
+    return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
+}
+
 } // namespace
 
 bool GameDatabaseError::Transient() const {
@@ -24,21 +37,6 @@ bool GameDatabaseError::Transient() const {
     case SQLITE_IOERR: return true;
     default: return false;
     }
-}
-
-// SQLite's busy handler: waits in short steps while another node holds the lock, gives up after
-// the connection's busy timeout, and at once when the door is ending (the statement then fails
-// as busy).
-int SqlConnection::WaitWhileBusy(void* AConn, int ACount) {
-    using namespace std::chrono;
-    auto& conn = *static_cast<SqlConnection*>(AConn);
-    const auto now = steady_clock::now();
-    if (ACount == 0) conn.FBusySince = now;
-    const auto waited = duration_cast<milliseconds>(now - conn.FBusySince).count();
-    const int limit = conn.BusyTimeout();
-    if (waited >= limit) return 0;
-    const auto step = std::min<long long>(std::min(5 * (ACount + 1), 100), limit - waited);
-    return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
 }
 
 SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FFileName(AFileName) {
@@ -52,7 +50,7 @@ SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FF
         throw GameDatabaseError("Cannot open the database " + Quoted(FFileName) + ": " + why);
     }
     sqlite3_extended_result_codes(FDb, 1);
-    sqlite3_busy_handler(FDb, WaitWhileBusy, this);
+    sqlite3_busy_handler(FDb, WaitWhileBusy<TBusyWait>, &FBusy);
 }
 
 // close_v2: a statement left alive (the program ending in mid-step) cannot keep the file open.
@@ -68,7 +66,7 @@ void SqlConnection::Fail(std::string_view AWhat) const {
     int rc = sqlite3_errcode(FDb);
     std::string why = sqlite3_errmsg(FDb);
     if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
-        why += " (another node held it for more than " + std::to_string(BusyTimeout() / 1000) +
+        why += " (another node held it for more than " + std::to_string(FBusy.LimitMs / 1000) +
                " seconds)";
     throw GameDatabaseError(
         "Database " + Quoted(FFileName) + ": " + std::string(AWhat) + " failed: " + why, rc & 0xFF);

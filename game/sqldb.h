@@ -33,10 +33,9 @@ class SqlConnection {
     // Create makes the file when it is missing (the database builder only).
     enum class TOpenMode { Existing, Create };
 
-    // How long a statement waits for another process's lock before it fails, unless the
-    // connection was given its own time with SetBusyTimeout; tests shorten it. An ending signal
+    // How long a statement waits for another process's lock before it fails; an ending signal
     // cuts the wait short.
-    static inline int BusyTimeoutMs = 10000;
+    static constexpr int BUSY_TIMEOUT_MS = 10000;
 
     explicit SqlConnection(const std::string& AFileName, TOpenMode AMode = TOpenMode::Existing);
     ~SqlConnection();
@@ -44,10 +43,8 @@ class SqlConnection {
     SqlConnection& operator=(const SqlConnection&) = delete;
 
     sqlite3* Handle() const { return FDb; }
-    // This connection's wait for a lock in place of BusyTimeoutMs; a negative value goes back to
-    // BusyTimeoutMs.
-    void SetBusyTimeout(int AMilliseconds) { FBusyTimeoutMs = AMilliseconds; }
-    int BusyTimeout() const { return FBusyTimeoutMs < 0 ? BusyTimeoutMs : FBusyTimeoutMs; }
+    // How long a statement on this connection waits for a lock (BUSY_TIMEOUT_MS unless changed).
+    void SetBusyTimeout(int AMilliseconds) { FBusy.LimitMs = AMilliseconds; }
     const std::string& FileName() const { return FFileName; }
 
     // Runs SQL text without values (transaction control, a schema script).
@@ -63,10 +60,10 @@ class SqlConnection {
   private:
     sqlite3* FDb = nullptr;
     std::string FFileName;
-    std::chrono::steady_clock::time_point FBusySince; // when the current wait for a lock began
-    int FBusyTimeoutMs = -1;
-
-    static int WaitWhileBusy(void* AConn, int ACount);
+    struct TBusyWait {
+        std::chrono::steady_clock::time_point Since; // when the current wait for a lock began
+        int LimitMs = BUSY_TIMEOUT_MS;
+    } FBusy;
 };
 
 // One prepared statement. Values are bound by position (1-based), never spliced into the text.

@@ -6,8 +6,6 @@
 #include "game/schema_sql.h"
 #include "game/totals.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -57,9 +55,7 @@ class TBusyWait {
     TBusyWait(SqlConnection& AConn, int AMilliseconds) : FConn(AConn) {
         FConn.SetBusyTimeout(AMilliseconds);
     }
-    // Back to the usual wait, by the connection's own busy handler (sqlite3_busy_timeout would
-    // replace the handler that an ending signal cuts short).
-    ~TBusyWait() { FConn.SetBusyTimeout(-1); }
+    ~TBusyWait() { FConn.SetBusyTimeout(SqlConnection::BUSY_TIMEOUT_MS); }
     TBusyWait(const TBusyWait&) = delete;
     TBusyWait& operator=(const TBusyWait&) = delete;
 
