@@ -102,6 +102,12 @@ std::string SessionText(TDoorSessionKind AKind, const TDoorCommandLine& ACommand
     return text;
 }
 
+// A drop file with neither alias nor real name: every such caller would be one player.
+void EndWithoutName(TDoorSessionKind AKind) {
+    if (IsDropFile(AKind) && DoorDropInfo.Alias.empty())
+        DoorEndSession("  The BBS Gave No User Name.  Returning To BBS...", "no user name");
+}
+
 const char* SignalName(int ASignal) {
     switch (ASignal) {
     case SIGHUP: return "SIGHUP";
@@ -213,21 +219,22 @@ void DoorStartup(int argc, const char* const* argv) {
 
     // A drop file without a usable connection never becomes a local session that nobody sees.
     if (!usable) LocalFailureScreen("  No Carrier Detected\r\n", "no carrier");
-    if (!DoorLocal()) {
-        if (!DoorOpenComm()) LocalFailureScreen("  No Carrier Detected\r\n", "no carrier");
-        if (!FExitGuardRegistered) {
-            FExitGuardRegistered = true;
-            std::atexit(NewExitProc);
-        }
-        FExitGuardArmed = true;
-        DoorSession.Events = true;
-        DoorSession.EventsTime = TDateTime{};
-        DoorClrScr();
-        // Row 25 belongs to the status bar.
-        LocalScreen().SetWindow(1, 1, 80, 24);
+    if (DoorLocal()) {
+        EndWithoutName(kind);
+        return;
     }
-    if (IsDropFile(kind) && DoorDropInfo.Alias.empty())
-        DoorEndSession("  The BBS Gave No User Name.  Returning To BBS...", "no user name");
+    if (!DoorOpenComm()) LocalFailureScreen("  No Carrier Detected\r\n", "no carrier");
+    if (!FExitGuardRegistered) {
+        FExitGuardRegistered = true;
+        std::atexit(NewExitProc);
+    }
+    FExitGuardArmed = true;
+    DoorSession.Events = true;
+    DoorSession.EventsTime = TDateTime{};
+    DoorClrScr();
+    // Row 25 belongs to the status bar.
+    LocalScreen().SetWindow(1, 1, 80, 24);
+    EndWithoutName(kind);
 }
 
 bool DoorOpenComm() {
