@@ -48,6 +48,7 @@ void DoorLogEnding(const std::string& AHow) {
 }
 
 void DoorLogSessionStart(const std::string& ADetails) {
+    FEnding.clear();
     DoorLog("session start: " + ADetails);
     if (!FEndLineRegistered) {
         FEndLineRegistered = true;
