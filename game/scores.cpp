@@ -106,6 +106,8 @@ void SetScore(std::int32_t AScore, const TGameDate& ADate) {
             if (attempt > 1) {
                 DoorLog(what + " saved at attempt " + std::to_string(attempt));
                 ShowSavingNotice(false);
+                // The caller waited for the database, not idled: the idle limit starts afresh.
+                DoorLastKey.Time = DoorSteadyNow();
             }
             return;
         } catch (const GameDatabaseError& error) {
