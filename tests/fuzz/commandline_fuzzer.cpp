@@ -9,43 +9,27 @@
 
 namespace {
 
-bool Same(const TDoorCommandLine& A, const TDoorCommandLine& B) {
-    return A.DropFile == B.DropFile && A.Local == B.Local && A.Node == B.Node &&
-           A.Socket == B.Socket && A.Stdio == B.Stdio;
-}
-
 std::size_t GOptions = 0;
-void CountOption(char, const std::string&) {
-    ++GOptions;
-}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASize) {
-    std::vector<std::string> words{"door"};
-    std::string word;
-    for (std::size_t i = 0; i < ASize; ++i) {
-        if (AData[i] == 0) {
-            words.push_back(word);
-            word.clear();
-        } else {
-            word += static_cast<char>(AData[i]);
-        }
-    }
-    words.push_back(word);
-    std::vector<const char*> once;
-    for (const std::string& w : words) once.push_back(w.c_str());
-    std::vector<const char*> twice = once;
-    twice.insert(twice.end(), once.begin() + 1, once.end());
-
-    DoorOnCLP = CountOption;
+    std::vector<std::string> words{"door", ""};
+    for (std::size_t i = 0; i < ASize; ++i)
+        AData[i] ? void(words.back() += char(AData[i])) : void(words.emplace_back());
+    std::vector<const char*> twice;
+    for (int pass = 0; pass < 2; ++pass)
+        for (std::size_t i = pass; i < words.size(); ++i) twice.push_back(words[i].c_str());
+    DoorOnCLP = [](char, const std::string&) { ++GOptions; };
     GOptions = 0;
-    const TDoorCommandLine first = DoorParseCommandLine(static_cast<int>(once.size()), once.data());
+    const TDoorCommandLine once =
+        DoorParseCommandLine(static_cast<int>(words.size()), twice.data());
     const std::size_t options = GOptions;
-    GOptions = 0;
-    const TDoorCommandLine second =
+    const TDoorCommandLine both =
         DoorParseCommandLine(static_cast<int>(twice.size()), twice.data());
-    if (!Same(first, second) || GOptions != 2 * options) std::abort();
-    if (first.Local && (!first.DropFile.empty() || first.Socket != -1)) std::abort();
+    if (once.DropFile != both.DropFile || once.Local != both.Local || once.Node != both.Node ||
+        once.Socket != both.Socket || once.Stdio != both.Stdio || GOptions != 3 * options ||
+        (once.Local && (!once.DropFile.empty() || once.Socket != -1)))
+        std::abort();
     return 0;
 }

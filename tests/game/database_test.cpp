@@ -1,177 +1,279 @@
-// The game database on real SQLite files: date keys, the word of each day, opening failures,
-// and several processes filling a new month at once.
-#include "gamedb_fixture.h"
+// The game database on real SQLite files (score rows, the totals against plain sums over the
+// scores, the word of each day, files that are missing or bare), the configuration file and the
+// update check against tables in tests/fixtures/, and makedb run as a program.
+#include "game/config.h"
+#include "game/gameplay.h"
+#include "game/scores.h"
+#include "game/totals.h"
+#include "game/updatecheck.h"
+#include "tests/support/httpserver.h"
+#include "tests/support/kit_fixture.h"
 
 #include <map>
+#include <random>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
-TEST_F(GameDbTest, DBCheckFillsEachDayOnceAndDaysKeepTheirWords) {
-    MakeDatabase({"cider", "apple", "crane"});
+namespace {
+
+using DatabaseTest = KitTest;
+
+TEST_F(DatabaseTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
+    MakeDatabase({});
+    const std::vector<std::string> aliases = {"Bob\" OR \"1\"=\"1",
+                                              "x\"); DROP TABLE tblScores; --",
+                                              "strUserName",
+                                              "caf\xFF",
+                                              "",
+                                              "bob",
+                                              "Bob"};
+    DoorDropInfo.Alias = "Carol"; // a spliced alias read as a column or an OR would match it
+    SetScore(320, "3", "5", "2024");
+    std::vector<std::string> expected = {"Carol|320"};
+    for (std::size_t i = 0; i < aliases.size(); ++i) {
+        DoorDropInfo.Alias = aliases[i];
+        EXPECT_FALSE(DayPlayedCheck("3", "5", "2024")) << i;
+        SetScore(0, "3", "5", "2024");
+        SetScore(static_cast<std::int32_t>(i + 1), "03", "05", "2024"); // replaces it
+        EXPECT_TRUE(DayPlayedCheck("3", "05", "2024")) << i;
+        expected.push_back(aliases[i] + "|" + std::to_string(i + 1));
+    }
+    EXPECT_EQ(Sql("SELECT strUserName, intScore FROM tblScores ORDER BY rowid"), expected);
+    EXPECT_THROW(DayPlayedCheck("3", "x", "2024"), std::invalid_argument); // before the database
+    EXPECT_THROW(SetScore(10, "", "5", "2024"), std::invalid_argument);
+}
+
+// 300 games of callers with few distinct totals, so that most ranks are ties; some play a date
+// twice and two aliases differ only in case.
+void PlayRandomMonths(std::uint32_t ASeed) {
+    std::mt19937 random(ASeed);
+    const char* names[] = {"Bob",  "bob", "Zed",   "amy", "Amy", "Carl",
+                           "dora", "Eve", "Frank", "gus", "Hal", "Ian"};
+    for (int game = 0; game < 300; ++game) {
+        DoorDropInfo.Alias = names[random() % 12];
+        SetScore(static_cast<int>(random() % 3) * 10, std::to_string(1 + random() % 3),
+                 std::to_string(1 + random() % 28), "2024");
+    }
+}
+
+// The rankings as plain sums over every score give them, in the sums' order among ties.
+std::vector<std::string> Sums(const std::string& AMonth, int ALimit) {
+    return KitTest::Sql("select strUserName, sum(intScore) as p" +
+                        (AMonth.empty()
+                             ? " from tblScores"
+                             : ", COUNT(DISTINCT dtDate) from tblScores where dtDate between '" +
+                                   AMonth + "-01' and '" + AMonth + "-31'") +
+                        " group by strUserName order by p desc limit " + std::to_string(ALimit));
+}
+
+std::vector<std::string> Rows(const std::vector<TScoreTotal>& ATotals, bool ADays) {
+    std::vector<std::string> rows;
+    for (const auto& t : ATotals)
+        rows.push_back(t.UserName + "|" + std::to_string(t.Total) +
+                       (ADays ? "|" + std::to_string(t.Days) : ""));
+    return rows;
+}
+
+void ExpectRankingsAsSums(const std::string& AWhat) {
+    for (int limit : {1, 3, 5, 34}) {
+        EXPECT_EQ(Rows(TopAllTimeTotals(OpenGameDatabase(), limit), false), Sums("", limit))
+            << AWhat;
+        for (int month : {1, 2, 4})
+            EXPECT_EQ(Rows(TopMonthTotals(OpenGameDatabase(), 2024, month, limit), true),
+                      Sums("2024-0" + std::to_string(month), limit))
+                << AWhat << " " << limit << " " << month;
+    }
+}
+
+TEST_F(DatabaseTest, TotalsRankAsTheSumsOverTheScoresWhoeverWritesThem) {
+    MakeDatabase({});
+    for (std::uint32_t seed : {1u, 2u}) {
+        Sql("DELETE FROM tblScores");
+        PlayRandomMonths(seed);
+        ExpectRankingsAsSums("seed " + std::to_string(seed));
+    }
+}
+
+TEST_F(DatabaseTest, AFileOfBareTablesWorksAndMissingOnesAreNamed) {
+    const auto error = [] {
+        try {
+            CloseGameDatabase();
+            OpenGameDatabase();
+        } catch (const GameDatabaseError& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    GameDatabaseFile = "glimradb.db";
+    EXPECT_NE(error().find("The game database \"glimradb.db\" was not found"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("glimradb.db")) << "never created";
+    SqlConnection(GameDatabaseFile, SqlConnection::TOpenMode::Create)
+        .Exec("CREATE TABLE tblWords (strWord); CREATE TABLE tblAllWords (strWord);"
+              "CREATE TABLE tblWordsByDate (strWord, dtDate);");
+    EXPECT_NE(error().find("\"glimradb.db\" is not set up: it has no table tblScores"),
+              std::string::npos);
+    Sql("CREATE TABLE tblScores (intScore, dtDate, strUserName)");
+    OpenGameDatabase().Exec("PRAGMA synchronous=OFF");
+    PlayRandomMonths(11);
+    EXPECT_FALSE(HasScoreTotals(OpenGameDatabase()));
+    ExpectRankingsAsSums("no totals tables: the sums themselves");
+    OpenGameDatabase().Exec(
+        ReadFile(std::string(GLIMRA_SOURCE_DIR) + "/data/schema.sql")); // makedb --add
+    RebuildScoreTotals(OpenGameDatabase());
+    ExpectRankingsAsSums("upgraded");
+
+    Word = "Cider"; // an empty pool refuses to give a date a blank word and leaves Word alone
+    GetRandomWord();
+    EXPECT_EQ(Word, "Cider");
+    EXPECT_THROW(AssignMonthWords(2024, 11, 1), GameDatabaseError);
+    Sql("INSERT INTO tblWords VALUES ('Slate')");
+    EXPECT_TRUE(AssignMonthWords(2025, 1, 1)[0]);
+    EXPECT_FALSE(AssignMonthWords(2025, 1, 1)[0]);
+    Sql("INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2025-01-02', 'first'), "
+        "('2025-01-02', 'second')");
+    std::string words;
+    for (int day : {1, 2, 3}) {
+        Year = 2025, Month = 1, Day = day;
+        GetWord(); // a date without a word keeps the last; of two rows the last returned wins
+        words += Word + " ";
+    }
+    EXPECT_EQ(words, "Slate second second ");
+    std::ofstream("glimradb.db", std::ios::trunc) << "this is not a database\n";
+    EXPECT_NE(error().find("not a database"), std::string::npos);
+}
+
+TEST_F(DatabaseTest, DBCheckGivesEveryDayOfTheMonthOneWordOnce) {
+    MakeDatabase({"apple", "cider", "crane", "slate"});
+    Connect();
     const std::string heading = AnsiTextColour(19) + "Database Maintenance\r\n";
+    Sql("INSERT INTO tblWordsByDate VALUES ('2024-02-02', 'mound'), ('2024-02-28', 'stale')");
     SetToday(2024, 2, 10);
     DBCheck();
-    EXPECT_EQ(Received(), heading + std::string(29, '+') + AnsiClrScr());
-    EXPECT_EQ(NumberOfDays, 29);
-    EXPECT_EQ(DateKey(Year, Month, Day), "2024-02-10");
+    EXPECT_EQ(Received(), heading + "+." + std::string(25, '+') + ".+" + AnsiClrScr());
     const auto filled = Sql("SELECT dtDate, strWord FROM tblWordsByDate ORDER BY dtDate");
-    ASSERT_EQ(filled.size(), 29u);
-    EXPECT_EQ(Sql("SELECT COUNT(DISTINCT dtDate), MIN(dtDate), MAX(dtDate) FROM tblWordsByDate"),
-              std::vector<std::string>{"29|2024-02-01|2024-02-29"});
-
     DBCheck();
     EXPECT_EQ(Received(), heading + std::string(29, '.') + AnsiClrScr());
     EXPECT_EQ(Sql("SELECT dtDate, strWord FROM tblWordsByDate ORDER BY dtDate"), filled);
+    EXPECT_EQ(filled.size() * 100 + NumberOfDays, 2929u);
+    EXPECT_EQ(filled[1] + filled[27], "2024-02-02|mound2024-02-28|stale");
     Day = 17;
     GetWord();
     EXPECT_EQ("2024-02-17|" + Word, filled[16]);
-    Word = "stale";
-    Month = 3; // a date without a word
-    GetWord();
-    EXPECT_EQ(Word, "stale");
-
-    // Days given already keep their words; only the empty ones get one.
-    Sql("INSERT INTO tblWordsByDate VALUES ('2025-02-02', 'mound'), ('2025-02-28', 'slate')");
-    SetToday(2025, 2, 1);
-    DBCheck();
-    EXPECT_EQ(Received(), heading + "+." + std::string(25, '+') + "." + AnsiClrScr());
-    EXPECT_EQ(Sql("SELECT strWord FROM tblWordsByDate WHERE dtDate IN ('2025-02-02', "
-                  "'2025-02-28') ORDER BY dtDate"),
-              (std::vector<std::string>{"mound", "slate"}));
-    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWordsByDate WHERE dtDate LIKE '2025-02-%'")[0], "28");
-}
-
-TEST_F(GameDbTest, WordPoolOfOneWordOrNone) {
-    MakeDatabase({"Cider"});
-    AssignMonthWords(2024, 10, 31);
-    EXPECT_EQ(Sql("SELECT COUNT(*), MIN(strWord), MAX(strWord) FROM tblWordsByDate"),
-              std::vector<std::string>{"31|Cider|Cider"}); // stored as drawn, case kept
-
-    Sql("DELETE FROM tblWords");
-    GetRandomWord();
-    EXPECT_EQ(Word, "Cider"); // an empty pool leaves Word alone
-    // A blank word would stick to the date for good: refuse, write nothing, hold no lock.
-    ExpectDbError([] { AssignMonthWords(2024, 11, 1); }, {"tblWords", "makedb"});
-    Sql("INSERT INTO tblWords VALUES ('slate')");
-    EXPECT_TRUE(AssignMonthWords(2024, 11, 1)[0]);
-    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWordsByDate")[0], "32");
-}
-
-TEST_F(GameDbTest, RandomWordIsDrawnEvenlyFromThePool) {
-    MakeDatabase({"apple", "cider", "crane", "slate"});
-    std::map<std::string, int> drawn;
-    for (int i = 0; i < 2000; ++i) {
-        GetRandomWord();
-        ++drawn[Word];
-    }
-    // 500 each expected (standard deviation about 19): no word favoured or left out.
-    ASSERT_EQ(drawn.size(), 4u);
+    std::map<std::string, int> drawn; // evenly from the pool: 500 each expected, sd about 19
+    for (int i = 0; i < 2000; ++i, ++drawn[Word]) GetRandomWord();
     for (const auto& [word, count] : drawn)
         EXPECT_TRUE(count > 400 && count < 600) << word << count;
 }
 
-TEST_F(GameDbTest, MissingOrUnsetUpDatabaseIsNamedAndNeverCreated) {
-    ExpectDbError([] { OpenGameDatabase(); }, {GameDatabaseFile, "not found", "makedb"});
-    Day = 5, Month = 3, Year = 2024;
-    EXPECT_THROW(GetWord(), GameDatabaseError);
-    EXPECT_FALSE(std::filesystem::exists(GameDatabaseFile));
+using SysopTest = KitTest;
 
-    SqlConnection(GameDatabaseFile, SqlConnection::TOpenMode::Create)
-        .Exec("CREATE TABLE tblWords (strWord); CREATE TABLE tblAllWords (strWord);"
-              "CREATE TABLE tblWordsByDate (dtDate, strWord);");
-    ExpectDbError([] { OpenGameDatabase(); }, {GameDatabaseFile, "no table tblScores", "makedb"});
-
-    std::filesystem::remove(GameDatabaseFile);
-    std::ofstream(GameDatabaseFile) << "this is not a database, just a text file\n";
-    ExpectDbError([] { OpenGameDatabase(); }, {GameDatabaseFile, "not a database"});
-}
-
-TEST_F(GameDbTest, BareTablesInAnyColumnOrderAreEnough) {
-    SqlConnection(GameDatabaseFile, SqlConnection::TOpenMode::Create)
-        .Exec("CREATE TABLE tblWords (strWord); CREATE TABLE tblAllWords (strWord);"
-              "CREATE TABLE tblWordsByDate (strWord, dtDate);"
-              "CREATE TABLE tblScores (intScore, dtDate, strUserName);"
-              "INSERT INTO tblWords VALUES ('slate');");
-    EXPECT_TRUE(AssignMonthWords(2025, 1, 1)[0]);
-    EXPECT_FALSE(AssignMonthWords(2025, 1, 1)[0]);
-    Day = 1, Month = 1, Year = 2025;
-    GetWord();
-    EXPECT_EQ(Word, "slate");
-    // Two rows for one date (a file an older version raced on): the last one returned wins.
-    Sql("INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2025-01-02', 'first'),"
-        "('2025-01-02', 'second')");
-    Day = 2;
-    GetWord();
-    EXPECT_EQ(Word, "second");
-}
-
-TEST_F(GameDbTest, WaitsForAnotherNodesLockInsteadOfFailing) {
-    MakeDatabase({"cider"});
-    SqlConnection other(GameDatabaseFile);
-    other.Exec("BEGIN IMMEDIATE");
-    std::thread release([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        other.Exec("COMMIT");
+TEST_F(SysopTest, ConfigurationLinesByNumber) {
+    CheckCases("config.cases", 1, [](const std::vector<std::string>& ACase) {
+        std::ofstream(CONFIG_FILE_NAME, std::ios::binary) << ACase[0];
+        CheckVersion = false;
+        DoorSession.MaxIdle = 300;
+        StrWinnerText.clear();
+        ReadConfiguration();
+        const std::string winner =
+            StrWinnerText.size() > 40 ? std::to_string(StrWinnerText.size()) : StrWinnerText;
+        return std::vector{std::to_string(CheckVersion) + " " +
+                           std::to_string(DoorSession.MaxIdle) + " " + winner};
     });
-    EXPECT_NO_THROW(AssignMonthWords(2024, 3, 1));
-    release.join();
-    EXPECT_EQ(Sql("SELECT strWord FROM tblWordsByDate"), std::vector<std::string>{"cider"});
+    EXPECT_EQ(Row(1), "") << "nothing is written";
+    std::ofstream(CONFIG_FILE_NAME) << "0\n\n" << std::string(5000, 'w');
+    ReadConfiguration();
+    EXPECT_EQ(StrWinnerText, std::string(1024, 'w')) << "no longer than any screen line";
+    std::filesystem::remove(CONFIG_FILE_NAME);
+    ReadConfiguration();
+    EXPECT_EQ(Row(1), "File handling error occurred. Details (bbsglimra.cfg): File not found");
+    EXPECT_EQ(LocalScreen().CursorRow(), 2);
+    StrWinnerText.clear();
 }
 
-TEST_F(GameDbTest, EightNodesRunningDBCheckOnANewMonthGiveEachDateOneWord) {
-    std::vector<std::string> pool;
-    for (char a = 'a'; a <= 'z'; ++a) pool.push_back(std::string("qqq") + a + "x");
-    MakeDatabase(pool);
-    SetToday(2024, 10, 12);
-    CloseGameDatabase(); // a connection must not cross fork()
-
-    int gate[2];
-    ASSERT_EQ(pipe(gate), 0);
-    std::vector<pid_t> children;
-    for (int i = 0; i < 8; ++i) {
-        pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            close(gate[1]);
-            char byte;
-            (void)!read(gate[0], &byte, 1); // returns at EOF: every node starts together
-            int rc = 0;
-            try {
-                DBCheck();
-            } catch (...) {
-                rc = 1;
-            }
-            _exit(rc);
-        }
-        children.push_back(pid);
-    }
-    close(gate[0]);
-    close(gate[1]);
-    for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-    }
-    EXPECT_EQ(Sql("SELECT COUNT(*), COUNT(DISTINCT dtDate), MIN(dtDate), MAX(dtDate) FROM "
-                  "tblWordsByDate"),
-              std::vector<std::string>{"31|31|2024-10-01|2024-10-31"});
+TEST_F(SysopTest, UpdateCheckAnnouncesOnlyUnknownReleasesAndFailsSilentlyForTheRun) {
+    TestHttpServer server;
+    const std::string url = server.Url("/glimraversion.txt");
+    // The menu's step: the cursor at (25, 24), then the check; row 24, its colour, the cursor.
+    const auto check = [](const std::string& AUrl) {
+        ::setenv("GLIMRA_UPDATE_URL", AUrl.c_str(), 1);
+        AnsiReset();
+        DoorGotoXY(25, 24);
+        UpdateCheck();
+        ::unsetenv("GLIMRA_UPDATE_URL");
+        return Row(24) + " " + std::to_string(AttrAt(25, 24)) + " " +
+               std::to_string(LocalScreen().TextAttr()) + " " +
+               std::to_string(LocalScreen().CursorColumn()) + " " + std::to_string(NotFound);
+    };
+    CheckCases("updatecheck.cases", 2, [&](const std::vector<std::string>& ACase) {
+        server.Serve("/glimraversion.txt", ACase[0], ACase[1].empty() ? "200 OK\r\n" : ACase[1]);
+        server.Serve("/moved.txt", "2026.2.2");
+        NotFound = UpdateCheckRequested = false;
+        std::string body = "unchanged";
+        const bool fetched = FetchVersionFile(url, body);
+        return std::vector{check(url), std::to_string(fetched) + " " + body};
+    });
+    std::string body;
+    server.Serve("/glimraversion.txt", std::string(5000, '9')); // no version file is that long
+    EXPECT_FALSE(FetchVersionFile(url, body) || FetchVersionFile("http://glimra.invalid/v", body));
+    // One request a run: a later drawing of the menu shows what the first one fetched.
+    NotFound = UpdateCheckRequested = false;
+    server.Serve("/glimraversion.txt", "2025.1.1");
+    const std::string shown = check(url);
+    int asked = server.Connections;
+    EXPECT_EQ(check(url), shown);
+    EXPECT_EQ(server.Connections, asked) << "after a success no request is sent in that session";
+    NotFound = UpdateCheckRequested = false;
+    asked = server.Connections;
+    EXPECT_EQ(check(TestHttpServer::RefusedUrl()).back(), '1') << "refused";
+    EXPECT_EQ(check(url).back(), '1') << "after a failure no request is sent in that session";
+    EXPECT_EQ(server.Connections, asked);
+    NotFound = UpdateCheckRequested = false; // a server that never answers: shortened time-outs
+    server.Silent = true;
+    UpdateCheckTimeouts = {200, 400};
+    EXPECT_EQ(check(url).back(), '1');
+    UpdateCheckTimeouts = {};
 }
 
-TEST_F(GameDbTest, SchemaIndexesServeTheGamesLookups) {
-    MakeDatabase({});
-    SqlConnection conn(GameDatabaseFile);
-    // Each lookup must search an index, not scan a table that grows every day.
-    for (const char* sql :
-         {"SELECT * FROM tblWordsByDate where dtDate=?",
-          "SELECT * FROM tblScores where dtDate=? and strUserName=?",
-          "SELECT COUNT(*) FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
-          "SELECT COUNT(*) FROM tblWords WHERE strWord=?",
-          "select strUserName, sum(intScore) as p from tblScores where dtDate between ? and ? "
-          "group by strUserName order by p desc LIMIT 10;"}) {
-        SqlStatement plan(conn, std::string("EXPLAIN QUERY PLAN ") + sql);
-        std::string steps;
-        while (plan.Step()) steps += plan.ColumnText("detail") + "; ";
-        EXPECT_EQ(steps.find("SCAN tbl"), std::string::npos) << sql << " -> " << steps;
-    }
+TEST_F(SysopTest, MakeDbBuildsKeepsScoresAndAddsWords) {
+    GameDatabaseFile = "glimradb.db";
+    std::string output;
+    const auto run = [&](const std::string& AArgs) {
+        const int status = std::system(
+            (GLIMRA_BINARY_DIR "/makedb --schema " GLIMRA_SOURCE_DIR "/data/schema.sql "
+                               "--answers answers.txt --allowed allowed.txt -o glimradb.db " +
+             AArgs + " > out.txt 2>&1")
+                .c_str());
+        output = ReadFile("out.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::ofstream("answers.txt") << "cider\r\nApple\n\n# a comment\ncider\n";
+    std::ofstream("allowed.txt") << "  aahed\nzymic\n";
+    ASSERT_EQ(run("") * 10 + run("--add --force"), 2) << output; // the second: options that clash
+    EXPECT_EQ(Sql("SELECT strWord FROM tblWords UNION ALL SELECT strWord FROM tblAllWords"),
+              (std::vector<std::string>{"cider", "apple", "cider", "apple", "aahed", "zymic"}));
+    EXPECT_TRUE(GuessInWordLists("ZYMIC") && GuessInWordLists("Apple") &&
+                !GuessInWordLists("qqqqq"));
+    Sql("INSERT INTO tblScores VALUES ('Bob', '2024-03-05', 160)");
+    EXPECT_TRUE(run("") == 1 && output.find("holds 1 score;") != std::string::npos) << output;
+    Sql("UPDATE tblTotals SET intTotal = 5"); // totals gone wrong are computed afresh by --add
+    Sql("DELETE FROM tblMonthTotals");
+    std::ofstream("answers.txt") << "cider\nslate\n";
+    std::ofstream("allowed.txt") << "aahed\nAAHED\nmound\n";
+    EXPECT_TRUE(run("--add") == 0 &&
+                output.find("added 1 answer words and 2 accepted guesses") != std::string::npos)
+        << output;
+    EXPECT_EQ(Sql("SELECT intTotal FROM tblTotals UNION ALL SELECT intDays FROM tblMonthTotals"),
+              (std::vector<std::string>{"160", "1"}));
+    ASSERT_EQ(run("--force"), 0) << output;
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblScores")[0], "0");
+    Sql("DROP TABLE tblScores"); // --add also completes a file that lacks a table
+    ASSERT_EQ(run("--add"), 0) << output;
+    std::filesystem::remove("glimradb.db");
+    std::ofstream("answers.txt") << "cider\ncrane\nbad-1\n";
+    EXPECT_TRUE(run("") == 1 && output.find("answers.txt:3: \"bad-1\" is not a five-letter word") !=
+                                    std::string::npos)
+        << output;
+    EXPECT_FALSE(std::filesystem::exists("glimradb.db")) << "no file is left";
 }
+
+} // namespace

@@ -1,121 +1,216 @@
-// The instructions screen around the guess board, and the two about pages.
-#include "game/screens.h"
-
+// The game's screens and files on one database (tests/fixtures/scores.sql), compared whole with
+// fixture files: the boards, the leader panel and summary, the menu and its boxes, the
+// instructions, the about pages, the calendar, games played from the keyboard and the bulletins.
+// A local session; F10, which the sysop hook takes, photographs the screen while it waits.
+#include "game/bulletins.h"
+#include "game/calendar.h"
+#include "game/dailyboards.h"
+#include "game/gameplay.h"
 #include "game/leaders.h"
-#include "gamedb_fixture.h"
+#include "game/monthlyboards.h"
+#include "game/program.h"
+#include "game/screens.h"
+#include "game/updatecheck.h"
+#include "tests/support/kit_fixture.h"
+
+#include <sys/wait.h>
 
 namespace {
 
-class ScreensTest : public GameDbTest {
-  protected:
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+const std::string kF10("\0\x44", 2);
+std::vector<std::string> Photos;
+
+class ScreensTest : public KitTest {
+  public:
     void SetUp() override {
-        GameDbTest::SetUp();
-        DoorDropInfo.ComType = 0; // the local screen alone, unless a test adds a caller
-        ArrMonthlyLeaders = {"Ann", "Bob", "Cy", "Dee", "Eve"};
-        ArrMonthlyScores = {490, 320, 160, 80, 40};
+        KitTest::SetUp();
+        MakeDatabase({"crane"});
+        OpenGameDatabase().Exec(Fixture("scores.sql"));
+        for (const char* art : {"header.ans", "del_glimra.ans", "menu.ans", "box.ans"})
+            fs::copy_file(std::string(GLIMRA_SOURCE_DIR) + "/data/art/" + art, art);
+        SetToday(2025, 1, 15);
+        DoorOnSysopKey = [](char AKey) {
+            return Photos.push_back(Shot(LocalScreen())), AKey == 68;
+        };
+        Photos.clear();
+        CheckVersion = false;
+        AryNotPlayable = {};
+        StrWinnerText = "Well done!";
+    }
+    void TearDown() override {
+        StrWinnerText.clear();
+        KitTest::TearDown();
+    }
+    static void Expect(const std::string& AName, const std::string& AShot = Shot(LocalScreen())) {
+        ExpectFixture(AName + ".screen", AShot);
     }
 };
 
-TEST_F(ScreensTest, InstructionsShowDateLeadersChartAndLegend) {
-    GameDate(2024, 3, 5);
-    Instructions();
-    EXPECT_EQ(TextAt(51, 8, 20), "Playing for 3/5/2024");
-    EXPECT_EQ(AttrAt(51, 8), 0x03); // colour 19 shows as cyan
-    EXPECT_EQ(TextAt(51, 10, 15), "Monthly Leaders");
-    EXPECT_EQ(AttrAt(51, 10), 0x1E); // yellow on light blue, shown as blue
-    // Four entries at most, each on its own row, names at 51 and scores at 70.
-    EXPECT_EQ(TextAt(51, 11, 22) + TextAt(51, 12, 22) + TextAt(51, 13, 22) + TextAt(51, 14, 22),
-              "Ann                490"
-              "Bob                320"
-              "Cy                 160"
-              "Dee                80 ");
-    EXPECT_EQ(AttrAt(70, 11), 0x03);
-    EXPECT_EQ(Row(15).find("Eve"), std::string::npos);
-
-    EXPECT_EQ(TextAt(11, 8, 12), "Letter Chart");
-    EXPECT_EQ(TextAt(12, 10, 10), "QWERTYUIOP");
-    EXPECT_EQ(TextAt(12, 11, 9), "ASDFGHJKL");
-    EXPECT_EQ(TextAt(12, 12, 8), " ZXCVBNM");
-    EXPECT_EQ(AttrAt(21, 10), 0x08); // dark gray until used
-    EXPECT_EQ(AttrAt(13, 12), 0x08);
-
-    EXPECT_EQ(TextAt(12, 18, 39), "Instructions: Enter a five letter word.");
-    EXPECT_EQ(Row(19), std::string(25, ' ') + "Green means letter is in the right space.");
-    EXPECT_EQ(Row(20), std::string(25, ' ') + "Orange means correct letter in wrong space.");
-    EXPECT_EQ(Row(21), std::string(25, ' ') + "Gray means the letter is not in the word.");
-    EXPECT_EQ(AttrAt(26, 19), 0x20); // black on green
-    EXPECT_EQ(AttrAt(26, 20), 0x60); // black on yellow, shown as brown
-    EXPECT_EQ(AttrAt(26, 21), 0x70); // black on light gray
-    EXPECT_EQ(AttrAt(31, 19), 0x0E); // the meaning in yellow on black
-    // The game goes on from here in yellow on black.
-    EXPECT_EQ(LocalScreen().TextAttr(), 0x0E);
-    EXPECT_EQ(LocalScreen().CursorRow(), 22);
-}
-
-TEST_F(ScreensTest, InstructionsSkipZeroScoresAndShowTwoDigitDates) {
-    GameDate(2024, 11, 12);
-    ArrMonthlyLeaders = {"Ann", "Bob", "", "", ""};
-    ArrMonthlyScores = {0, 320, 0, 0, 0}; // Ann started a game and has not won it
-    Instructions();
-    EXPECT_EQ(TextAt(51, 8, 22), "Playing for 11/12/2024");
-    EXPECT_EQ(TextAt(51, 11, 25), std::string(25, ' '));
-    EXPECT_EQ(TextAt(51, 12, 22), "Bob                320");
-    EXPECT_EQ(TextAt(51, 13, 25), std::string(25, ' '));
-    EXPECT_EQ(TextAt(51, 14, 25), std::string(25, ' '));
-}
-
-TEST_F(ScreensTest, InstructionsOnTheFirstShowNoLeaders) {
-    GameDate(2024, 3, 1);
-    Instructions();
-    EXPECT_EQ(TextAt(51, 10, 18), "Top Scores Display");
-    EXPECT_EQ(TextAt(51, 11, 18), "After 1st Day     ");
-    EXPECT_EQ(AttrAt(51, 10), 0x0E); // yellow on black
-    for (int row = 12; row <= 14; ++row) EXPECT_EQ(TextAt(51, row, 25), std::string(25, ' '));
-    EXPECT_EQ(Row(11).find("Ann"), std::string::npos);
-}
-
-TEST_F(ScreensTest, AboutHasTwoPagesEachEndedByAKey) {
-    DoorDropInfo.ComType = 2;
-    TReadAlong caller(Caller);
-    Send("xy");
-    About();
-    const std::string bytes = caller.Bytes();
-    const std::string clear = AnsiClrScr();
-    const auto page2 = bytes.find(clear, bytes.find(clear) + 1);
-    ASSERT_NE(page2, std::string::npos);
-    EXPECT_EQ(DoorLastKey.Ch, 'y'); // both keys were read
-
-    Replay(bytes.substr(0, page2));
-    EXPECT_EQ(TextAt(5, 4, 31), "word.  Each guess must be a val");
-    EXPECT_EQ(Row(6), "    how close your guess was to the word.");
-    EXPECT_EQ(Row(8), std::string(18, ' ') + "Green means letter is in the right space.");
-    EXPECT_EQ(AttrAt(19, 9), 0x60);
-    EXPECT_EQ(Row(14), "    them.                         Example:");
-    // The worked example for ARMED, each letter in the colours of its state.
-    const char* rows[] = {"Guess 1-> PLANK", "Guess 2-> RANGE", "Guess 3-> TREAT",
-                          "Guess 4-> AROSE", "WIN!   -> ARMED"};
-    const char* states[] = {"XXOXX", "OOXXO", "XGOOX", "GGXXO", "GGGGG"};
-    for (int r = 0; r < 5; ++r) {
-        EXPECT_EQ(TextAt(32, 16 + r, 15), rows[r]);
-        EXPECT_EQ(AttrAt(32, 16 + r), 0x0E);
-        for (int i = 0; i < 5; ++i) {
-            const char state = states[r][i];
-            const std::uint8_t attr = state == 'G' ? 0x20 : state == 'O' ? 0x60 : 0x70;
-            EXPECT_EQ(AttrAt(42 + i, 16 + r), attr) << rows[r] << " letter " << i;
-        }
+// Each board takes one key (of two queued) and gives the game date back.
+TEST_F(ScreensTest, Boards) {
+    const std::pair<std::string, void (*)()> boards[] = {
+        {"today_hidden", GetTodayScores},
+        {"daily_champions", GetDailyScores},
+        {"last_month", GetLastMonthScores},
+        {"all_time", GetAllTimeScores},
+        {"recent_winners", RecentMonthlyChamps},
+        {"today_played", [] { AddScore("Bob", "2025-01-15", 10), GetTodayScores(); }},
+        {"day_7", [] { GetOneDayScores("7"); }},
+        {"day_7", [] { GetOneDayScores("07"); }},
+        {"day_10_hidden", [] { GetOneDayScores("10"); }}};
+    for (const auto& [name, board] : boards) {
+        AnsiReset();
+        ConsolePushKeys("x!");
+        board();
+        Expect(name);
+        EXPECT_TRUE(ConsoleReadKey() == '!' && DateKey(Year, Month, Day) == "2025-01-15") << name;
     }
-    EXPECT_EQ(TextAt(33, 22, 13), "Press Any Key"); // (80 - 13) div 2
-    // Letters of one state that follow each other share one colour change.
-    const std::string example = bytes.substr(bytes.find("Guess 1-> "));
-    EXPECT_NE(example.find("PL"), std::string::npos);
-    EXPECT_NE(example.find("NK"), std::string::npos);
-    EXPECT_NE(example.find("ARMED"), std::string::npos);
+    AnsiReset(); // no day of this month: nothing drawn, no key taken
+    for (const char* text : {"", "0", "00", "32", "x7", "-5", "+5", " 5", "99999999999"})
+        GetOneDayScores(text);
+    EXPECT_EQ(Shot(LocalScreen()), "@@\n");
+}
 
-    Replay(bytes.substr(page2));
-    EXPECT_EQ(TextAt(33, 13, 13), "Press Any Key");
-    for (int row : {2, 3, 4, 5, 6, 7, 8, 10, 11})
-        EXPECT_EQ(Row(row).find_first_not_of(' '), 4u) << row; // text from column 5
-    for (int row : {1, 9, 12}) EXPECT_EQ(Row(row), "") << row;
+TEST_F(ScreensTest, LeadersMenuBoxesInstructionsAboutAndCalendar) {
+    SetMonthlyAndDaily();
+    Menu();
+    Expect("menu_not_played");
+    EXPECT_EQ(LocalScreen().CursorColumn() * 100 + LocalScreen().CursorRow(), 124);
+    AddScore("Bob", "2025-01-15", 10);
+    ConsolePushKeys(kF10 + "n" + "x321" + kF10 + "\r\r");
+    EXPECT_TRUE(MenuKey('1')); // played today: the box asks; any key but Y closes it
+    Menu();                    // as the main loop draws it again after each key
+    EXPECT_TRUE(MenuKey('4') && DaySelect == "32"); // at most two digits
+    EXPECT_TRUE(MenuKey('4') && DaySelect == "");
+    Expect("box_already_played", Photos.at(0));
+    Expect("box_select_day", Photos.at(1));
+    Expect("menu_played");
+    const std::string menu = Shot(LocalScreen());
+    for (char key : {'8', '9', '0', 'B', 'Z', '\r', '\x1b', ' ', 'H', 'P', 'K', 'M'})
+        EXPECT_FALSE(MenuKey(key) || Shot(LocalScreen()) != menu) << "key " << int(key);
+
+    ArrMonthlyScores[0] = 0; // a leader who started a game and has not won it is left out
+    AnsiReset();
+    Instructions();
+    Expect("instructions");
+    ConsolePushKeys(kF10 + "x" + kF10 + "y");
+    About();
+    Expect("about1", Photos.at(2));
+    Expect("about2", Photos.at(3));
+    SetToday(2025, 2, 1); // on the 1st nobody leads the month yet
+    SetMonthlyAndDaily();
+    AnsiReset();
+    DrawLeaderPanel(false);
+    Instructions();
+    Expect("first_of_month");
+
+    SetToday(2025, 3, 19); // later days are dark and refused, for the run (March starts Saturday)
+    AddScore("Bob", "2025-03-03", 160);
+    ConsolePushKeys("20\r" + kF10 + "0\r");
+    GetCalendar();
+    Expect("calendar_19th", Photos.at(4));
+    SetToday(2025, 3, 20);
+    for (const char* answer : {"25\r", "\r", "00\r", "32\r", "3\r"}) {
+        AnsiReset();
+        ConsolePushKeys(answer + "0\r"s);
+        GetCalendar();
+        EXPECT_EQ(TextAt(35, 21, 13) + std::to_string(AttrAt(35, 21)), "Not Playable!12") << answer;
+    }
+    SetToday(2025, 6, 10); // a Sunday start: the first row stays empty
+    ConsolePushKeys(kF10 + "0\r");
+    GetCalendar();
+    Expect("calendar_june", Photos.at(5));
+}
+
+TEST_F(ScreensTest, GamesFromTheKeyboardAndFromTheCalendar) {
+    CheckCases("marking.cases", 2, [](const std::vector<std::string>& ACase) {
+        std::string marks;
+        for (TLetterState state : MarkGuess(ACase[0], ACase[1]))
+            marks += state == TLetterState::lsGreen    ? 'G'
+                     : state == TLetterState::lsOrange ? 'O'
+                                                       : 'X';
+        return std::vector{marks};
+    });
+    // 5 March 2024: an empty guess and a word in neither list cost nothing; any letter case.
+    SetToday(2024, 3, 5);
+    ConsolePushKeys("\r" + kF10 + "qzxvj\r" + kF10 + "slate\rReAcT\r" + kF10 + "crane\r" + kF10 +
+                    "k");
+    Game();
+    for (int i = 0; i < 4; ++i) Expect("game_"s + "1234"[i], Photos.at(i));
+    EXPECT_EQ(
+        Sql("SELECT intScore FROM tblScores WHERE dtDate = '2024-03-05' AND strUserName = 'Bob'"),
+        std::vector<std::string>{"80"});
+    ConsolePushKeys("slate\rabbey\rspeed\rerror\rnacre\rcrate\r" + kF10 + " ");
+    Game(); // the same day again: the score is replaced
+    Expect("game_lost", Photos.at(4));
+    EXPECT_EQ(
+        Sql("SELECT intScore FROM tblScores WHERE dtDate = '2024-03-05' AND strUserName = 'Bob'"),
+        std::vector<std::string>{"0"});
+    Month = 4, Day = 1; // past midnight into April: the month gets its words; answers count too
+    ConsolePushKeys("CRANE\r ");
+    Game();
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWordsByDate WHERE dtDate LIKE '2024-04-%'")[0] +
+                  Sql("SELECT intScore FROM tblScores WHERE dtDate = '2024-04-01'")[0],
+              "30320");
+
+    // On the 20th of December 2025: day 5 won, day 31 lost, each followed by its board, a played
+    // day refused; a day another node plays meanwhile keeps its score.
+    SetToday(2025, 12, 20);
+    AddScore("Bob", "2025-12-20", 40);
+    ConsolePushKeys("05\rcrane\rkk31\rslate\rslate\rslate\rslate\rslate\rslate\rkk05\r" + kF10 +
+                    "0\r");
+    GetCalendar();
+    Expect("calendar_20th", Photos.at(5));
+    EXPECT_EQ(Day, 20) << "the game date is today again";
+    DoorOnSysopKey = [](char) {
+        return Sql("INSERT INTO tblScores VALUES ('Bob', '2025-12-04', 160)"), true;
+    };
+    ConsolePushKeys(kF10 + "4\rcrane\rkk0\r");
+    GetCalendar();
+    EXPECT_EQ(Sql("SELECT dtDate, intScore FROM tblScores WHERE strUserName = 'Bob' AND dtDate > "
+                  "'2025-12'"),
+              (std::vector<std::string>{"2025-12-04|160", "2025-12-05|320", "2025-12-20|40",
+                                        "2025-12-31|0"}));
+    EXPECT_FALSE(ConsoleKeyPressed());
+}
+
+TEST_F(ScreensTest, BulletinsWholeUpToCtrlZOfTheArtWhateverIsInTheWay) {
+    std::ofstream("bulletin.ans") << std::string(5000, 'x'); // an older, longer file
+    Day = Month = Year = 0;
+    WriteBulletin();
+    EXPECT_EQ(Row(1) + std::to_string(AttrAt(1, 1)) + std::to_string(LocalScreen().TextAttr()),
+              "Writing Bulletins and Returning Back To BBS27");
+    const std::string first = ReadFile("bulletin.ans");
+    ExpectFixture("bulletin.ans", first);
+    const std::string whole = ReadFile("bulletin2.ans"), art = ReadFile("del_glimra.ans");
+    ExpectFixture("bulletin2.ans", whole);
+    const std::string before = whole.substr(0, whole.find(art)),
+                      after =
+                          whole.substr(before.size() + art.size() + (art.back() == '\n' ? 0 : 2));
+    for (const auto& [content, copied] : {std::pair{"TOP\n\nEND\n", "TOP\r\n\r\nEND\r\n"},
+                                          {"A\r\nB\rC\nD", "A\r\nB\r\nC\r\nD\r\n"},
+                                          {"Top\r\nArt\x1aSAUCE00\r\nmore", "Top\r\nArt\r\n"},
+                                          {"\x1aSAUCE00", ""}}) {
+        std::ofstream("del_glimra.ans", std::ios::binary) << content;
+        WriteBulletin2();
+        EXPECT_EQ(ReadFile("bulletin2.ans"), before + copied + after) << content;
+    }
+    fs::remove("del_glimra.ans"); // no art: bulletin2.ans stays as it was
+    WriteBulletin();
+    EXPECT_EQ(ReadFile("bulletin2.ans"), before + after);
+    fs::create_directory("bbs"); // linked to the BBS's text files: the files linked to are replaced
+    std::ofstream("bbs/one.ans") << "old";
+    fs::remove("bulletin.ans"), fs::remove("bulletin2.ans");
+    fs::create_symlink("bbs/one.ans", "bulletin.ans");
+    fs::create_symlink("bbs/two.ans", "bulletin2.ans");
+    std::ofstream("del_glimra.ans") << art;
+    WriteBulletin();
+    EXPECT_TRUE(fs::is_symlink("bulletin.ans") && fs::is_symlink("bulletin2.ans"));
+    EXPECT_EQ(ReadFile("bbs/one.ans") + ReadFile("bbs/two.ans"), first + whole);
+    EXPECT_EQ(std::distance(fs::directory_iterator("bbs"), fs::directory_iterator()), 2)
+        << "no temporary file";
 }
 
 } // namespace

@@ -1,9 +1,12 @@
-// A small HTTP/1.0 server on 127.0.0.1 for tests: answers each path with a fixed response, can
-// stay silent, and counts the connections it accepted.
+// A small HTTP/1.0 server on 127.0.0.1 for the update check's tests: a fixed answer per path
+// (404 for others), or silence; it counts the connections it accepted.
 #pragma once
 
+#include <arpa/inet.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <atomic>
-#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
@@ -12,50 +15,71 @@
 
 class TestHttpServer {
   public:
-    struct Response {
-        int Status = 200;
-        std::string Body;
-        std::string ExtraHeaders; // each line ending in "\r\n", e.g. "Location: /x\r\n"
-    };
-
-    // Listens on an ephemeral port of 127.0.0.1 and serves on a thread of its own.
-    TestHttpServer();
-    ~TestHttpServer();
-    TestHttpServer(const TestHttpServer&) = delete;
-    TestHttpServer& operator=(const TestHttpServer&) = delete;
-
-    std::uint16_t Port() const { return FPort; }
-    // "http://127.0.0.1:<port><APath>".
-    std::string Url(const std::string& APath) const;
-
-    // The response for APath; a path without one gets 404.
-    void Serve(const std::string& APath, const Response& AResponse);
-    void Serve(const std::string& APath, const std::string& ABody) {
-        Serve(APath, {200, ABody, ""});
+    TestHttpServer() : FListen(Listen(FPort)), FThread([this] { Run(); }) {}
+    ~TestHttpServer() {
+        FStop = true;
+        FThread.join();
+        for (int fd : FHeld) ::close(fd);
+        ::close(FListen);
     }
-    // Silent: connections are accepted and read, but never answered until the server stops.
-    void SetSilent(bool ASilent) { FSilent = ASilent; }
-
-    int Connections() const { return FConnections; }
-    // The request paths served, in order.
-    std::vector<std::string> Paths();
-
-    // A port on 127.0.0.1 with nothing listening (bound, then closed): connecting is refused.
-    static std::uint16_t RefusedPort();
+    std::string Url(const std::string& APath) const {
+        return "http://127.0.0.1:" + std::to_string(FPort) + APath;
+    }
+    // AHead: the status line's code and text, and further header lines each ended by CR LF.
+    void Serve(const std::string& APath, const std::string& ABody,
+               const std::string& AHead = "200 OK\r\n") {
+        std::lock_guard guard(FLock);
+        FRoutes[APath] = "HTTP/1.0 " + AHead + "Content-Length: " + std::to_string(ABody.size()) +
+                         "\r\n\r\n" + ABody;
+    }
+    std::atomic<bool> Silent{false}; // accepts and holds connections without an answer
+    std::atomic<int> Connections{0};
+    static std::string RefusedUrl() { // nothing listens there (bound, then closed)
+        std::uint16_t port = 0;
+        ::close(Listen(port));
+        return "http://127.0.0.1:" + std::to_string(port) + "/glimraversion.txt";
+    }
 
   private:
-    void Run();
-    void Answer(int AFd);
+    static int Listen(std::uint16_t& APort) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t len = sizeof addr;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len);
+        ::listen(fd, 16);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+        APort = ntohs(addr.sin_port);
+        return fd;
+    }
+    void Run() {
+        for (pollfd p{FListen, POLLIN, 0}; !FStop;) {
+            const int fd =
+                ::poll(&p, 1, 20) > 0 ? ::accept4(FListen, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+            if (fd < 0) continue;
+            ++Connections;
+            if (Silent) {
+                FHeld.push_back(fd);
+                continue;
+            }
+            std::string head(4096, '\0');
+            const timeval limit{2, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+            head.resize(std::max<ssize_t>(::recv(fd, head.data(), head.size(), 0), 0));
+            const std::size_t start = head.find(' ') + 1;
+            std::lock_guard guard(FLock);
+            const auto route = FRoutes.find(head.substr(start, head.find(' ', start) - start));
+            const std::string reply =
+                route != FRoutes.end() ? route->second : "HTTP/1.0 404 Not Found\r\n\r\n";
+            (void)!::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+            ::close(fd);
+        }
+    }
 
-    int FListen = -1;
-    int FWakeRead = -1;
-    int FWakeWrite = -1;
     std::uint16_t FPort = 0;
-    std::atomic<bool> FSilent{false};
-    std::atomic<int> FConnections{0};
+    int FListen;
+    std::atomic<bool> FStop{false};
     std::mutex FLock;
-    std::map<std::string, Response> FRoutes;
-    std::vector<std::string> FPaths;
-    std::vector<int> FHeld; // silent connections, closed at stop
+    std::map<std::string, std::string> FRoutes;
+    std::vector<int> FHeld;
     std::thread FThread;
 };

@@ -1,5 +1,4 @@
-// libvterm as the caller's terminal: telnet filtering, CP437 to UTF-8, and cell reading in the
-// PC palette.
+// libvterm as the caller's terminal: telnet filtering, CP437 to UTF-8, cells in the PC palette.
 #include "tests/support/vterm_screen.h"
 
 #include "door/ansi.h"
@@ -9,53 +8,32 @@
 
 namespace {
 
-constexpr unsigned char IAC = 255, SB = 250, SE = 240, WILL = 251, DONT = 254;
-
-void OutputCallback(const char* s, size_t len, void* user) {
-    static_cast<TVTermScreen*>(user)->OnOutput(s, len);
-}
-
-int BellCallback(void* user) {
-    static_cast<TVTermScreen*>(user)->OnBell();
+int PropCallback(VTermProp AProp, VTermValue* AValue, void* AUser) {
+    if (AProp == VTERM_PROP_CURSORVISIBLE)
+        static_cast<TVTermScreen*>(AUser)->OnCursorVisible(AValue->boolean != 0);
     return 1;
 }
 
-int PropCallback(VTermProp prop, VTermValue* val, void* user) {
-    if (prop == VTERM_PROP_CURSORVISIBLE)
-        static_cast<TVTermScreen*>(user)->OnCursorVisible(val->boolean != 0);
-    return 1;
-}
+const VTermScreenCallbacks Callbacks = {nullptr, nullptr, nullptr, PropCallback,
+                                        nullptr, nullptr, nullptr, nullptr};
 
-const VTermScreenCallbacks ScreenCallbacks = {
-    nullptr, nullptr, nullptr, PropCallback, BellCallback, nullptr, nullptr, nullptr,
-};
-
-// ANSI colour index (0-15) to the PC palette.
-int PcColour(int AIndex) {
-    if (AIndex < 0 || AIndex > 15) return -1;
-    return AIndex < 8 ? AnsiColours[AIndex] : 8 + AnsiColours[AIndex - 8];
+// An ANSI colour index (0-15) in the PC palette; 0 for others.
+int PcColour(const VTermColor& AColour, int ADefault) {
+    if (!VTERM_COLOR_IS_INDEXED(&AColour)) return ADefault;
+    const int i = AColour.indexed.idx;
+    return i < 8 ? AnsiColours[i] : i < 16 ? 8 + AnsiColours[i - 8] : 0;
 }
 
 } // namespace
 
-struct TVTermScreen::TCell {
-    std::uint8_t Ch = ' ';
-    int Fg = 7;
-    int Bg = 0;
-    bool Blink = false;
-};
-
-TVTermScreen::TVTermScreen(const TOptions& AOptions)
-    : Options_(AOptions), Cols_(AOptions.Cols), Rows_(AOptions.Rows) {
-    Vt_ = vterm_new(Rows_, Cols_);
+TVTermScreen::TVTermScreen(bool ATelnet, bool ACp437) : Telnet_(ATelnet), Cp437_(ACp437) {
+    Vt_ = vterm_new(25, 80);
     vterm_set_utf8(Vt_, 1);
-    vterm_output_set_callback(Vt_, OutputCallback, this);
     State_ = vterm_obtain_state(Vt_);
     Screen_ = vterm_obtain_screen(Vt_);
-    vterm_screen_set_callbacks(Screen_, &ScreenCallbacks, this);
+    vterm_screen_set_callbacks(Screen_, &Callbacks, this);
     vterm_screen_reset(Screen_, 1);
-    // A BBS terminal shows bold as the bright half of the palette.
-    vterm_state_set_bold_highbright(State_, 1);
+    vterm_state_set_bold_highbright(State_, 1); // bold is the bright half of the palette
 }
 
 TVTermScreen::~TVTermScreen() {
@@ -66,47 +44,20 @@ void TVTermScreen::Feed(std::string_view ABytes) {
     Pending_.clear();
     for (char ch : ABytes) {
         const auto b = static_cast<unsigned char>(ch);
-        bool data = false;
-        if (!Options_.Telnet) {
-            data = true;
-        } else {
-            switch (TelnetState_) {
-            case TTelnetState::Data:
-                if (b == IAC) {
-                    TelnetState_ = TTelnetState::Iac;
-                    Telnet_ += ch;
-                } else {
-                    data = true;
-                }
-                break;
-            case TTelnetState::Iac:
-                if (b == IAC) {
-                    Telnet_.pop_back();
-                    data = true;
-                    TelnetState_ = TTelnetState::Data;
-                    break;
-                }
-                Telnet_ += ch;
-                TelnetState_ = b == SB                  ? TTelnetState::Sub
-                               : b >= WILL && b <= DONT ? TTelnetState::Option
-                                                        : TTelnetState::Data;
-                break;
-            case TTelnetState::Option:
-                Telnet_ += ch;
-                TelnetState_ = TTelnetState::Data;
-                break;
-            case TTelnetState::Sub:
-                Telnet_ += ch;
-                if (b == IAC) TelnetState_ = TTelnetState::SubIac;
-                break;
-            case TTelnetState::SubIac:
-                Telnet_ += ch;
-                TelnetState_ = b == SE ? TTelnetState::Data : TTelnetState::Sub;
-                break;
-            }
+        if (Telnet_ && (TelnetState_ != 0 || b == 255)) {
+            // IAC: then IAC (data), SB ... IAC SE, WILL/WONT/DO/DONT and an option, or one byte.
+            const int state = TelnetState_;
+            TelnetState_ = state == 0   ? 1
+                           : state == 1 ? (b == 255   ? 0
+                                           : b == 250 ? 3
+                                           : b >= 251 ? 2
+                                                      : 0)
+                           : state == 2 ? 0
+                           : state == 3 ? (b == 255 ? 4 : 3)
+                                        : (b == 240 ? 0 : 3);
+            if (!(state == 1 && b == 255)) continue;
         }
-        if (!data) continue;
-        if (Options_.Cp437 && b >= 0x80)
+        if (Cp437_ && b >= 0x80)
             Cp437AppendUtf8(Pending_, b);
         else
             Pending_ += ch;
@@ -114,72 +65,32 @@ void TVTermScreen::Feed(std::string_view ABytes) {
     if (!Pending_.empty()) vterm_input_write(Vt_, Pending_.data(), Pending_.size());
 }
 
-TVTermScreen::TCell TVTermScreen::ReadCell(int ACol, int ARow) const {
-    TCell out;
-    if (ACol < 1 || ACol > Cols_ || ARow < 1 || ARow > Rows_) return out;
+std::uint8_t TVTermScreen::Char(int ACol, int ARow) const {
     VTermScreenCell cell{};
     vterm_screen_get_cell(Screen_, VTermPos{ARow - 1, ACol - 1}, &cell);
-    if (cell.chars[0] != 0) {
-        const int b = UnicodeToCp437(cell.chars[0]);
-        out.Ch = b < 0 ? '?' : static_cast<std::uint8_t>(b);
-    }
-    if (VTERM_COLOR_IS_DEFAULT_FG(&cell.fg))
-        out.Fg = cell.attrs.bold ? 15 : 7;
-    else
-        out.Fg = VTERM_COLOR_IS_INDEXED(&cell.fg) ? PcColour(cell.fg.indexed.idx) : -1;
-    if (VTERM_COLOR_IS_DEFAULT_BG(&cell.bg))
-        out.Bg = 0;
-    else
-        out.Bg = VTERM_COLOR_IS_INDEXED(&cell.bg) ? PcColour(cell.bg.indexed.idx) : -1;
-    if (cell.attrs.reverse) std::swap(out.Fg, out.Bg);
-    out.Blink = cell.attrs.blink;
-    return out;
+    if (cell.chars[0] == 0) return ' ';
+    const int b = UnicodeToCp437(cell.chars[0]);
+    return b < 0 ? '?' : static_cast<std::uint8_t>(b);
 }
 
-std::uint8_t TVTermScreen::Char(int ACol, int ARow) const {
-    return ReadCell(ACol, ARow).Ch;
-}
-int TVTermScreen::Fg(int ACol, int ARow) const {
-    return ReadCell(ACol, ARow).Fg;
-}
-int TVTermScreen::Bg(int ACol, int ARow) const {
-    return ReadCell(ACol, ARow).Bg;
-}
-bool TVTermScreen::Blink(int ACol, int ARow) const {
-    return ReadCell(ACol, ARow).Blink;
+std::uint8_t TVTermScreen::Attr(int ACol, int ARow) const {
+    VTermScreenCell cell{};
+    vterm_screen_get_cell(Screen_, VTermPos{ARow - 1, ACol - 1}, &cell);
+    int fg =
+        VTERM_COLOR_IS_DEFAULT_FG(&cell.fg) ? (cell.attrs.bold ? 15 : 7) : PcColour(cell.fg, 7);
+    int bg = VTERM_COLOR_IS_DEFAULT_BG(&cell.bg) ? 0 : PcColour(cell.bg, 0);
+    if (cell.attrs.reverse) std::swap(fg, bg);
+    return static_cast<std::uint8_t>(fg | (bg & 7) << 4 | (cell.attrs.blink ? 0x80 : 0));
 }
 
 std::string TVTermScreen::RowText(int ARow) const {
     std::string text;
-    for (int col = 1; col <= Cols_; ++col) text += static_cast<char>(Char(col, ARow));
+    for (int col = 1; col <= 80; ++col) text += static_cast<char>(Char(col, ARow));
     return text;
 }
 
-std::string TVTermScreen::Dump() const {
-    std::string out;
-    for (int row = 1; row <= Rows_; ++row) {
-        std::string line = RowText(row);
-        line.erase(line.find_last_not_of(' ') + 1);
-        out += line;
-        out += '\n';
-    }
-    return out;
-}
-
-int TVTermScreen::CursorX() const {
+std::pair<int, int> TVTermScreen::Cursor() const {
     VTermPos pos{};
     vterm_state_get_cursorpos(State_, &pos);
-    return pos.col + 1;
-}
-
-int TVTermScreen::CursorY() const {
-    VTermPos pos{};
-    vterm_state_get_cursorpos(State_, &pos);
-    return pos.row + 1;
-}
-
-std::string TVTermScreen::TakeReplies() {
-    std::string out;
-    out.swap(Replies_);
-    return out;
+    return {pos.col + 1, pos.row + 1};
 }

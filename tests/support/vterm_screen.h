@@ -1,10 +1,11 @@
 // The caller's screen in tests: a real terminal emulator (libvterm) fed the door's byte stream
-// the way a telnet client would show it, read back cell by cell in CP437 and PC colours.
+// the way a telnet client shows it, read back cell by cell in CP437 and PC colours.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 struct VTerm;
 struct VTermScreen;
@@ -12,67 +13,39 @@ struct VTermState;
 
 class TVTermScreen {
   public:
-    struct TOptions {
-        bool Telnet = true; // take telnet commands out of the stream first
-        bool Cp437 = true;  // bytes 0x80-0xFF are CP437 glyphs (false: the stream is UTF-8)
-        int Cols = 80;
-        int Rows = 25;
-    };
-
-    TVTermScreen() : TVTermScreen(TOptions{}) {}
-    explicit TVTermScreen(const TOptions& AOptions);
+    // ATelnet: take telnet commands out first (IAC IAC is a data byte 255). ACp437: bytes
+    // 0x80-0xFF are CP437 glyphs; otherwise the stream is UTF-8.
+    explicit TVTermScreen(bool ATelnet = true, bool ACp437 = true);
     ~TVTermScreen();
     TVTermScreen(const TVTermScreen&) = delete;
     TVTermScreen& operator=(const TVTermScreen&) = delete;
 
-    // Feeds received bytes; telnet commands and multi-byte characters may be cut anywhere
-    // between calls. IAC IAC is a data byte 255; IAC WILL/WONT/DO/DONT x, other two-byte
-    // commands and IAC SB ... IAC SE are removed (and kept in TelnetCommands()).
+    // Telnet commands and multi-byte characters may be cut anywhere between calls.
     void Feed(std::string_view ABytes);
 
-    // Cells by 1-based column and row. The character as a CP437 byte (a blank for an empty
-    // cell, '?' for a character CP437 lacks); colours as PC palette numbers 0-15 (0 black,
-    // 1 blue ... 14 yellow, 15 white) with reverse video already applied, the default
-    // foreground as 7 (15 when bold) and the default background as 0; -1 for other colours.
+    // Cells by 1-based column and row: the CP437 byte ('?' when CP437 lacks it) and the PC
+    // attribute (foreground | background << 4 | blink 0x80; bold default is 15, -1 colours 0).
     std::uint8_t Char(int ACol, int ARow) const;
-    int Fg(int ACol, int ARow) const;
-    int Bg(int ACol, int ARow) const;
-    bool Blink(int ACol, int ARow) const;
-    std::string RowText(int ARow) const; // every column of the row, as CP437 bytes
-    std::string Dump() const;            // all rows, trailing blanks cut, one per line
+    std::uint8_t Attr(int ACol, int ARow) const;
+    std::string RowText(int ARow) const;
+    bool Shows(std::string_view AText) const {
+        for (int row = 1; row <= 25; ++row)
+            if (RowText(row).find(AText) != std::string::npos) return true;
+        return false;
+    }
+    std::pair<int, int> Cursor() const; // column and row
 
-    int CursorX() const; // 1-based
-    int CursorY() const;
     bool CursorVisible() const { return CursorVisible_; }
-    int Bells() const { return Bells_; }
-    int Cols() const { return Cols_; }
-    int Rows() const { return Rows_; }
 
-    // Bytes the terminal sent back (answers to status requests); emptied by the call.
-    std::string TakeReplies();
-    // Every telnet command taken out of the stream so far, in order, bytes as received.
-    const std::string& TelnetCommands() const { return Telnet_; }
-
-    // Internal: libvterm's callbacks.
-    void OnOutput(const char* AData, std::size_t ALen) { Replies_.append(AData, ALen); }
-    void OnBell() { ++Bells_; }
     void OnCursorVisible(bool AVisible) { CursorVisible_ = AVisible; }
 
   private:
-    enum class TTelnetState { Data, Iac, Option, Sub, SubIac };
-    struct TCell;
-    TCell ReadCell(int ACol, int ARow) const;
-
-    TOptions Options_;
-    int Cols_;
-    int Rows_;
+    bool Telnet_;
+    bool Cp437_;
+    int TelnetState_ = 0; // 0 data, 1 after IAC, 2 option byte, 3 in SB, 4 IAC in SB
     VTerm* Vt_ = nullptr;
     VTermScreen* Screen_ = nullptr;
     VTermState* State_ = nullptr;
-    TTelnetState TelnetState_ = TTelnetState::Data;
-    std::string Telnet_;
-    std::string Replies_;
-    std::string Pending_; // reused conversion buffer
+    std::string Pending_;
     bool CursorVisible_ = true;
-    int Bells_ = 0;
 };

@@ -1,0 +1,423 @@
+// The kit: start-up (drop file readers and command lines against tables in tests/fixtures/, the
+// local log-in, the start-up screens that end the program in death-test children), a session
+// with a caller on a socket pair (output codes, keys and the line editor against tables, file
+// display, the event pass, limits, status bar), and the socket transport with the BBS.
+#include "door/comm.h"
+#include "door/dropfiles.h"
+#include "tests/support/kit_fixture.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using StartupTest = KitTest;
+
+std::string Fields() {
+    const auto& d = DoorDropInfo;
+    std::ostringstream s;
+    s << "Access=" << d.Access << " Alias=" << d.Alias << " Baud=" << d.Baud << " Clean=" << d.Clean
+      << " ComNum=" << d.ComNum << " ComType=" << int(d.ComType) << " ASCII=" << int(d.Emulation)
+      << " Fairy=" << d.Fairy << " MaxSeconds=" << d.MaxSeconds << " Node=" << d.Node
+      << " RealName=" << d.RealName << " RecPos=" << d.RecPos;
+    return s.str();
+}
+
+const std::map<std::string, void (*)(const std::string&)> kReaders = {{"DOOR32", ReadDoor32},
+                                                                      {"DOOR.SYS", ReadDoorSys},
+                                                                      {"DORINFO", ReadDorInfo},
+                                                                      {"INFO", ReadLordInfo}};
+
+TEST_F(StartupTest, DropFileReaders) {
+    CheckCases("dropfiles.cases", 2, [](const std::vector<std::string>& ACase) {
+        std::ofstream("drop", std::ios::binary) << ACase[1];
+        DoorDropInfo = {};
+        DoorDropInfo.Fairy = true; // not a field of every format: stays unless read
+        kReaders.at(ACase[0])("drop");
+        return std::vector{Fields()};
+    });
+    const std::string longLine(100000, 'A'); // cut, and the lines after it read in place
+    std::ofstream("drop", std::ios::binary)
+        << "2\r\n" + longLine + "\r\n300\r\n\r\n1\r\n" + longLine + "\r\nAl\r\n";
+    ReadDoor32("drop");
+    EXPECT_TRUE(DoorDropInfo.RealName == std::string(4096, 'A') && DoorDropInfo.Alias == "Al" &&
+                DoorDropInfo.Baud == 300);
+    // Devices, pipes, directories and missing files are not drop files: they change nothing.
+    ASSERT_EQ(::mkfifo("fifo", 0600), 0);
+    ::mkdir("DOOR32.SYS", 0700);
+    DoorDropInfo = {};
+    for (const auto& [name, read] : kReaders)
+        for (const char* path : {"/dev/zero", "fifo", "missing", "DOOR32.SYS"}) read(path);
+    EXPECT_EQ(Fields(), (DoorDropInfo = {}, Fields()));
+}
+
+TEST_F(StartupTest, CommandLineAndSessionChoice) {
+    std::filesystem::create_directory("INFO.3");
+    for (const char* file :
+         {"Door.Sys", "INFO.3/DORINFO1.DEF", "info.2", "door32.sys", "CHAIN.TXT"})
+        std::ofstream(file).flush();
+    static std::string options;
+    DoorOnCLP = [](char AKey, const std::string& AValue) { options += AKey + AValue + ","; };
+    CheckCases("commandline.cases", 1, [](const std::vector<std::string>& ACase) {
+        std::vector<std::string> words = {"door"};
+        for (std::size_t at = 0, end = 0; end != std::string::npos && !ACase[0].empty();
+             at = end + 1)
+            words.push_back(ACase[0].substr(at, (end = ACase[0].find(';', at)) - at));
+        std::vector<const char*> argv;
+        for (const auto& w : words) argv.push_back(w.c_str());
+        options.clear();
+        const TDoorCommandLine c = DoorParseCommandLine(static_cast<int>(argv.size()), argv.data());
+        std::ostringstream s;
+        s << int(DoorChooseSession(c)) << ": Local=" << c.Local << " Node=" << c.Node
+          << " Socket=" << c.Socket << " DropFile=" << c.DropFile << " Stdio=" << c.Stdio
+          << " Others=" << options;
+        return std::vector{s.str()};
+    });
+}
+
+void Startup(std::vector<const char*> AArgs) {
+    AArgs.insert(AArgs.begin(), "/opt/bbs/doors/mydoor");
+    DoorStartup(static_cast<int>(AArgs.size()), AArgs.data());
+}
+
+TEST_F(StartupTest, LocalLoginAndDropFilesThatStayLocal) {
+    DoorOnLocalLogin = [] {
+        DefaultOnLocalLogin(); // an emptied name asks again
+        ExpectFixture("local_login.screen", Shot(LocalScreen()));
+    };
+    ConsolePushKeys("\x19\r\x19"
+                    "Ann Lee\r");
+    Startup({"-N5"});
+    EXPECT_EQ(Fields(), "Access=0 Alias=Ann Lee Baud=0 Clean=0 ComNum=0 ComType=0 ASCII=0 Fairy=0 "
+                        "MaxSeconds=3600 Node=5 RealName=Ann Lee RecPos=0");
+    EXPECT_TRUE(DoorLocal() && !DoorSession.Events && DoorSession.TimeOn == DoorLastKey.Time);
+    EXPECT_EQ(Shot(LocalScreen()), "@@\n") << "the screen is cleared after the log-in";
+    DoorOnLocalLogin = [] { FAIL() << "a drop file needs no log-in"; };
+    std::ofstream("DOOR32.SYS")
+        << "0\r\n5\r\n38400\r\nBBS\r\n1\r\nAnn\r\nann\r\n10\r\n20\r\n1\r\n4\r\n";
+    std::ofstream("INFO.1")
+        << "3\r\n3\r\n\r\n\r\n15\r\nbob\r\nBob\r\nStone\r\n0\r\n38400\r\n\r\nLOCAL\r\n";
+    Startup({"-N9", "-DDOOR32.SYS"});
+    EXPECT_TRUE(DoorDropInfo.Node == 4 && DoorDropInfo.Alias == "ann" && DoorLocal() &&
+                !DoorSession.Events);
+    DoorDropInfo = {};
+    Startup({"-N7", "-DINFO.1"}); // INFO.n gives no node, and -N is not used with a drop file
+    EXPECT_TRUE(DoorDropInfo.Node == 0 && DoorDropInfo.RealName == "Bob Stone");
+}
+
+void DumpLocalScreen() { // what the sysop saw, for the death test's parent
+    for (int row = 1; row <= 25; ++row)
+        std::fprintf(stderr, "%02d|%s\n", row, KitTest::Row(row).c_str());
+}
+
+TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
+    const auto run = [](std::vector<const char*> AArgs) {
+        std::atexit(DumpLocalScreen);
+        Startup(AArgs);
+        std::exit(1);
+    };
+    const char* usage =
+        "02\\| USAGE: mydoor <PARAMETERS>\n03\\|\n04\\| Load settings from a dropfile "
+        "\\(DOOR32.SYS, DOOR.SYS, DORINFO\\*.DEF or INFO.\\*\\)\n.*06\\| Example: mydoor "
+        "-DC:\\\\BBS\\\\NODE1\\\\DOOR32.SYS\n.*11\\| Example: mydoor -N1 -S1000\n"
+        ".*18\\|  -X         DISABLE COMM ROUTINES \\(STDIO MODE\\)\n19\\|\n";
+    EXPECT_EXIT(run({"-S1000"}), ::testing::ExitedWithCode(0), usage);
+    EXPECT_EXIT(run({"-D", "-N3"}), ::testing::ExitedWithCode(0), usage);
+    EXPECT_EXIT((DoorOnUsage = nullptr, run({"-?"})), ::testing::ExitedWithCode(0),
+                "01\\|\n02\\|\n");
+    EXPECT_EXIT(
+        run({"-D/no/such/DOOR32.SYS"}), ::testing::ExitedWithCode(0),
+        "02\\|  Drop File Does Not Exist Or Is Not Supported:\n03\\|  /no/such/DOOR32.SYS\n");
+    const char* noCarrier = "01\\|\n02\\|  No Carrier Detected\n03\\|\n";
+    EXPECT_EXIT(run({"-N1", "-S1000"}), ::testing::ExitedWithCode(0), noCarrier);
+    std::ofstream("DOOR32.SYS") << "2\r\n-1\r\n";
+    EXPECT_EXIT(run({"-DDOOR32.SYS"}), ::testing::ExitedWithCode(0), noCarrier);
+}
+
+using namespace std::string_literals;
+
+class DoorTest : public KitTest {
+  public:
+    void SetUp() override {
+        KitTest::SetUp();
+        Connect();
+    }
+    // The keys read, as the PC keyboard gives them ("^" and a scan code for an extended key),
+    // and the side each came from.
+    static std::string Keys(std::size_t ACount) {
+        std::string keys;
+        for (; ACount > 0; --ACount) {
+            const char ch = DoorReadKey();
+            keys += (DoorLastKey.Extended ? "^"s : ""s) + ch +
+                    (DoorLastKey.Location == TDoorLastKeyType::lkLocal ? "L" : "R");
+        }
+        return keys;
+    }
+};
+
+TEST_F(DoorTest, OutputKeysAndLineEditorTables) {
+    // Text (backtick codes on after "`:", centred after "center ") => bytes to the caller =>
+    // local row 1 => the attribute of each of its cells and the pauses asked for.
+    CheckCases("output.cases", 1, [this](const std::vector<std::string>& ACase) {
+        AnsiReset();
+        Delays.clear();
+        DoorSession.TrelmWrite = ACase[0].starts_with("`:");
+        const std::string text = ACase[0].substr(DoorSession.TrelmWrite ? 2 : 0);
+        text.starts_with("center ") ? DoorWriteCentered(text.substr(7)) : DoorWrite(text);
+        std::string attrs, delays;
+        for (std::size_t col = 1; col <= Row(1).size(); ++col)
+            attrs += std::to_string(AttrAt(col, 1)) + " ";
+        for (int ms : Delays) delays += std::to_string(ms) + " ";
+        return std::vector{Received(), Row(1), attrs + "/ " + delays};
+    });
+    // Remote bytes, local keys, how many to read => the keys read and the side each came from.
+    DoorOnSysopKey = [](char AKey) { return AKey == 59; }; // F1 is the sysop's
+    CheckCases("keys.cases", 3, [this](const std::vector<std::string>& ACase) {
+        Send(ACase[0]);
+        ConsolePushKeys(ACase[1]);
+        Advance(42);
+        const std::string keys = Keys(std::stoul(ACase[2]));
+        EXPECT_EQ(DoorSecondsIdle(), 0) << "a key read stamps the idle timer";
+        return std::vector{keys};
+    });
+    // Typed keys, default text, allowed set (A alpha, N numeric, F file name, * all), password
+    // character, visible length and maximum => what is returned => local row 1 => bytes sent.
+    const std::map<std::string, std::string> sets = {{"A", DOOR_INPUT_CHARS_ALPHA},
+                                                     {"N", DOOR_INPUT_CHARS_NUMERIC},
+                                                     {"F", DOOR_INPUT_CHARS_FILENAME},
+                                                     {"*", DOOR_INPUT_CHARS_ALL}};
+    CheckCases("editor.cases", 6, [&](const std::vector<std::string>& ACase) {
+        AnsiReset();
+        Send(ACase[0]);
+        const std::string result = DoorInput(ACase[1], sets.at(ACase[2]), ACase[3][0],
+                                             std::stoi(ACase[4]), std::stoi(ACase[5]), 0x1F);
+        EXPECT_EQ(LocalScreen().TextAttr(), 7) << "the attribute is put back";
+        return std::vector{result, Row(1), Received()};
+    });
+}
+
+TEST_F(DoorTest, FileDisplayAndWhereNothingIsSent) {
+    const std::pair<std::string, std::string> files[] = {
+        {"a\r\nb\nc\rd|0Ae\r\n\r\nf\n", "a\r\nb\r\nc\r\nd\x1b[1;32m\x1b[40me\r\n\r\nf"},
+        {"one\r\ntwo\x1ASAUCE00 record\r\nnot shown", "one\r\ntwo"},
+        {"three\r\n\x1A\r\nnot shown", "three"},
+        {std::string(65534, 'a') + "|0Ab",
+         std::string(65534, 'a') + "\x1b[1;32m\x1b[40mb"}, // no code cut
+    };
+    for (const auto& [content, sent] : files) {
+        std::ofstream("shown.ans", std::ios::binary) << content;
+        DoorDisplayFile("shown.ans");
+        EXPECT_EQ(Received(), sent) << content.substr(0, 40);
+    }
+    Send("kl");
+    DoorDisplayFile("gone.ans");
+    EXPECT_EQ(Received(),
+              "Error reading \"gone.ans\": No such file or directory\r\nHit a key to continue\r\n");
+    EXPECT_EQ(DoorReadKey(), 'l');
+    Send("s");
+    DoorDropInfo.ComType = 0; // locally or with stdio nothing is sent and the socket never read
+    DoorWrite("local");
+    EXPECT_FALSE(DoorKeyPressed());
+    DoorDropInfo.ComType = 2;
+    Stdio = true;
+    DoorWrite("stdio");
+    EXPECT_FALSE(DoorKeyPressed());
+    EXPECT_EQ(Received(), "");
+    Stdio = false;
+    EXPECT_EQ(Keys(1), "sR");
+    DoorDropInfo.ComType = 0; // a local session without a keyboard ends instead of waiting
+    EXPECT_EXIT(DoorReadKey(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(DoorTest, EventPassLimitsWarningsAndHangUp) {
+    static std::string log;
+    log.clear();
+    DoorOnHangup = [] { log += "hangup "; };
+    DoorOnTimeOut = [] { log += "idle" + std::to_string(DoorSecondsIdle()) + " "; };
+    DoorOnTimeUp = [] { log += "timeup "; };
+    DoorOnStatusBar = [] { log += "bar "; };
+    DoorOnTimeOutWarning = [](std::uint8_t AMin) { log += "warn" + std::to_string(AMin) + " "; };
+    DoorOnTimeUpWarning = [](std::uint8_t AMin) { log += "left" + std::to_string(AMin) + " "; };
+    DoorDropInfo.MaxSeconds = 400;
+    DoorDoEvents(); // events are off until start-up turns them on
+    DoorSession.Events = true;
+    for (int ms : {0, 0, 999, 1}) { // a pass at most once a second
+        FakeNow += std::chrono::milliseconds(ms);
+        DoorKeyPressed();
+    }
+    EXPECT_EQ(log, "bar bar ");
+    DoorOnStatusBar = nullptr;
+    for (int second = 1; second <= 302; ++second, Advance(1))
+        log += second == 301 ? "| " : "", DoorDoEvents();
+    EXPECT_EQ(log.substr(8),
+              "warn4 left5 warn3 left4 warn2 left3 warn1 left2 warn0 | idle301 idle302 ");
+    log.clear();
+    DoorSession.DoIdleCheck = false;
+    Advance(98);
+    DoorDoEvents();
+    EXPECT_EQ(log + std::to_string(DoorSecondsLeft()), "timeup -1");
+    log.clear();
+    DoorDropInfo.MaxSeconds = 100000;
+    HangUp();
+    for (int pass = 0; pass < 3; ++pass) DoorKeyPressed(); // noticed at once, reported each second
+    Advance(1);
+    DoorKeyPressed();
+    EXPECT_EQ(log, "hangup hangup ");
+    DoorOnHangup = [] { ConsolePushKeys("x"); };
+    DoorSteadyNow = RealSteadyNow; // a key wait wakes for the pass that finds the carrier gone
+    EXPECT_EQ(DoorReadKey(), 'x');
+}
+
+TEST_F(DoorTest, StatusBarOnLocalRow25NeverReachesTheCaller) {
+    DoorDropInfo.RealName = "Joe Caller";
+    DoorSession.Events = true;
+    DoorWrite("|0Ehere");
+    Advance(75);
+    DoorDoEvents();
+    ExpectFixture("status_bar.screen", Shot(LocalScreen()));
+    EXPECT_EQ(Received(), "\x1b[1;33m\x1b[40mhere");
+    EXPECT_EQ(LocalScreen().WhereX() * 256 + LocalScreen().TextAttr(), 5 * 256 + 0x0E);
+}
+
+using namespace std::string_literals;
+
+bool Readable(int AFd, int AMs = 2000) {
+    pollfd pfd{AFd, POLLIN, 0};
+    return ::poll(&pfd, 1, AMs) > 0;
+}
+
+std::string Read(int AFd, std::size_t ACount) { // fewer when it closes or stays silent 2 s
+    std::string got(ACount, '\0');
+    std::size_t n = 0;
+    for (ssize_t r; n < ACount && Readable(AFd) && (r = ::read(AFd, &got[n], ACount - n)) > 0;)
+        n += r;
+    return got.substr(0, n);
+}
+
+// A connection given to the transport as ADoor (a BBS may pass it non-blocking); the BBS keeps
+// Bbs, a copy; the test is the Caller.
+struct TLink {
+    int Door, Caller, Bbs;
+    explicit TLink(int ADoor = -1) {
+        int pair[2];
+        ::socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
+        Door = pair[0], Caller = pair[1];
+        if (ADoor >= 0) ::dup2(Door, ADoor), ::close(Door), Door = ADoor;
+        Bbs = ::dup(Door);
+        ::fcntl(Door, F_SETFL, O_NONBLOCK);
+        CommOpen(Door);
+        EXPECT_EQ(Read(Caller, 6), "\xFF\xFB\x00\xFF\xFB\x01"s) << "telnet offers first";
+        EXPECT_EQ(::fcntl(Bbs, F_GETFL) & O_NONBLOCK, 0) << "the door's session blocks";
+    }
+    ~TLink() {
+        CommClose(false);
+        ::close(Caller), ::close(Bbs);
+    }
+    void Send(const std::string& AText) {
+        ::send(Caller, AText.data(), AText.size(), MSG_NOSIGNAL);
+    }
+    std::string Receive() { // what the door reads of one receive
+        std::string got;
+        for (Readable(Door); CommCharAvail();) got += CommReadChar();
+        return got;
+    }
+};
+
+TEST(Comm, LineEndsFoldIntoOneCrWithinOneReceive) {
+    TLink link;
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\r\nb", "a\rb"}, {"a\r\0b"s, "a\rb"}, {"a\nb", "a\rb"},   {"\r\r\n", "\r\r"},
+        {"\r\n\0"s, "\r"},  {"x\0y"s, "x\0y"s},  {"\n\0"s, "\r\0"s}, {"\xFF\xFD\x01"s, ""},
+        {"\r", "\r"},       {"\n", ""}, // CR now and LF in a later receive are one Enter
+    };
+    for (const auto& [in, out] : cases) {
+        link.Send(in);
+        EXPECT_EQ(link.Receive(), out) << in;
+    }
+    link.Send("\x1b[A");
+    ASSERT_TRUE(Readable(link.Door));
+    EXPECT_EQ((std::string{CommPeekChar(), CommReadChar(), CommPeekChar()}), "\x1b\x1b[");
+    EXPECT_TRUE(CommBuffered() && !Readable(link.Door, 0)) << "the rest came in the same receive";
+    EXPECT_EQ((std::string{CommReadChar(), CommReadChar()}), "[A");
+    EXPECT_FALSE(CommBuffered());
+    std::thread later(
+        [&] { std::this_thread::sleep_for(std::chrono::milliseconds(50)), link.Send("q"); });
+    EXPECT_EQ(CommReadChar(), 'q') << "a read with nothing buffered waits for the byte";
+    later.join();
+}
+
+TEST(Comm, WritesDoubleIacAndTheHandBackLeavesTheConnectionWhole) {
+    for (const int handle : {-1, 0}) { // on any descriptor, 0 included (a BBS's standard input)
+        const int saved = ::dup(0);
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        TLink link(handle);
+        CommWrite("a\xFF"
+                  "b\r\n\x1b[0m\xDB");
+        CommWriteRaw("\xFF"); // raw: as given
+        CommWrite("");
+        CommWriteBlock("zz", 0);
+        CommWriteBlock("\xFF.", 2);
+        EXPECT_EQ(Read(link.Caller, 14), "a\xFF\xFF"
+                                         "b\r\n\x1b[0m\xDB\xFF\xFF.");
+        EXPECT_FALSE(Readable(link.Caller, 50)) << "empty writes send nothing";
+        std::string big, expected; // larger than any socket buffer: whole, every 255 doubled
+        for (int i = 0; i < 300000; ++i)
+            big += char(i), expected.append(char(i) == '\xFF' ? 2 : 1, char(i));
+        std::string got;
+        std::thread reader([&] { got = Read(link.Caller, expected.size()); });
+        CommWrite(big);
+        reader.join();
+        EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size();
+        CommClose(false); // our descriptor only, and the BBS's mode given back
+        EXPECT_EQ(::fcntl(link.Door, F_GETFD), -1) << "handle " << handle;
+        EXPECT_NE(::fcntl(link.Bbs, F_GETFL) & O_NONBLOCK, 0);
+        ::send(link.Bbs, "welcome back", 12, 0);
+        EXPECT_EQ(Read(link.Caller, 12), "welcome back");
+        link.Send("menu");
+        EXPECT_EQ(Read(link.Bbs, 4), "menu");
+        ::dup2(pipeFds[1], link.Door); // the number belongs to something else: left alone
+
+        CommClose(true);
+        CommWrite("stray");
+        EXPECT_FALSE(Readable(pipeFds[0], 0));
+        for (int fd : {pipeFds[0], pipeFds[1], link.Door}) ::close(fd);
+        ::dup2(saved, 0), ::close(saved);
+    }
+    TLink second; // a close with disconnect hangs up although the BBS holds a descriptor
+    CommClose(true);
+    char c;
+    EXPECT_TRUE(Readable(second.Caller) && ::read(second.Caller, &c, 1) == 0);
+}
+
+TEST(Comm, LostConnectionsEndTheCarrierForGood) {
+    {
+        TLink link;
+        link.Send("ok");
+        ::close(std::exchange(link.Caller, ::socket(AF_INET, SOCK_STREAM, 0)));
+        EXPECT_EQ(link.Receive(), "ok") << "bytes sent before the hang-up are still keys";
+        for (int i = 0; i < 20; ++i) CommWrite(std::string(1000, 'x')); // EPIPE, not SIGPIPE
+        EXPECT_FALSE(CommCarrier());
+        EXPECT_EQ(CommHandle(), -1) << "a dead connection must not wake a poll() forever";
+        EXPECT_EQ(CommReadChar(), '\0') << "reading a lost connection does not wait";
+    }
+    {
+        TLink link; // a caller who stops reading cannot hang the door
+        int small = 4096;
+        ::setsockopt(link.Caller, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        ::setsockopt(link.Door, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        CommSendStallMs = 200;
+        CommWrite(std::string(16 << 20, 'x'));
+        EXPECT_FALSE(CommCarrier());
+        CommSendStallMs = 60000;
+        CommWrite(std::string(1 << 20, 'y')); // dropped without another wait
+    }
+}
+
+} // namespace

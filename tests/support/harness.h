@@ -1,0 +1,91 @@
+// The one end-to-end harness: the test plays the BBS (a scratch directory, the drop file, a door
+// binary started as a child that inherits the caller's TCP connection or runs on the caller's
+// pseudo-terminal, its exit code, the connection it hands back) and the caller (keys in, bytes
+// read into a libvterm screen). A socket door may also get a terminal of its own (the sysop's).
+#pragma once
+
+#include "tests/support/vterm_screen.h"
+
+#include <termios.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace std::chrono_literals;
+using TMs = std::chrono::milliseconds;
+using TCondition = std::function<bool(const TVTermScreen&)>;
+
+struct TLaunch {
+    std::string Binary;
+    std::vector<std::string> Args;
+    std::string FakeTime; // "YYYY-MM-DD hh:mm:ss": libfaketime preloaded into the door itself
+    std::vector<std::pair<std::string, std::string>> Env;
+    bool OnPty = false;            // the caller is the door's terminal (a standard-input door)
+    bool LocalTerminal = false;    // a socket door with a terminal for the sysop
+    bool Utf8 = false;             // the terminal's locale: C.UTF-8, else C (CP437 bytes)
+    std::filesystem::path WorkDir; // empty: the harness's own directory
+};
+
+// One end of a line: its descriptor, everything read from it and the screen it draws.
+struct TLine {
+    int Fd = -1;
+    bool Ended = false;
+    std::string Received;
+    std::unique_ptr<TVTermScreen> Screen;
+    void Pump(TMs ALimit); // reads what arrives, waiting at most ALimit for the first byte
+    bool WaitFor(const TCondition& ACondition, TMs ALimit = 10s);
+    void Send(const std::string& ABytes);
+    void Close();
+};
+
+class TBbs {
+  public:
+    TBbs();
+    ~TBbs();
+    TBbs(const TBbs&) = delete;
+    TBbs& operator=(const TBbs&) = delete;
+
+    const std::filesystem::path& Dir() const { return FDir; }
+    std::filesystem::path Write(const std::string& AName, const std::string& AText) const;
+    // A DOOR32.SYS: connection type (0 local, 2 telnet), handle, alias, minutes left, node.
+    static std::string Door32(int AType, int AHandle, const std::string& AAlias, int AMinutes = 60,
+                              int ANode = 1);
+    int Handle() const { return FBbsFd; } // the BBS's descriptor, which the door inherits
+
+    void Start(const TLaunch& ALaunch);
+    // 128 + signal when killed. The caller's and sysop's lines are read meanwhile (a door never
+    // blocks on its output) unless ADrain is false: a caller who has stopped reading.
+    std::optional<int> WaitExit(TMs ALimit = 10s, bool ADrain = true);
+    bool Running() { return !WaitExit(0ms); }
+    void Signal(int ASignal);
+    std::string Log() const; // the door's output when it has no terminal
+    bool ModesBack() const;  // the door's terminal is in the modes it was started with
+
+    TLine& Local() { return FLocal; } // the sysop's terminal
+    TVTermScreen& Screen() { return *FCaller.Screen; }
+    const std::string& Received() const { return FCaller.Received; }
+    void Send(const std::string& AKeys) { FCaller.Send(AKeys); }
+    bool WaitFor(const TCondition& ACondition, TMs ALimit = 10s);
+    bool See(const std::string& AText, TMs ALimit = 10s);
+    bool See(int ACol, int ARow, const std::string& AText, TMs ALimit = 10s);
+    void Settle(TMs AQuiet = 300ms); // until the door has been quiet for AQuiet
+    void HangUp() { FCaller.Close(); }
+    // The door has ended with 0 and the BBS talks to its caller again on its own descriptor.
+    bool HandedBack();
+
+  private:
+    std::filesystem::path FDir;
+    pid_t FPid = -1;
+    std::optional<int> FExit;
+    int FBbsFd = -1;
+    termios FModes{};
+    TLine FCaller, FLocal;
+};
+
+// ALength characters of a row from a column (both from 1).
+std::string Text(const TVTermScreen& AScreen, int ACol, int ARow, std::size_t ALength);

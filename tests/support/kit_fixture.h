@@ -1,0 +1,152 @@
+// The one unit-test fixture: the kit as a door finds it before start-up (headless console, fresh
+// screen, default hooks, a fake clock, no pauses) in a temporary working directory, and on demand
+// a remote caller on a socket pair and a game database built from data/schema.sql.
+#pragma once
+
+#include "door/ansi.h"
+#include "door/comm.h"
+#include "door/console.h"
+#include "door/door.h"
+#include "door/screen.h"
+#include "game/database.h"
+#include "game/gamedate.h"
+#include "game/sqldb.h"
+#include "tests/support/shots.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+inline TDateTime FakeNow{};
+inline std::vector<std::int32_t> Delays; // every pause the kit asked for
+
+// A door ends its process with code 0 when, say, a screen waits for a key that never comes.
+// Inside a test (in the test process, not a death test's child) that must fail the run.
+inline const pid_t TestProcess = ::getpid();
+
+// Runs SQL (with AValue for a "?") on a connection of its own; the rows as "a|b|c" texts.
+inline std::vector<std::string> SqlRows(const std::string& AFile, const std::string& ASql,
+                                        const std::string& AValue = "") {
+    SqlConnection conn(AFile);
+    conn.Exec("PRAGMA synchronous=OFF");
+    SqlStatement query(conn, ASql);
+    if (ASql.find('?') != std::string::npos) query.Bind(1, AValue);
+    std::vector<std::string> rows;
+    while (query.Step()) {
+        rows.emplace_back();
+        for (int i = 0; i < query.ColumnCount(); ++i)
+            rows.back() += (i ? "|" : "") + query.ColumnText(i);
+    }
+    return rows;
+}
+inline bool InTest = false;
+
+class KitTest : public ::testing::Test {
+  public:
+    void SetUp() override {
+        static const int guard = std::atexit([] {
+            if (InTest && ::getpid() == TestProcess)
+                std::fputs("ended inside a test\n", stderr), std::_Exit(1);
+        });
+        InTest = guard == 0;
+        ConsoleUseHeadless();
+        AnsiReset();
+        DoorDropInfo = {.Alias = "Bob"};
+        DoorLastKey = {};
+        DoorSession = {};
+        Stdio = false;
+        DoorOnHangup = DefaultOnHangup, DoorOnTimeOut = DefaultOnTimeOut,
+        DoorOnTimeUp = DefaultOnTimeUp;
+        DoorOnStatusBar = DefaultOnStatusBar, DoorOnLocalLogin = DefaultOnLocalLogin,
+        DoorOnUsage = DefaultOnUsage;
+        DoorOnSysopKey = nullptr, DoorOnTimeOutWarning = DoorOnTimeUpWarning = nullptr,
+        DoorOnCLP = nullptr;
+        FakeNow = TDateTime{} + std::chrono::hours(24 * 365 * 50);
+        DoorNow = DoorSteadyNow = [] { return FakeNow; }; // one fake clock for date and session
+        Delays.clear(), DoorDelay = [](std::int32_t AMs) { Delays.push_back(AMs); };
+        char dir[] = "/tmp/glimra-unit.XXXXXX";
+        Dir = ::mkdtemp(dir);
+        std::filesystem::current_path(Dir);
+    }
+    void TearDown() override {
+        CommClose(false);
+        if (Caller >= 0) ::close(Caller);
+        CloseGameDatabase();
+        DoorNow = RealNow, DoorSteadyNow = RealSteadyNow, DoorDelay = RealDelay;
+        while (ConsoleKeyPressed()) ConsoleReadKey();
+        std::filesystem::current_path(Home);
+        std::filesystem::remove_all(Dir);
+        InTest = false;
+    }
+
+    // A remote session: the kit's connection is one end of a socket pair, the test the caller.
+    void Connect() {
+        int fds[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        Caller = fds[1];
+        CommOpen(DoorDropInfo.ComNum = fds[0]);
+        DoorDropInfo.ComType = 2;
+        DoorLastKey.Time = DoorSession.TimeOn = FakeNow;
+        EXPECT_EQ(Received(), std::string("\xFF\xFB\x00\xFF\xFB\x01", 6)); // telnet offers
+    }
+    std::string Received() { // what the caller was sent since the last call
+        std::string bytes;
+        char buffer[4096];
+        for (ssize_t n; (n = ::recv(Caller, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+            bytes.append(buffer, n);
+        return bytes;
+    }
+    void Send(const std::string& ABytes) { ::send(Caller, ABytes.data(), ABytes.size(), 0); }
+    void HangUp() { ::close(std::exchange(Caller, -1)); }
+    static void Advance(int ASeconds) { FakeNow += std::chrono::seconds(ASeconds); }
+    static std::string Row(int ARow) {
+        std::string text = LocalScreen().RowText(ARow);
+        return text.erase(text.find_last_not_of(' ') + 1);
+    }
+    static std::string TextAt(int ACol, int ARow, std::size_t ALength) {
+        return LocalScreen().RowText(ARow).substr(ACol - 1, ALength);
+    }
+    static int AttrAt(int ACol, int ARow) { return LocalScreen().AttrAt(ACol, ARow); }
+
+    // glimradb.db with the schema and these answer words; the game's connection and the test's
+    // skip fsync (many small commits).
+    static void MakeDatabase(const std::vector<std::string>& AAnswers) {
+        SqlConnection(GameDatabaseFile = "glimradb.db", SqlConnection::TOpenMode::Create)
+            .Exec(ReadFile(std::string(GLIMRA_SOURCE_DIR) + "/data/schema.sql"));
+        OpenGameDatabase().Exec("PRAGMA synchronous=OFF");
+        for (const auto& word : AAnswers) Sql("INSERT INTO tblWords VALUES ('" + word + "')");
+    }
+    static std::vector<std::string> Sql(const std::string& ASql) {
+        return SqlRows(GameDatabaseFile, ASql);
+    }
+    static void AddScore(const std::string& AName, const std::string& ADate, int AScore) {
+        SqlConnection conn(GameDatabaseFile);
+        SqlStatement(conn, "INSERT INTO tblScores VALUES (?, ?, ?)")
+            .Bind(1, AName)
+            .Bind(2, ADate)
+            .Bind(3, std::int64_t{AScore})
+            .Execute();
+    }
+    // The kit's clock (which GetToday reads) at noon of a local date, and the game date.
+    static void SetToday(int AYear, int AMonth, int ADay) {
+        std::tm local{.tm_hour = 12,
+                      .tm_mday = ADay,
+                      .tm_mon = AMonth - 1,
+                      .tm_year = AYear - 1900,
+                      .tm_isdst = -1};
+        FakeNow = std::chrono::system_clock::from_time_t(std::mktime(&local));
+        Year = AYear, Month = AMonth, Day = ADay;
+    }
+
+    std::filesystem::path Dir, Home = std::filesystem::current_path();
+    int Caller = -1;
+    TDateTime (*RealNow)() = DoorNow;
+    TDateTime (*RealSteadyNow)() = DoorSteadyNow;
+    void (*RealDelay)(std::int32_t) = DoorDelay;
+};
