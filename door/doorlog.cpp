@@ -15,6 +15,7 @@ constexpr std::size_t kMaxAlias = 40;
 
 std::string FEnding;
 bool FEndLineRegistered = false;
+bool FSessionLogged = false; // a start line was written, and its end line is still due
 
 // One line of text: line ends and other control bytes become blanks, runs of blanks one blank.
 std::string OneLine(const std::string& AText, std::size_t AMax) {
@@ -30,6 +31,8 @@ std::string OneLine(const std::string& AText, std::size_t AMax) {
 }
 
 void WriteEndLine() {
+    if (!FSessionLogged) return;
+    FSessionLogged = false;
     DoorLog("session end: " + (FEnding.empty() ? std::string("ended") : FEnding));
 }
 
@@ -50,6 +53,7 @@ void DoorLogEnding(const std::string& AHow) {
 void DoorLogSessionStart(const std::string& ADetails) {
     FEnding.clear();
     DoorLog("session start: " + ADetails);
+    FSessionLogged = !DoorLogFileName.empty();
     if (!FEndLineRegistered) {
         FEndLineRegistered = true;
         std::atexit(WriteEndLine);

@@ -217,8 +217,9 @@ void DoorStartup(int argc, const char* const* argv) {
     DoorSession.TimeOn = now;
     DoorLogSessionStart(SessionText(kind, commandLine));
 
-    // A drop file without a usable connection never becomes a local session that nobody sees.
-    if (!usable) LocalFailureScreen("  No Carrier Detected\r\n", "no carrier");
+    // A drop file without a usable connection never becomes a local session that nobody sees
+    // (with -X the caller is on standard input and output, and no handle is needed).
+    if (!usable && !Stdio) LocalFailureScreen("  No Carrier Detected\r\n", "no carrier");
     if (DoorLocal()) {
         EndWithoutName(kind);
         return;

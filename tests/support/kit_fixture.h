@@ -7,6 +7,7 @@
 #include "door/comm.h"
 #include "door/console.h"
 #include "door/door.h"
+#include "door/doorlog.h"
 #include "door/screen.h"
 #include "game/database.h"
 #include "game/gamedate.h"
@@ -55,6 +56,7 @@ class KitTest : public ::testing::Test {
                 std::fputs("ended inside a test\n", stderr), std::_Exit(1);
         });
         InTest = guard == 0;
+        DoorLogFileName.clear();
         ConsoleUseHeadless();
         AnsiReset();
         DoorDropInfo = {.Alias = "Bob"};
