@@ -9,8 +9,11 @@
 #include "tests/support/httpserver.h"
 #include "tests/support/kit_fixture.h"
 
+#include <functional>
 #include <map>
 #include <random>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -41,6 +44,83 @@ TEST_F(DatabaseTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
     EXPECT_EQ(Sql("SELECT strUserName, intScore FROM tblScores ORDER BY rowid"), expected);
     EXPECT_THROW(DayPlayedCheck("3", "x", "2024"), std::invalid_argument); // before the database
     EXPECT_THROW(SetScore(10, "", "5", "2024"), std::invalid_argument);
+}
+
+// A won score meets the database held by another connection, with a read and then with a write
+// transaction, past the busy timeout (20 ms here for 10 s), and then a full disk (a small tmpfs,
+// when the test may mount one): the caller sees one line meanwhile, and the score arrives once
+// the database is free. A caller out of time gets a minute more; then the score is lost, logged.
+TEST_F(DatabaseTest, AScoreWaitsForABusyOrFullDatabase) {
+    MakeDatabase({});
+    const bool disk = ::mkdir("disk", 0700) == 0 &&
+                      ::mount("tmpfs", "disk", "tmpfs", 0, "size=1m") == 0; // as root only
+    struct TUnmount {
+        bool On;
+        ~TUnmount() { On && (CloseGameDatabase(), ::umount2("disk", MNT_DETACH)); }
+    } unmount{disk};
+    if (disk) {
+        CloseGameDatabase();
+        std::filesystem::copy_file(GameDatabaseFile, "disk/glimradb.db");
+        GameDatabaseFile = "disk/glimradb.db";
+    }
+    OpenGameDatabase().SetBusyTimeout(20);
+    SqlConnection other(GameDatabaseFile);
+    DoorLogFileName = "bbsglimra.log";
+    SetToday(2024, 3, 5);
+    Connect();
+    static std::function<void(std::size_t)> onPause;
+    static std::string shown;
+    DoorDelay = [](std::int32_t AMs) {
+        Delays.push_back(AMs);
+        shown = Row(24);
+        onPause(Delays.size());
+    };
+    const auto freeAtThird = [&](std::size_t APause) {
+        if (APause != 3) return;
+        other.Exec("ROLLBACK");
+        std::filesystem::remove("disk/x");
+    };
+    for (const std::string hold :
+         {"BEGIN; SELECT COUNT(*) FROM tblScores", "BEGIN IMMEDIATE", ""}) {
+        if (!hold.empty()) {
+            other.Exec(hold);
+        } else if (disk) {
+            std::ofstream fill("disk/x", std::ios::binary);
+            while (fill.write(std::string(4096, 'x').data(), 4096).flush()) {
+            }
+            other.Exec("BEGIN"); // for the ROLLBACK that frees the others
+        } else {
+            continue;
+        }
+        Delays.clear(), onPause = freeAtThird;
+        SetScore(80, GameDay(Day));
+        EXPECT_EQ(Delays, std::vector<std::int32_t>(3, ScoreRetry.PauseMs)) << hold;
+        EXPECT_EQ(shown, " Saving your score, please wait...") << hold;
+        EXPECT_EQ(Row(24), "") << "gone once saved";
+        EXPECT_EQ(Sql("SELECT intScore FROM tblScores WHERE dtDate = '2024-03-0" +
+                      std::to_string(Day) + "'"),
+                  std::vector<std::string>{"80"});
+        ++Day;
+    }
+    other.Exec("BEGIN IMMEDIATE");
+    DoorDropInfo.MaxSeconds = 0;
+    Delays.clear(), onPause = [](std::size_t) { Advance(30); };
+    EXPECT_THROW(SetScore(40, GameDay(9)), GameDatabaseError);
+    EXPECT_EQ(Delays.size(), 2u) << "60 s after the time was up";
+    std::string log, line, expected;
+    for (std::istringstream in(ReadFile("bbsglimra.log")); std::getline(in, line);) {
+        line.erase(0, line.find("] ") + 2);
+        log += line.substr(0, line.find(": Database")) + "|";
+        EXPECT_TRUE(line.find("insert into") == std::string::npos ||
+                    line.ends_with("database or disk is full"))
+            << line;
+    }
+    for (int day = 5; day < Day; ++day)
+        expected += "score 80 for 2024-03-0" + std::to_string(day) +
+                    " waits|score 80 for 2024-03-0" + std::to_string(day) + " saved at attempt 4|";
+    EXPECT_EQ(log, expected + "score 40 for 2024-03-09 waits|score: the caller is gone or out of "
+                              "time; trying for 60 s more|score 40 for 2024-03-09 lost after 3 "
+                              "attempts|");
 }
 
 // 300 games of callers with few distinct totals, so that most ranks are ties; some play a date
@@ -184,9 +264,14 @@ TEST_F(SysopTest, ConfigurationLinesByNumber) {
     ReadConfiguration();
     EXPECT_EQ(StrWinnerText, std::string(1024, 'w')) << "no longer than any screen line";
     std::filesystem::remove(CONFIG_FILE_NAME);
+    DoorLogFileName = "bbsglimra.log";
     ReadConfiguration();
     EXPECT_EQ(Row(1), "File handling error occurred. Details (bbsglimra.cfg): File not found");
     EXPECT_EQ(LocalScreen().CursorRow(), 2);
+    ::mkfifo(CONFIG_FILE_NAME, 0600); // opened for reading, it would hold the start-up
+    ReadConfiguration();
+    EXPECT_EQ(Row(2), "File handling error occurred. Details (bbsglimra.cfg): Not a regular file");
+    EXPECT_TRUE(ReadFile("bbsglimra.log").ends_with("] " + Row(2) + "\n"));
     StrWinnerText.clear();
 }
 
