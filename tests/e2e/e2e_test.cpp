@@ -34,6 +34,17 @@ std::vector<std::string> Query(const fs::path& ADir, const std::string& ASql,
     return SqlRows((ADir / "glimradb.db").string(), ASql, AValue);
 }
 
+// What the log in ADir says happened, one event a line: no date, time, node or alias, and no
+// details after a session's start.
+std::string LogEvents(const fs::path& ADir, const std::string& AName = "bbsglimra.log") {
+    std::string events, line;
+    for (std::istringstream in(ReadFile(ADir / AName)); std::getline(in, line);) {
+        line.erase(0, line.find("] ") + 2);
+        events += line.substr(0, line.starts_with("session start") ? 13 : line.size()) + "\n";
+    }
+    return events;
+}
+
 // makedb's database (made once per test program), "cider" on the dates, art, configuration.
 void InstallGlimra(const fs::path& ADir, const std::string& AConfig = "0\n300\nWell done!\n",
                    const std::vector<std::string>& ADates = {kToday}) {
@@ -143,6 +154,7 @@ TEST(Visit, GameCalendarEveryBoardAndQuitOnThe20th) {
     ASSERT_TRUE(Menu(bbs));
     bbs.Local().Send("\x1b[6~"); // Page Down at the sysop's keyboard quits as Q does
     EXPECT_TRUE(bbs.HandedBack()) << bbs.Log();
+    EXPECT_EQ(LogEvents(bbs.Dir()), "session start\nsession end: quit\n");
     EXPECT_EQ(Query(bbs.Dir(), "SELECT * FROM tblScores ORDER BY dtDate, strUserName"),
               (std::vector<std::string>{"Zed|2026-02-10|160", "Alice|2026-03-05|40",
                                         "Tester|2026-03-05|320", "Tester|2026-03-20|160",
@@ -163,6 +175,7 @@ TEST(Visit, HangUpDuringTheUpdateCheckAndAFailure) {
     ASSERT_TRUE(check.WaitFor([&](const TVTermScreen&) { return server.Connections == 1; }));
     check.Signal(SIGHUP);
     EXPECT_EQ(check.WaitExit(4s), 0) << "the door did not wait for the 10 s time-out";
+    EXPECT_EQ(LogEvents(check.Dir()), "session start\nsession end: signal SIGHUP\n");
     TBbs bbs;
     InstallGlimra(bbs.Dir());
     fs::remove(bbs.Dir() / "glimradb.db");
@@ -171,6 +184,9 @@ TEST(Visit, HangUpDuringTheUpdateCheckAndAFailure) {
         << bbs.Log();
     EXPECT_TRUE(bbs.HandedBack());
     EXPECT_FALSE(fs::exists(bbs.Dir() / "glimradb.db")) << "no empty file is left";
+    EXPECT_TRUE(
+        LogEvents(bbs.Dir()).starts_with("session start\nGlimra stopped: The game database"));
+    EXPECT_TRUE(LogEvents(bbs.Dir()).ends_with(".\nsession end: failure\n"));
 }
 
 using TStep = std::pair<std::string, std::function<bool(TBbs&)>>; // keys, then what is shown
@@ -252,6 +268,7 @@ TEST(Nodes, ACallerHangingUpOnAnyScreenEndsTheDoorWithinFourSeconds) {
             << i;
         EXPECT_FALSE(fs::exists(nodes[i]->Dir() / "bulletin.ans"))
             << "only a quit writes the bulletins";
+        EXPECT_EQ(LogEvents(nodes[i]->Dir()), "session start\nsession end: dropped carrier\n") << i;
         ExpectSound(nodes[i]->Dir());
     }
 }
@@ -556,6 +573,15 @@ TEST(Doors, GreetingLineAndEveryEndHandTheCallerBack) {
             if (end != "hang-up" && end != "SIGHUP") bbs.Signal(SIGTERM);
             EXPECT_EQ(bbs.WaitExit(how == "socket" && end == "hang-up" ? 4s : 2s), 0) << how << end;
             EXPECT_TRUE(how == "socket" || end == "hang-up" || bbs.ModesBack()) << how << end;
+            const std::string ending = end.starts_with("Idle")   ? "idle"
+                                       : end.starts_with("Your") ? "time up"
+                                       : end == "hang-up"
+                                           ? "dropped carrier"
+                                           : "signal " + end.substr(0, end.find(' '));
+            if (how == "socket") {
+                EXPECT_EQ(LogEvents(bbs.Dir(), "exampledoor.log"),
+                          "session start\nsession end: " + ending + "\n");
+            }
             if (how != "socket" || end == "hang-up") continue;
             EXPECT_TRUE(bbs.HandedBack()) << end;
             EXPECT_TRUE(bbs.See(1, 25, "Back at the BBS") && bbs.Screen().Attr(1, 25) == 7) << end;
