@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -224,8 +225,12 @@ TEST(Nodes, EightCallersPlayViewEveryBoardAndQuitAtOnce) {
     ExpectFixture("e2e_bulletin.ans", first);
     EXPECT_TRUE(
         second.ends_with("\r\n\r\n" + first.substr(first.find("\x1b[0;40;32m         Daily"))));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Dir()), fs::directory_iterator()), 8)
-        << "no temporary file";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Dir()), fs::directory_iterator()), 9)
+        << "no temporary file beside the log";
+    std::map<std::string, int> events; // eight nodes' lines in one log, each whole
+    std::istringstream log(LogEvents(dir.Dir()));
+    for (std::string line; std::getline(log, line);) ++events[line];
+    EXPECT_EQ(events, (std::map<std::string, int>{{"session end: quit", 8}, {"session start", 8}}));
 }
 
 TEST(Nodes, ACallerHangingUpOnAnyScreenEndsTheDoorWithinFourSeconds) {
