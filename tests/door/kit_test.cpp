@@ -164,6 +164,11 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
                   drop + "0 handle 5, 0 min\n" + lost +
                   " node 7 [] session start: drop file DOOR32.SYS, connection type 2 handle " +
                   std::to_string(pair[0]) + ", 0 min\n node 7 [] session end: no user name\n");
+    DoorLogMaxBytes = 300; // a log that would pass it moves to .1 and starts afresh
+    for (int i = 0; i < 10; ++i) DoorLog("line " + std::to_string(i));
+    EXPECT_TRUE(ReadFile("door.log").ends_with("line 9\n") && ReadFile("door.log").size() <= 300);
+    EXPECT_TRUE(ReadFile("door.log.1").ends_with("line 6\n"));
+    DoorLogMaxBytes = 1 << 20;
 }
 
 using namespace std::string_literals;

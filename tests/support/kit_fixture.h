@@ -56,7 +56,6 @@ class KitTest : public ::testing::Test {
                 std::fputs("ended inside a test\n", stderr), std::_Exit(1);
         });
         InTest = guard == 0;
-        DoorLogFileName.clear();
         ConsoleUseHeadless();
         AnsiReset();
         DoorDropInfo = {.Alias = "Bob"};
@@ -80,6 +79,7 @@ class KitTest : public ::testing::Test {
         CommClose(false);
         if (Caller >= 0) ::close(Caller);
         CloseGameDatabase();
+        DoorLogFileName.clear();
         DoorNow = RealNow, DoorSteadyNow = RealSteadyNow, DoorDelay = RealDelay;
         while (ConsoleKeyPressed()) ConsoleReadKey();
         std::filesystem::current_path(Home);
