@@ -8,6 +8,7 @@
 #include "door/doorlog.h"
 #include "door/screen.h"
 #include "door/stringutils.h"
+#include "door/termprobe.h"
 #include "door/videoutils.h"
 
 #include <poll.h>
@@ -450,18 +451,27 @@ char ReadLocalKey() {
     return ch;
 }
 
+// Reads the rest of a sequence after Esc [ or Esc O: the letter of a cursor key (A, B, C or D),
+// or 0 when the sequence is swallowed. After Esc [ the whole control sequence is read, so that
+// neither a function key's parameters nor a cursor position report that came late (from the
+// start-up probe) turn into keys. A sequence that stops coming ends after the escape wait.
+char ReadSequenceRest(char AIntro) {
+    if (AIntro == 'O') return WaitRemoteByte() ? CommReadChar() : 0;
+    TCsiReader csi;
+    while (WaitRemoteByte() && csi.Take(static_cast<std::uint8_t>(CommReadChar()))) {
+    }
+    return csi.CursorKey();
+}
+
 // Reads a remote key, folding the cursor sequences Esc [ A/B/C/D and Esc O A/B/C/D (a terminal in
-// application cursor mode) into the local scan codes. Any other sequence after Esc [ or Esc O is
-// swallowed up to its third byte.
+// application cursor mode) into the local scan codes. Any other sequence is swallowed.
 char ReadRemoteKey() {
     const char ch = CommReadChar();
     if (ch != kEsc || !WaitRemoteByte() || (CommPeekChar() != '[' && CommPeekChar() != 'O')) {
         SetKey(false, TDoorLastKeyType::lkRemote);
         return ch;
     }
-    CommReadChar(); // the "[" or "O"
-    if (!WaitRemoteByte()) return ch;
-    switch (CommReadChar()) {
+    switch (ReadSequenceRest(CommReadChar())) {
     case 'A': SetKey(true, TDoorLastKeyType::lkRemote); return 'H';
     case 'B': SetKey(true, TDoorLastKeyType::lkRemote); return 'P';
     case 'C': SetKey(true, TDoorLastKeyType::lkRemote); return 'M';

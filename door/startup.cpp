@@ -9,6 +9,7 @@
 #include "door/dropfiles.h"
 #include "door/screen.h"
 #include "door/stringutils.h"
+#include "door/termprobe.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -117,6 +118,26 @@ const char* SignalName(int ASignal) {
     }
 }
 
+// A caller whose drop file says the terminal has no ANSI is told so in plain text and handed
+// back before anything else is sent.
+void RefuseWithoutAnsi() {
+    DoorWrite("\r\nSorry, this door needs a terminal with ANSI graphics.\r\n"
+              "Returning you to the BBS...\r\n");
+    DoorLogEnding("no ANSI terminal");
+    DoorDelay(2500);
+    DoorClose(false);
+    std::exit(0);
+}
+
+// A caller whose terminal is known to be smaller than 80 by 24 is told once, then the door goes
+// on.
+void WarnSmallTerminal() {
+    const std::string warning = TermSizeWarning(DoorTerminal);
+    if (warning.empty()) return;
+    DoorWriteLn(warning);
+    DoorDelay(2500);
+}
+
 } // namespace
 
 TDoorCommandLine DoorParseCommandLine(int argc, const char* const* argv) {
@@ -137,6 +158,7 @@ TDoorCommandLine DoorParseCommandLine(int argc, const char* const* argv) {
             result.Local = false;
             break;
         case '?': result.Local = false; break;
+        case 'U': result.Utf8 = true; break;
         case 'X': result.Stdio = true; break;
         default:
             if (DoorOnCLP != nullptr) DoorOnCLP(key, value);
@@ -225,6 +247,7 @@ void DoorStartup(int argc, const char* const* argv) {
         return;
     }
     if (!DoorOpenComm()) LocalFailureScreen("  No Carrier Detected\r\n", "no carrier");
+    if (DoorDropInfo.Emulation == TDoorEmulationType::etASCII) RefuseWithoutAnsi();
     if (!FExitGuardRegistered) {
         FExitGuardRegistered = true;
         std::atexit(NewExitProc);
@@ -232,10 +255,12 @@ void DoorStartup(int argc, const char* const* argv) {
     FExitGuardArmed = true;
     DoorSession.Events = true;
     DoorSession.EventsTime = TDateTime{};
+    DoorDetectTerminal(commandLine.Utf8);
     DoorClrScr();
     // Row 25 belongs to the status bar.
     LocalScreen().SetWindow(1, 1, 80, 24);
     EndWithoutName(kind);
+    WarnSmallTerminal();
 }
 
 bool DoorOpenComm() {
@@ -287,6 +312,7 @@ void DefaultOnUsage() {
         "",
         " Optional parameters",
         "  -X         DISABLE COMM ROUTINES (STDIO MODE)",
+        "  -U         SEND UTF-8 TO THE CALLER INSTEAD OF CP437",
         "",
     };
     std::string text;

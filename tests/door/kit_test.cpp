@@ -4,6 +4,7 @@
 // display, the event pass, limits, status bar), and the socket transport with the BBS.
 #include "door/comm.h"
 #include "door/dropfiles.h"
+#include "door/termprobe.h"
 #include "tests/support/kit_fixture.h"
 
 #include <arpa/inet.h>
@@ -76,7 +77,7 @@ TEST_F(StartupTest, CommandLineAndSessionChoice) {
         std::ostringstream s;
         s << int(DoorChooseSession(c)) << ": Local=" << c.Local << " Node=" << c.Node
           << " Socket=" << c.Socket << " DropFile=" << c.DropFile << " Stdio=" << c.Stdio
-          << " Others=" << options;
+          << (c.Utf8 ? " Utf8=1" : "") << " Others=" << options;
         return std::vector{s.str()};
     });
 }
@@ -129,7 +130,8 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
         "02\\| USAGE: mydoor <PARAMETERS>\n03\\|\n04\\| Load settings from a dropfile "
         "\\(DOOR32.SYS, DOOR.SYS, DORINFO\\*.DEF or INFO.\\*\\)\n.*06\\| Example: mydoor "
         "-DC:\\\\BBS\\\\NODE1\\\\DOOR32.SYS\n.*11\\| Example: mydoor -N1 -S1000\n"
-        ".*18\\|  -X         DISABLE COMM ROUTINES \\(STDIO MODE\\)\n19\\|\n";
+        ".*18\\|  -X         DISABLE COMM ROUTINES \\(STDIO MODE\\)\n19\\|  -U         SEND UTF-8 "
+        "TO THE CALLER INSTEAD OF CP437\n20\\|\n";
     EXPECT_EXIT(run({"-S1000"}), ::testing::ExitedWithCode(0), usage);
     EXPECT_EXIT(run({"-D", "-N3"}), ::testing::ExitedWithCode(0), usage);
     EXPECT_EXIT((DoorOnUsage = nullptr, run({"-?"})), ::testing::ExitedWithCode(0),
@@ -217,6 +219,24 @@ TEST_F(DoorTest, OutputKeysAndLineEditorTables) {
         EXPECT_EQ(DoorSecondsIdle(), 0) << "a key read stamps the idle timer";
         return std::vector{keys};
     });
+    // The caller's terminal from what its client sent first; see the table's heading.
+    CheckCases("terminal.cases", 2, [this](const std::vector<std::string>& ACase) {
+        ::close(Caller), Connect(); // a new client: no reports yet
+        Send(ACase[0]);
+        DoorDetectTerminal(ACase[1] == "-U");
+        const std::string sent = Received();
+        std::string keys;
+        while (CommCharAvail()) keys += CommReadChar();
+        DoorWrite("\xDB");
+        std::size_t requests = 0;
+        for (std::size_t at = 0; (at = sent.find("\x1b[6n", at)) != std::string::npos; ++at)
+            ++requests;
+        return std::vector{(DoorTerminal.Utf8 ? "UTF-8 "s : "CP437 "s) +
+                               std::to_string(DoorTerminal.Columns) + "x" +
+                               std::to_string(DoorTerminal.Rows),
+                           std::to_string(requests), keys, Received()};
+    });
+    CommSetUtf8(false);
     // Typed keys, default text, allowed set (A alpha, N numeric, F file name, * all), password
     // character, visible length and maximum => what is returned => local row 1 => bytes sent.
     const std::map<std::string, std::string> sets = {{"A", DOOR_INPUT_CHARS_ALPHA},
@@ -398,6 +418,10 @@ TEST(Comm, WritesDoubleIacAndTheHandBackLeavesTheConnectionWhole) {
         EXPECT_EQ(Read(link.Caller, 14), "a\xFF\xFF"
                                          "b\r\n\x1b[0m\xDB\xFF\xFF.");
         EXPECT_FALSE(Readable(link.Caller, 50)) << "empty writes send nothing";
+        CommSetUtf8(true); // glyphs as UTF-8, the rest as given; 255 (U+00A0) needs no doubling
+        CommWrite("a\xC9\xCD\xBB\xDB\xB0\xE1\xFF\x7F\x1b[0m");
+        CommSetUtf8(false);
+        EXPECT_EQ(Read(link.Caller, 25), "a╔═╗█░ß\xC2\xA0\x7F\x1b[0m");
         std::string big, expected; // larger than any socket buffer: whole, every 255 doubled
         for (int i = 0; i < 300000; ++i)
             big += char(i), expected.append(char(i) == '\xFF' ? 2 : 1, char(i));

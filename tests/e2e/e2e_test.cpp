@@ -109,6 +109,7 @@ TEST(Visit, GameCalendarEveryBoardAndQuitOnThe20th) {
           "INSERT INTO tblScores VALUES ('Alice', '2026-03-05', 40), ('Zed', '2026-02-10', 160)");
     TLaunch launch = Glimra(bbs, "Tester", 1, "2026-03-20");
     launch.LocalTerminal = launch.Utf8 = true; // the sysop watches at a terminal of the door's own
+    launch.CallerUtf8 = true; // the caller's UTF-8 terminal shows what a CP437 one shows
     bbs.Start(launch);
     ASSERT_TRUE(Menu(bbs)) << Shot(bbs.Screen()) << bbs.Log();
     ExpectScreen(bbs, "menu");
@@ -204,6 +205,9 @@ TEST(Nodes, EightCallersPlayViewEveryBoardAndQuitAtOnce) {
         nodes.push_back(std::make_unique<TBbs>());
         TLaunch launch = Glimra(*nodes.back(), "Caller" + std::to_string(n), n);
         launch.WorkDir = dir.Dir();
+        // Keys typed ahead of the terminal's answers, which come late (when the test reads that
+        // node) or never.
+        launch.CallerUtf8 = n % 3 == 2, launch.CallerSilent = n == 3;
         nodes.back()->Start(launch);
         std::string keys = "1";
         for (int k = 1; k <= std::min(n, 6); ++k) keys += k == n ? "cider\r" : "crane\r";
@@ -555,6 +559,24 @@ TEST(Doors, GreetingLineAndEveryEndHandTheCallerBack) {
         EXPECT_TRUE(how.starts_with("pty") ? bbs.ModesBack() : bbs.HandedBack()) << how;
         EXPECT_EQ(bbs.Log(), "");
     }
+    TBbs small; // a caller smaller than 80x24 is told once, and the door goes on
+    small.Start(
+        {.Binary = kExample,
+         .Args = {"-D" +
+                  small.Write("door32.sys", TBbs::Door32(2, small.Handle(), "Tester")).string()},
+         .CallerRows = 20});
+    EXPECT_TRUE(small.See("Your screen is 80x20; this door needs 80x24 and may look wrong.") &&
+                small.See("Type a line"));
+    TBbs plain; // a drop file that says no ANSI: a plain-text refusal and the caller back
+    plain.Start(
+        {.Binary = kExample,
+         .Args = {"-D" +
+                  plain.Write("door32.sys", TBbs::Door32(2, plain.Handle(), "Tester", 60, 1, 0))
+                      .string()}});
+    EXPECT_TRUE(plain.HandedBack());
+    EXPECT_TRUE(plain.Received().find("needs a terminal with ANSI") != std::string::npos &&
+                plain.Received().find('\x1b') == std::string::npos)
+        << plain.Received();
     // Limits show their message; a SIGTERM during the closing pause ends it at once; hang-ups
     // and the BBS's signals end the door within 2 s. The exit guard leaves light gray and the
     // cursor bottom left on the caller's screen, where the BBS's next byte lands.
