@@ -5,6 +5,7 @@
 #include "door/ansi.h"
 #include "door/comm.h"
 #include "door/console.h"
+#include "door/doorlog.h"
 #include "door/screen.h"
 #include "door/stringutils.h"
 #include "door/termprobe.h"
@@ -397,6 +398,7 @@ bool WaitReadable(int AConsoleFd, int ASocketFd, int ATimeoutMs) {
     }
     if (count == 0 && ATimeoutMs < 0) {
         // Nothing can ever deliver a key and no event pass is due: the session has no input.
+        DoorLogEnding("no input");
         std::exit(0);
     }
     if (DoorSignalFd() >= 0) fds[count++] = pollfd{DoorSignalFd(), POLLIN, 0};
@@ -409,7 +411,10 @@ bool WaitReadable(int AConsoleFd, int ASocketFd, int ATimeoutMs) {
 // Waits until a key is waiting on either side; event passes run meanwhile.
 void WaitForKey() {
     while (!DoorKeyPressed()) {
-        if (ConsoleInputEnded()) std::exit(0);
+        if (ConsoleInputEnded()) {
+            DoorLogEnding("end of input");
+            std::exit(0);
+        }
         WaitReadable(ConsoleKeyFd(), RemoteKeyFd(), MillisecondsToNextPass());
     }
 }
@@ -594,8 +599,15 @@ void Call(TDoorProc AHook) {
     if (AHook != nullptr) AHook();
 }
 
-// Shows a closing message to both screens and ends the program.
-void EndSession(const std::string& AMessage) {
+std::string PadRight(std::string AText, std::size_t AWidth) {
+    if (AText.size() < AWidth) AText.append(AWidth - AText.size(), ' ');
+    return AText;
+}
+
+} // namespace
+
+void DoorEndSession(const std::string& AMessage, const std::string& AHow) {
+    DoorLogEnding(AHow);
     DoorTextAttr(15);
     DoorClrScr();
     DoorWriteLn();
@@ -603,13 +615,6 @@ void EndSession(const std::string& AMessage) {
     DoorDelay(2500);
     std::exit(0);
 }
-
-std::string PadRight(std::string AText, std::size_t AWidth) {
-    if (AText.size() < AWidth) AText.append(AWidth - AText.size(), ' ');
-    return AText;
-}
-
-} // namespace
 
 void DoorDoEvents() {
     // A hook that reads keys would otherwise start a pass inside the pass.
@@ -636,6 +641,7 @@ void DoorDoEvents() {
 
 void DefaultOnHangup() {
     // The caller is gone: the message is for the local console only.
+    DoorLogEnding("dropped carrier");
     LocalScreen().SetTextAttr(15);
     LocalScreen().ClrScr();
     ConsoleRefresh();
@@ -645,11 +651,11 @@ void DefaultOnHangup() {
 }
 
 void DefaultOnTimeOut() {
-    EndSession("  Idle Time Limit Exceeded.  Returning To BBS...");
+    DoorEndSession("  Idle Time Limit Exceeded.  Returning To BBS...", "idle");
 }
 
 void DefaultOnTimeUp() {
-    EndSession("  Your Time Has Expired.  Returning To BBS...");
+    DoorEndSession("  Your Time Has Expired.  Returning To BBS...", "time up");
 }
 
 void DefaultOnStatusBar() {

@@ -123,6 +123,10 @@ std::int32_t DoorSecondsIdle();
 std::int32_t DoorSecondsLeft();
 bool DoorCarrier();
 
+// Shows a closing message to both screens, logs it with AHow as the session's ending, and ends
+// the program after 2.5 seconds.
+[[noreturn]] void DoorEndSession(const std::string& AMessage, const std::string& AHow);
+
 void DefaultOnHangup();
 void DefaultOnTimeOut();
 void DefaultOnTimeUp();

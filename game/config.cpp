@@ -3,6 +3,7 @@
 #include "game/config.h"
 
 #include "door/door.h"
+#include "door/doorlog.h"
 #include "door/stringutils.h"
 #include "game/gameplay.h"
 #include "game/updatecheck.h"
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,6 +20,8 @@ namespace {
 constexpr std::int32_t CONFIG_LINES = 3;
 // A longer line keeps its first MAX_LINE_LENGTH bytes; the rest is dropped.
 constexpr std::size_t MAX_LINE_LENGTH = 1024;
+// No more of the file is read: three lines never need more, whatever the file holds.
+constexpr std::size_t MAX_BYTES = 64 * 1024;
 
 std::string ErrorText(int AErrno) {
     if (AErrno == ENOENT) return "File not found";
@@ -43,11 +47,19 @@ std::optional<std::int32_t> ParseIdleLimit(const std::string& ALine) {
 }
 
 bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::string& AError) {
-    int fd = ::open(AFileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // As a drop file is read: only a regular file, so a FIFO or a device cannot hold start-up.
+    int fd = ::open(AFileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         AError = ErrorText(errno);
         return false;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        AError = "Not a regular file";
+        ::close(fd);
+        return false;
+    }
+    std::size_t total = 0;
     // Line ends are CR, LF or CR LF, as in any text file a sysop may have edited.
     std::string line;
     bool lineOpen = false;
@@ -55,7 +67,7 @@ bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::s
     char buffer[4096];
     bool ok = true;
     while (AValues.LinesRead < CONFIG_LINES) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        ssize_t got = total < MAX_BYTES ? ::read(fd, buffer, sizeof buffer) : 0;
         if (got < 0) {
             if (errno == EINTR) continue;
             AError = ErrorText(errno);
@@ -66,6 +78,7 @@ bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::s
             if (lineOpen) ApplyLine(AValues, line);
             break;
         }
+        total += static_cast<std::size_t>(got);
         for (ssize_t i = 0; i < got && AValues.LinesRead < CONFIG_LINES; ++i) {
             char c = buffer[i];
             if (c == '\n' && afterCR) {
@@ -98,7 +111,9 @@ void ReadConfiguration() {
     if (values.MaxIdle) DoorSession.MaxIdle = *values.MaxIdle;
     if (values.LinesRead >= 3) StrWinnerText = values.WinnerText;
     if (!ok) {
-        DoorWriteLn(std::string("File handling error occurred. Details (") + CONFIG_FILE_NAME +
-                    "): " + error);
+        const std::string message = std::string("File handling error occurred. Details (") +
+                                    CONFIG_FILE_NAME + "): " + error;
+        DoorWriteLn(message);
+        DoorLog(message);
     }
 }

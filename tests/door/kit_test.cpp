@@ -30,7 +30,7 @@ std::string Fields() {
     return s.str();
 }
 
-const std::map<std::string, void (*)(const std::string&)> kReaders = {{"DOOR32", ReadDoor32},
+const std::map<std::string, bool (*)(const std::string&)> kReaders = {{"DOOR32", ReadDoor32},
                                                                       {"DOOR.SYS", ReadDoorSys},
                                                                       {"DORINFO", ReadDorInfo},
                                                                       {"INFO", ReadLordInfo}};
@@ -40,8 +40,8 @@ TEST_F(StartupTest, DropFileReaders) {
         std::ofstream("drop", std::ios::binary) << ACase[1];
         DoorDropInfo = {};
         DoorDropInfo.Fairy = true; // not a field of every format: stays unless read
-        kReaders.at(ACase[0])("drop");
-        return std::vector{Fields()};
+        if (kReaders.at(ACase[0])("drop")) return std::vector{Fields()};
+        return std::vector<std::string>{Fields(), "no connection"};
     });
     const std::string longLine(100000, 'A'); // cut, and the lines after it read in place
     std::ofstream("drop", std::ios::binary)
@@ -100,12 +100,14 @@ TEST_F(StartupTest, LocalLoginAndDropFilesThatStayLocal) {
     EXPECT_TRUE(DoorLocal() && !DoorSession.Events && DoorSession.TimeOn == DoorLastKey.Time);
     EXPECT_EQ(Shot(LocalScreen()), "@@\n") << "the screen is cleared after the log-in";
     DoorOnLocalLogin = [] { FAIL() << "a drop file needs no log-in"; };
+    // A byte-order mark and blanks around numbers; no alias: the real name stands in.
     std::ofstream("DOOR32.SYS")
-        << "0\r\n5\r\n38400\r\nBBS\r\n1\r\nAnn\r\nann\r\n10\r\n20\r\n1\r\n4\r\n";
+        << "\xEF\xBB\xBF"
+           "0 \r\n5\r\n38400\r\nBBS\r\n1\r\nAnn\r\n\r\n10\r\n20\r\n1\r\n 4 \r\n";
     std::ofstream("INFO.1")
         << "3\r\n3\r\n\r\n\r\n15\r\nbob\r\nBob\r\nStone\r\n0\r\n38400\r\n\r\nLOCAL\r\n";
     Startup({"-N9", "-DDOOR32.SYS"});
-    EXPECT_TRUE(DoorDropInfo.Node == 4 && DoorDropInfo.Alias == "ann" && DoorLocal() &&
+    EXPECT_TRUE(DoorDropInfo.Node == 4 && DoorDropInfo.Alias == "Ann" && DoorLocal() &&
                 !DoorSession.Events);
     DoorDropInfo = {};
     Startup({"-N7", "-DINFO.1"}); // INFO.n gives no node, and -N is not used with a drop file
@@ -118,6 +120,7 @@ void DumpLocalScreen() { // what the sysop saw, for the death test's parent
 }
 
 TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
+    DoorLogFileName = "door.log"; // the children's lines, read at the end
     const auto run = [](std::vector<const char*> AArgs) {
         std::atexit(DumpLocalScreen);
         Startup(AArgs);
@@ -138,8 +141,36 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
         "02\\|  Drop File Does Not Exist Or Is Not Supported:\n03\\|  /no/such/DOOR32.SYS\n");
     const char* noCarrier = "01\\|\n02\\|  No Carrier Detected\n03\\|\n";
     EXPECT_EXIT(run({"-N1", "-S1000"}), ::testing::ExitedWithCode(0), noCarrier);
-    std::ofstream("DOOR32.SYS") << "2\r\n-1\r\n";
-    EXPECT_EXIT(run({"-DDOOR32.SYS"}), ::testing::ExitedWithCode(0), noCarrier);
+    // No usable connection in the drop file is no local session either.
+    for (const char* drop : {"2\r\n-1\r\n", "", "x\r\n5\r\n"}) {
+        std::ofstream("DOOR32.SYS") << drop;
+        EXPECT_EXIT(run({"-DDOOR32.SYS"}), ::testing::ExitedWithCode(0), noCarrier) << drop;
+    }
+    int pair[2]; // a caller without any name is told so, and the door ends
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    std::ofstream("DOOR32.SYS") << "2\r\n"
+                                << pair[0] << "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n7\r\n";
+    EXPECT_EXIT(run({"-DDOOR32.SYS"}), ::testing::ExitedWithCode(0),
+                "02\\|  The BBS Gave No User Name.  Returning To BBS...\n");
+    ::close(pair[0]), ::close(pair[1]);
+    std::string log, line;
+    for (std::istringstream in(ReadFile("door.log")); std::getline(in, line);)
+        log += line.substr(line.find(" node ")) + "\n"; // without the date and time
+    const std::string lost = " node 0 [] No Carrier Detected\n node 0 [] session end: no carrier\n";
+    const std::string drop = " node 0 [] session start: drop file DOOR32.SYS, connection type ";
+    EXPECT_EQ(log,
+              " node 0 [Bob] Drop File Does Not Exist Or Is Not Supported: /no/such/DOOR32.SYS\n"
+              " node 1 [Bob] session start: command line, connection type 2 handle 1000, 60 min\n"
+              " node 1 [Bob] No Carrier Detected\n node 1 [Bob] session end: no carrier\n" +
+                  drop + "2 handle -1, 0 min\n" + lost + drop + "0 handle -1, 0 min\n" + lost +
+                  drop + "0 handle 5, 0 min\n" + lost +
+                  " node 7 [] session start: drop file DOOR32.SYS, connection type 2 handle " +
+                  std::to_string(pair[0]) + ", 0 min\n node 7 [] session end: no user name\n");
+    DoorLogMaxBytes = 300; // a log that would pass it moves to .1 and starts afresh
+    for (int i = 0; i < 10; ++i) DoorLog("line " + std::to_string(i));
+    EXPECT_TRUE(ReadFile("door.log").ends_with("line 9\n") && ReadFile("door.log").size() <= 300);
+    EXPECT_TRUE(ReadFile("door.log.1").ends_with("line 6\n"));
+    DoorLogMaxBytes = 1 << 20;
 }
 
 using namespace std::string_literals;

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -32,6 +33,17 @@ const std::string kToday = "2026-03-15"; // a Sunday, past the 1st, which is tre
 std::vector<std::string> Query(const fs::path& ADir, const std::string& ASql,
                                const std::string& AValue = "") {
     return SqlRows((ADir / "glimradb.db").string(), ASql, AValue);
+}
+
+// What the log in ADir says happened, one event a line: no date, time, node or alias, and no
+// details after a session's start.
+std::string LogEvents(const fs::path& ADir, const std::string& AName = "bbsglimra.log") {
+    std::string events, line;
+    for (std::istringstream in(ReadFile(ADir / AName)); std::getline(in, line);) {
+        line.erase(0, line.find("] ") + 2);
+        events += line.substr(0, line.starts_with("session start") ? 13 : line.size()) + "\n";
+    }
+    return events;
 }
 
 // makedb's database (made once per test program), "cider" on the dates, art, configuration.
@@ -144,6 +156,7 @@ TEST(Visit, GameCalendarEveryBoardAndQuitOnThe20th) {
     ASSERT_TRUE(Menu(bbs));
     bbs.Local().Send("\x1b[6~"); // Page Down at the sysop's keyboard quits as Q does
     EXPECT_TRUE(bbs.HandedBack()) << bbs.Log();
+    EXPECT_EQ(LogEvents(bbs.Dir()), "session start\nsession end: quit\n");
     EXPECT_EQ(Query(bbs.Dir(), "SELECT * FROM tblScores ORDER BY dtDate, strUserName"),
               (std::vector<std::string>{"Zed|2026-02-10|160", "Alice|2026-03-05|40",
                                         "Tester|2026-03-05|320", "Tester|2026-03-20|160",
@@ -164,6 +177,7 @@ TEST(Visit, HangUpDuringTheUpdateCheckAndAFailure) {
     ASSERT_TRUE(check.WaitFor([&](const TVTermScreen&) { return server.Connections == 1; }));
     check.Signal(SIGHUP);
     EXPECT_EQ(check.WaitExit(4s), 0) << "the door did not wait for the 10 s time-out";
+    EXPECT_EQ(LogEvents(check.Dir()), "session start\nsession end: signal SIGHUP\n");
     TBbs bbs;
     InstallGlimra(bbs.Dir());
     fs::remove(bbs.Dir() / "glimradb.db");
@@ -172,6 +186,9 @@ TEST(Visit, HangUpDuringTheUpdateCheckAndAFailure) {
         << bbs.Log();
     EXPECT_TRUE(bbs.HandedBack());
     EXPECT_FALSE(fs::exists(bbs.Dir() / "glimradb.db")) << "no empty file is left";
+    EXPECT_TRUE(
+        LogEvents(bbs.Dir()).starts_with("session start\nGlimra stopped: The game database"));
+    EXPECT_TRUE(LogEvents(bbs.Dir()).ends_with(".\nsession end: failure\n"));
 }
 
 using TStep = std::pair<std::string, std::function<bool(TBbs&)>>; // keys, then what is shown
@@ -212,8 +229,12 @@ TEST(Nodes, EightCallersPlayViewEveryBoardAndQuitAtOnce) {
     ExpectFixture("e2e_bulletin.ans", first);
     EXPECT_TRUE(
         second.ends_with("\r\n\r\n" + first.substr(first.find("\x1b[0;40;32m         Daily"))));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Dir()), fs::directory_iterator()), 8)
-        << "no temporary file";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Dir()), fs::directory_iterator()), 9)
+        << "no temporary file beside the log";
+    std::map<std::string, int> events; // eight nodes' lines in one log, each whole
+    std::istringstream log(LogEvents(dir.Dir()));
+    for (std::string line; std::getline(log, line);) ++events[line];
+    EXPECT_EQ(events, (std::map<std::string, int>{{"session end: quit", 8}, {"session start", 8}}));
 }
 
 TEST(Nodes, ACallerHangingUpOnAnyScreenEndsTheDoorWithinFourSeconds) {
@@ -256,6 +277,7 @@ TEST(Nodes, ACallerHangingUpOnAnyScreenEndsTheDoorWithinFourSeconds) {
             << i;
         EXPECT_FALSE(fs::exists(nodes[i]->Dir() / "bulletin.ans"))
             << "only a quit writes the bulletins";
+        EXPECT_EQ(LogEvents(nodes[i]->Dir()), "session start\nsession end: dropped carrier\n") << i;
         ExpectSound(nodes[i]->Dir());
     }
 }
@@ -578,6 +600,15 @@ TEST(Doors, GreetingLineAndEveryEndHandTheCallerBack) {
             if (end != "hang-up" && end != "SIGHUP") bbs.Signal(SIGTERM);
             EXPECT_EQ(bbs.WaitExit(how == "socket" && end == "hang-up" ? 4s : 2s), 0) << how << end;
             EXPECT_TRUE(how == "socket" || end == "hang-up" || bbs.ModesBack()) << how << end;
+            const std::string ending = end.starts_with("Idle")   ? "idle"
+                                       : end.starts_with("Your") ? "time up"
+                                       : end == "hang-up"
+                                           ? "dropped carrier"
+                                           : "signal " + end.substr(0, end.find(' '));
+            if (how == "socket") {
+                EXPECT_EQ(LogEvents(bbs.Dir(), "exampledoor.log"),
+                          "session start\nsession end: " + ending + "\n");
+            }
             if (how != "socket" || end == "hang-up") continue;
             EXPECT_TRUE(bbs.HandedBack()) << end;
             EXPECT_TRUE(bbs.See(1, 25, "Back at the BBS") && bbs.Screen().Attr(1, 25) == 7) << end;
