@@ -4,24 +4,30 @@
 #include "door/comm.h"
 
 #include "door/comm_platform.h"
+#include "door/cp437.h"
 #include "door/telnet.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
 constexpr std::uint8_t kIAC = 255;
 constexpr std::size_t kReceiveSize = 1024;
+constexpr std::size_t kUnreadSize = 256; // room for keys put back (CommUnread)
 
 bool FOpen = false;
 bool FCarrier = true;
 // Received keys not yet taken, already filtered: FBuffer[FPos, FLen).
-std::uint8_t FBuffer[kReceiveSize];
+std::uint8_t FBuffer[kReceiveSize + kUnreadSize];
 std::size_t FPos = 0;
 std::size_t FLen = 0;
 TTelnetReceiver FReceiver;
+// Bytes 0x80 to 0xFF go out as the UTF-8 of their CP437 glyphs (CommSetUtf8).
+bool FUtf8 = false;
 // Ready once the door is ending (CommSetEndingFd); kNoWaitHandle: none.
 TWaitHandle FEnding = kNoWaitHandle;
 
@@ -67,14 +73,23 @@ void ReceiveData() {
     FLen = TelnetFilter(FReceiver, FBuffer, got);
 }
 
-// Waits for a received byte; false when none can come any more or the door is ending.
-bool WaitForByte() {
+// Waits up to ATimeoutMs (-1: no limit) for a received byte; false when none came, none can come
+// any more or the door is ending.
+bool WaitForByte(int ATimeoutMs) {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(ATimeoutMs);
     while (FPos == FLen) {
         ReceiveData();
         if (FPos < FLen) break;
         if (!FOpen || !FCarrier) return false;
+        int wait = -1;
+        if (ATimeoutMs >= 0) {
+            const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
+            if (left <= 0) return false;
+            wait = static_cast<int>(left);
+        }
         const TWaitHandle handles[2] = {SockReadHandle(), FEnding};
-        if (WaitForAny(handles, 2, -1) == 1) return false;
+        if (WaitForAny(handles, 2, wait) == 1) return false;
     }
     return true;
 }
@@ -87,6 +102,7 @@ void CommOpen(std::int32_t ACommNumber) {
     if (FOpen) CommClose(false);
     FPos = FLen = 0;
     FReceiver = {};
+    FUtf8 = false;
     FCarrier = SockOpen(ACommNumber);
     if (!FCarrier) return;
     FOpen = true;
@@ -111,27 +127,33 @@ bool CommCharAvail() {
 }
 
 char CommPeekChar() {
-    if (!WaitForByte()) return 0;
+    if (!WaitForByte(-1)) return 0;
     return static_cast<char>(FBuffer[FPos]);
 }
 
 char CommReadChar() {
-    if (!WaitForByte()) return 0;
+    if (!WaitForByte(-1)) return 0;
     return static_cast<char>(FBuffer[FPos++]);
 }
 
 void CommWrite(const std::string& AText) {
-    // Doubled into a fixed chunk: no allocation on the output path.
+    // Encoded and doubled into a fixed chunk: no allocation on the output path.
     std::uint8_t chunk[2048];
     std::size_t used = 0;
     for (char c : AText) {
-        auto b = static_cast<std::uint8_t>(c);
-        if (used + 2 > sizeof chunk) {
+        char glyph[3] = {c};
+        const std::size_t length = FUtf8 && static_cast<std::uint8_t>(c) >= 0x80
+                                       ? Cp437Utf8(static_cast<std::uint8_t>(c), glyph)
+                                       : 1;
+        if (used + 2 * length > sizeof chunk) {
             SendAll(chunk, used);
             used = 0;
         }
-        chunk[used++] = b;
-        if (b == kIAC) chunk[used++] = kIAC;
+        for (std::size_t i = 0; i < length; ++i) {
+            const auto b = static_cast<std::uint8_t>(glyph[i]);
+            chunk[used++] = b;
+            if (b == kIAC) chunk[used++] = kIAC;
+        }
     }
     SendAll(chunk, used);
 }
@@ -147,6 +169,27 @@ void CommWriteBlock(const void* Block, std::int32_t BlockLen) {
 
 TWaitHandle CommHandle() {
     return FOpen && FCarrier ? SockReadHandle() : kNoWaitHandle;
+}
+
+void CommUnread(const std::string& AKeys) {
+    const std::size_t buffered = FLen - FPos;
+    const std::size_t count = std::min(AKeys.size(), sizeof FBuffer - buffered);
+    std::memmove(FBuffer + count, FBuffer + FPos, buffered);
+    std::memcpy(FBuffer, AKeys.data(), count);
+    FPos = 0;
+    FLen = count + buffered;
+}
+
+bool CommWaitChar(int ATimeoutMs) {
+    return WaitForByte(ATimeoutMs);
+}
+
+void CommSetUtf8(bool AUtf8) {
+    FUtf8 = AUtf8;
+}
+
+bool CommUtf8() {
+    return FUtf8;
 }
 
 bool CommBuffered() {

@@ -26,10 +26,20 @@ bool CommCharAvail();
 // The next received byte without taking it; waits for one if none is buffered. Returns
 // character 0 at once when the connection is closed or lost.
 char CommPeekChar();
+// Waits up to ATimeoutMs (-1: no limit) until a received byte is buffered; false when none came,
+// the connection is closed or lost, or the door is ending.
+bool CommWaitChar(int ATimeoutMs);
+// Puts AKeys back before the buffered keys, as if they had not been read (as many as there is
+// room for: at least 256).
+void CommUnread(const std::string& AKeys);
 // As CommPeekChar, but takes the byte.
 char CommReadChar();
-// Sends AText with every byte 255 (telnet IAC) doubled.
+// Sends AText with every byte 255 (telnet IAC) doubled. In UTF-8 mode every byte from 0x80 to
+// 0xFF goes out as the UTF-8 encoding of its CP437 glyph first (which never holds a 255).
 void CommWrite(const std::string& AText);
+// UTF-8 mode for CommWrite, for a caller whose terminal takes UTF-8 instead of CP437; off at start.
+void CommSetUtf8(bool AUtf8);
+bool CommUtf8();
 // Sends AText unchanged.
 void CommWriteRaw(const std::string& AText);
 // Sends BlockLen bytes of Block when BlockLen > 0.

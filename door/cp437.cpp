@@ -27,19 +27,27 @@ const char32_t Cp437ToUnicode[256] = {
     0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
 
-void Cp437AppendUtf8(std::string& AOut, std::uint8_t AByte) {
+std::size_t Cp437Utf8(std::uint8_t AByte, char AOut[3]) {
     char32_t c = Cp437ToUnicode[AByte];
     if (c == 0) c = U' ';
     if (c < 0x80) {
-        AOut += static_cast<char>(c);
-    } else if (c < 0x800) {
-        AOut += static_cast<char>(0xC0 | (c >> 6));
-        AOut += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        AOut += static_cast<char>(0xE0 | (c >> 12));
-        AOut += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        AOut += static_cast<char>(0x80 | (c & 0x3F));
+        AOut[0] = static_cast<char>(c);
+        return 1;
     }
+    if (c < 0x800) {
+        AOut[0] = static_cast<char>(0xC0 | (c >> 6));
+        AOut[1] = static_cast<char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    AOut[0] = static_cast<char>(0xE0 | (c >> 12));
+    AOut[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    AOut[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return 3;
+}
+
+void Cp437AppendUtf8(std::string& AOut, std::uint8_t AByte) {
+    char bytes[3];
+    AOut.append(bytes, Cp437Utf8(AByte, bytes));
 }
 
 int UnicodeToCp437(char32_t ACode) {

@@ -1,6 +1,7 @@
 // The CP437 code page as Unicode: the glyph of every byte, its UTF-8 form and the way back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -8,6 +9,9 @@
 // face, 0x7F a house); byte 0 has no glyph and maps to U+0000.
 extern const char32_t Cp437ToUnicode[256];
 
+// Writes the UTF-8 encoding of byte AByte's glyph (byte 0 as a blank) to AOut and returns its
+// length, 1 to 3. No glyph's encoding holds byte 0xFE or 0xFF.
+std::size_t Cp437Utf8(std::uint8_t AByte, char AOut[3]);
 // Appends the UTF-8 encoding of byte AByte's glyph to AOut (byte 0 as a blank).
 void Cp437AppendUtf8(std::string& AOut, std::uint8_t AByte);
 

@@ -5,8 +5,10 @@
 #include "door/ansi.h"
 #include "door/comm.h"
 #include "door/console.h"
+#include "door/doorlog.h"
 #include "door/screen.h"
 #include "door/stringutils.h"
+#include "door/termprobe.h"
 #include "door/videoutils.h"
 #include "door/wait.h"
 
@@ -390,6 +392,7 @@ TWaitHandle RemoteKeyFd() {
 bool WaitReadable(TWaitHandle AConsoleFd, TWaitHandle ASocketFd, int ATimeoutMs) {
     if (AConsoleFd == kNoWaitHandle && ASocketFd == kNoWaitHandle && ATimeoutMs < 0) {
         // Nothing can ever deliver a key and no event pass is due: the session has no input.
+        DoorLogEnding("no input");
         std::exit(0);
     }
     const TWaitHandle handles[3] = {AConsoleFd, ASocketFd, DoorSignalFd()};
@@ -402,7 +405,10 @@ bool WaitReadable(TWaitHandle AConsoleFd, TWaitHandle ASocketFd, int ATimeoutMs)
 // Waits until a key is waiting on either side; event passes run meanwhile.
 void WaitForKey() {
     while (!DoorKeyPressed()) {
-        if (ConsoleInputEnded()) std::exit(0);
+        if (ConsoleInputEnded()) {
+            DoorLogEnding("end of input");
+            std::exit(0);
+        }
         WaitReadable(ConsoleKeyFd(), RemoteKeyFd(), MillisecondsToNextPass());
     }
 }
@@ -439,18 +445,27 @@ char ReadLocalKey() {
     return ch;
 }
 
+// Reads the rest of a sequence after Esc [ or Esc O: the letter of a cursor key (A, B, C or D),
+// or 0 when the sequence is swallowed. After Esc [ the whole control sequence is read, so that
+// neither a function key's parameters nor a cursor position report that came late (from the
+// start-up probe) turn into keys. A sequence that stops coming ends after the escape wait.
+char ReadSequenceRest(char AIntro) {
+    if (AIntro == 'O') return WaitRemoteByte() ? CommReadChar() : 0;
+    TCsiReader csi;
+    while (WaitRemoteByte() && csi.Take(static_cast<std::uint8_t>(CommReadChar()))) {
+    }
+    return csi.CursorKey();
+}
+
 // Reads a remote key, folding the cursor sequences Esc [ A/B/C/D and Esc O A/B/C/D (a terminal in
-// application cursor mode) into the local scan codes. Any other sequence after Esc [ or Esc O is
-// swallowed up to its third byte.
+// application cursor mode) into the local scan codes. Any other sequence is swallowed.
 char ReadRemoteKey() {
     const char ch = CommReadChar();
     if (ch != kEsc || !WaitRemoteByte() || (CommPeekChar() != '[' && CommPeekChar() != 'O')) {
         SetKey(false, TDoorLastKeyType::lkRemote);
         return ch;
     }
-    CommReadChar(); // the "[" or "O"
-    if (!WaitRemoteByte()) return ch;
-    switch (CommReadChar()) {
+    switch (ReadSequenceRest(CommReadChar())) {
     case 'A': SetKey(true, TDoorLastKeyType::lkRemote); return 'H';
     case 'B': SetKey(true, TDoorLastKeyType::lkRemote); return 'P';
     case 'C': SetKey(true, TDoorLastKeyType::lkRemote); return 'M';
@@ -578,8 +593,15 @@ void Call(TDoorProc AHook) {
     if (AHook != nullptr) AHook();
 }
 
-// Shows a closing message to both screens and ends the program.
-void EndSession(const std::string& AMessage) {
+std::string PadRight(std::string AText, std::size_t AWidth) {
+    if (AText.size() < AWidth) AText.append(AWidth - AText.size(), ' ');
+    return AText;
+}
+
+} // namespace
+
+void DoorEndSession(const std::string& AMessage, const std::string& AHow) {
+    DoorLogEnding(AHow);
     DoorTextAttr(15);
     DoorClrScr();
     DoorWriteLn();
@@ -587,13 +609,6 @@ void EndSession(const std::string& AMessage) {
     DoorDelay(2500);
     std::exit(0);
 }
-
-std::string PadRight(std::string AText, std::size_t AWidth) {
-    if (AText.size() < AWidth) AText.append(AWidth - AText.size(), ' ');
-    return AText;
-}
-
-} // namespace
 
 void DoorDoEvents() {
     // A hook that reads keys would otherwise start a pass inside the pass.
@@ -620,6 +635,7 @@ void DoorDoEvents() {
 
 void DefaultOnHangup() {
     // The caller is gone: the message is for the local console only.
+    DoorLogEnding("dropped carrier");
     LocalScreen().SetTextAttr(15);
     LocalScreen().ClrScr();
     ConsoleRefresh();
@@ -629,11 +645,11 @@ void DefaultOnHangup() {
 }
 
 void DefaultOnTimeOut() {
-    EndSession("  Idle Time Limit Exceeded.  Returning To BBS...");
+    DoorEndSession("  Idle Time Limit Exceeded.  Returning To BBS...", "idle");
 }
 
 void DefaultOnTimeUp() {
-    EndSession("  Your Time Has Expired.  Returning To BBS...");
+    DoorEndSession("  Your Time Has Expired.  Returning To BBS...", "time up");
 }
 
 void DefaultOnStatusBar() {

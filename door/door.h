@@ -125,6 +125,10 @@ std::int32_t DoorSecondsIdle();
 std::int32_t DoorSecondsLeft();
 bool DoorCarrier();
 
+// Shows a closing message to both screens, logs it with AHow as the session's ending, and ends
+// the program after 2.5 seconds.
+[[noreturn]] void DoorEndSession(const std::string& AMessage, const std::string& AHow);
+
 void DefaultOnHangup();
 void DefaultOnTimeOut();
 void DefaultOnTimeUp();
@@ -140,8 +144,9 @@ struct TDoorCommandLine {
     std::int32_t Node = 0;    // -N (not a number: 0)
     std::int32_t Socket = -1; // -S (not a number: -1)
     bool Stdio = false;       // -X
+    bool Utf8 = false;        // -U: the caller's terminal takes UTF-8
 };
-// Parses argv[1..argc-1]; letters other than D, N, S, X and ? go to DoorOnCLP when it is set.
+// Parses argv[1..argc-1]; letters other than D, N, S, U, X and ? go to DoorOnCLP when it is set.
 TDoorCommandLine DoorParseCommandLine(int argc, const char* const* argv);
 
 // The session a command line gives; the first that applies, in this order.
@@ -158,8 +163,9 @@ enum class TDoorSessionKind {
 TDoorSessionKind DoorChooseSession(const TDoorCommandLine& ACommandLine);
 
 // Parses the command line, fills DoorDropInfo (command line, drop file or local log-in), opens
-// the transport and, for a remote caller, arms the event pass and the exit guard. The usage
-// screen and the start-up failures end the program with exit code 0.
+// the transport and, for a remote caller, arms the event pass and the exit guard and finds out
+// the caller's terminal (DoorDetectTerminal). The usage screen, the start-up failures and a
+// caller whose drop file says no ANSI end the program with exit code 0.
 void DoorStartup(int argc, const char* const* argv);
 // Opens the transport when there is one; true when the session can go on.
 bool DoorOpenComm();

@@ -83,9 +83,24 @@ class DropFile {
     bool FEnded = false;
 };
 
-// The whole text as a decimal integer, or ADefault when it is not one.
+// The whole text as a decimal integer, blanks (and a byte-order mark) around it allowed, or
+// ADefault when it is not one.
 std::int32_t Number(const std::string& AText, std::int32_t ADefault) {
-    return ReadInteger(AText, TIntegerText::Signed).value_or(ADefault);
+    return ReadInteger(AText, TIntegerText::FileField).value_or(ADefault);
+}
+
+// A port line, "COM1:" or "COM1": the number after "COM" (any case) and before a colon; -1 when
+// the line holds none.
+std::int32_t PortNumber(const std::string& ALine) {
+    const auto com = UpperCase(ALine).find("COM");
+    if (com == std::string::npos) return -1;
+    const std::string rest = ALine.substr(com + 3);
+    return Number(rest.substr(0, rest.find(':')), -1);
+}
+
+// A connection type from 0 (local) to 3, and for a remote one a handle; what a session needs.
+bool UsableConnection() {
+    return DoorDropInfo.ComType <= 3 && (DoorDropInfo.ComType == 0 || DoorDropInfo.ComNum >= 0);
 }
 
 std::int32_t Minutes(const std::string& AText) {
@@ -97,19 +112,14 @@ std::int32_t RecordFromOne(const std::string& AText) {
     return Clamp32(std::int64_t{Number(AText, 1)} - 1);
 }
 
-// The characters from 1-based position AFrom, ACount of them (fewer at the end of the text).
-std::string Copy(const std::string& AText, std::size_t AFrom, std::size_t ACount) {
-    if (AFrom > AText.size()) return {};
-    return AText.substr(AFrom - 1, ACount);
-}
-
 } // namespace
 
-void ReadDoor32(const std::string& AFileName) {
+bool ReadDoor32(const std::string& AFileName) {
     DropFile f(AFileName);
-    if (!f.IsOpen()) return;
+    if (!f.IsOpen()) return false;
     TDoorDropInfo& d = DoorDropInfo;
-    d.ComType = static_cast<std::uint8_t>(Number(f.Line(), 0));
+    const std::int32_t type = Number(f.Line(), -1);
+    d.ComType = static_cast<std::uint8_t>(std::clamp(type, 0, 255));
     d.ComNum = Number(f.Line(), -1);
     d.Baud = Number(f.Line(), 38400);
     f.Skip(1);
@@ -121,15 +131,16 @@ void ReadDoor32(const std::string& AFileName) {
     d.Emulation =
         Number(f.Line(), 1) == 0 ? TDoorEmulationType::etASCII : TDoorEmulationType::etANSI;
     d.Node = Number(f.Line(), 0);
+    return type >= 0 && UsableConnection();
 }
 
-void ReadDoorSys(const std::string& AFileName) {
+bool ReadDoorSys(const std::string& AFileName) {
     DropFile f(AFileName);
-    if (!f.IsOpen()) return;
+    if (!f.IsOpen()) return false;
     TDoorDropInfo& d = DoorDropInfo;
-    // "COM1:": the digits between "COM" and the colon.
-    std::string port = f.Line();
-    d.ComNum = Number(port.size() > 4 ? Copy(port, 4, port.size() - 4) : std::string(), 0);
+    // "COM0:" is a local session.
+    const std::int32_t port = PortNumber(f.Line());
+    d.ComNum = std::max(port, 0);
     if (d.ComNum > 0) d.ComType = 1;
     f.Skip(2);
     d.Node = Number(f.Line(), 0);
@@ -141,22 +152,27 @@ void ReadDoorSys(const std::string& AFileName) {
     f.Skip(2);
     d.MaxSeconds = Number(f.Line(), 0);
     f.Skip(1);
-    d.Emulation =
-        UpperCase(f.Line()) == "GR" ? TDoorEmulationType::etANSI : TDoorEmulationType::etASCII;
+    // Only a file that says "no graphics" makes a plain-text caller: an empty field, "GR" or
+    // "RIP" (whose terminals take ANSI) leave ANSI on, so the door never refuses on a guess.
+    std::string graphics = UpperCase(f.Line());
+    std::erase(graphics, ' ');
+    d.Emulation = graphics == "NG" ? TDoorEmulationType::etASCII : TDoorEmulationType::etANSI;
     f.Skip(5);
     d.RecPos = RecordFromOne(f.Line());
     f.Skip(9);
     d.Alias = f.Line();
     f.Skip(16);
+    return port >= 0;
 }
 
-void ReadDorInfo(const std::string& AFileName) {
+bool ReadDorInfo(const std::string& AFileName) {
     DropFile f(AFileName);
-    if (!f.IsOpen()) return;
+    if (!f.IsOpen()) return false;
     TDoorDropInfo& d = DoorDropInfo;
     f.Skip(3);
-    // "COM1": the digits after "COM".
-    d.ComNum = Number(Copy(f.Line(), 4, std::string::npos), 0);
+    // "COM0" is a local session.
+    const std::int32_t port = PortNumber(f.Line());
+    d.ComNum = std::max(port, 0);
     if (d.ComNum > 0) d.ComType = 1;
     // "38400 BAUD,N,8,1": the number before the first blank.
     std::string baud = f.Line();
@@ -172,11 +188,12 @@ void ReadDorInfo(const std::string& AFileName) {
     d.Access = Number(f.Line(), 0);
     d.MaxSeconds = Minutes(f.Line());
     f.Skip(1);
+    return port >= 0;
 }
 
-void ReadLordInfo(const std::string& AFileName) {
+bool ReadLordInfo(const std::string& AFileName) {
     DropFile f(AFileName);
-    if (!f.IsOpen()) return;
+    if (!f.IsOpen()) return false;
     TDoorDropInfo& d = DoorDropInfo;
     d.RecPos = Number(f.Line(), 0);
     d.Emulation =
@@ -188,11 +205,12 @@ void ReadLordInfo(const std::string& AFileName) {
     d.RealName = f.Line();
     std::string lastName = f.Line();
     if (!lastName.empty()) d.RealName += " " + lastName;
-    d.ComNum = Number(f.Line(), 0);
+    d.ComNum = Number(f.Line(), -1);
     d.Baud = Number(f.Line(), 38400);
     f.Skip(1);
     std::string type = UpperCase(f.Line());
     d.ComType = type == "LOCAL" ? 0 : type == "TELNET" ? 2 : type == "WC5" ? 3 : 1;
     f.Skip(1);
     d.Clean = UpperCase(f.Line()) == "CLEAN MODE ON";
+    return !type.empty() && UsableConnection();
 }

@@ -3,6 +3,7 @@
 #include "door/comm.h"
 #include "door/console.h"
 #include "door/door.h"
+#include "door/doorlog.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -26,6 +28,15 @@ void OnEndSignal(int ASignal) {
         const char byte = 1;
         [[maybe_unused]] const auto n = ::write(FSignalPipe[1], &byte, 1);
         errno = saved;
+    }
+}
+
+const char* SignalName(int ASignal) {
+    switch (ASignal) {
+    case SIGHUP: return "SIGHUP";
+    case SIGTERM: return "SIGTERM";
+    case SIGINT: return "SIGINT";
+    default: return "another";
     }
 }
 
@@ -56,5 +67,7 @@ bool DoorEnding() {
 }
 
 void DoorEndIfSignalled() {
-    if (FEndSignal != 0) std::exit(0);
+    if (FEndSignal == 0) return;
+    DoorLogEnding(std::string("signal ") + SignalName(FEndSignal));
+    std::exit(0);
 }

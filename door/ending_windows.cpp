@@ -4,20 +4,25 @@
 #include "door/comm.h"
 #include "door/console.h"
 #include "door/door.h"
+#include "door/doorlog.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
 std::atomic<bool> FEnding{false};
+// The console control event that ended the door, for the log.
+std::atomic<DWORD> FEventType{0};
 HANDLE FEvent = nullptr;
 
 // Runs on a thread of its own. For a closing window Windows ends the process when the handler
 // returns, so then it waits for the main thread's exit path (which ends this thread too).
 BOOL WINAPI OnControlEvent(DWORD AType) {
+    FEventType = AType;
     FEnding = true;
     ConsoleStopWaiting();
     if (FEvent != nullptr) ::SetEvent(FEvent);
@@ -47,5 +52,12 @@ bool DoorEnding() {
 }
 
 void DoorEndIfSignalled() {
-    if (FEnding) std::exit(0);
+    if (!FEnding) return;
+    switch (FEventType) {
+    case CTRL_C_EVENT: DoorLogEnding("Ctrl-C"); break;
+    case CTRL_BREAK_EVENT: DoorLogEnding("Ctrl-Break"); break;
+    case CTRL_CLOSE_EVENT: DoorLogEnding("console closed"); break;
+    default: DoorLogEnding("log-off or shut-down"); break;
+    }
+    std::exit(0);
 }

@@ -8,13 +8,15 @@
 class TFileReader {
   public:
     // Opens AFileName for reading. With ARegularOnly a FIFO, device or directory named as the
-    // file is not opened (it could block or never end): Error() is then EINVAL.
+    // file is not opened (it could block or never end): NotRegular() tells so.
     TFileReader(const std::string& AFileName, bool ARegularOnly);
     ~TFileReader();
     TFileReader(const TFileReader&) = delete;
     TFileReader& operator=(const TFileReader&) = delete;
 
     bool IsOpen() const { return FHandle != kClosed; }
+    // True when the open was refused because the name is no regular file.
+    bool NotRegular() const { return FNotRegular; }
     // The errno value of the last failed open, read or close; 0 when none failed.
     int Error() const { return FError; }
     // Reads up to ASize bytes: the count read, 0 at the end of the file, -1 on an error.
@@ -26,4 +28,5 @@ class TFileReader {
     static constexpr long long kClosed = -1;
     long long FHandle = kClosed;
     int FError = 0;
+    bool FNotRegular = false;
 };

@@ -18,6 +18,7 @@ TFileReader::TFileReader(const std::string& AFileName, bool ARegularOnly) {
     if (ARegularOnly && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         ::close(fd);
         FError = EINVAL;
+        FNotRegular = true;
         return;
     }
     FHandle = fd;

@@ -31,6 +31,7 @@ TFileReader::TFileReader(const std::string& AFileName, bool ARegularOnly) {
     if (ARegularOnly && ::GetFileType(h) != FILE_TYPE_DISK) {
         ::CloseHandle(h);
         FError = EINVAL;
+        FNotRegular = true;
         return;
     }
     FHandle = reinterpret_cast<long long>(h);

@@ -5,10 +5,12 @@
 #include "door/comm.h"
 #include "door/console.h"
 #include "door/door.h"
+#include "door/doorlog.h"
 #include "door/dropfiles.h"
 #include "door/screen.h"
 #include "door/stringutils.h"
 #include "door/system.h"
+#include "door/termprobe.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -45,13 +47,60 @@ void KeepOnTerminal(const std::string& AText) {
 }
 
 // Start-up failures are shown on the local console only: the caller is not being served yet.
-void LocalFailureScreen(const std::string& ALines) {
+// The log keeps them, for a console nobody watches.
+void LocalFailureScreen(const std::string& ALines, const std::string& AHow) {
+    DoorLog(ALines);
+    DoorLogEnding(AHow);
     const std::string text = "\r\n" + ALines + "\r\n";
     AnsiWrite(AnsiClrScr());
     AnsiWrite(text);
     DoorDelay(2500);
     KeepOnTerminal(text);
     std::exit(0);
+}
+
+bool IsDropFile(TDoorSessionKind AKind) {
+    return AKind == TDoorSessionKind::Door32 || AKind == TDoorSessionKind::DoorSys ||
+           AKind == TDoorSessionKind::DorInfo || AKind == TDoorSessionKind::LordInfo;
+}
+
+// The log's account of the session the start-up found.
+std::string SessionText(TDoorSessionKind AKind, const TDoorCommandLine& ACommandLine) {
+    const TDoorDropInfo& d = DoorDropInfo;
+    std::string text = AKind == TDoorSessionKind::Local    ? "local"
+                       : AKind == TDoorSessionKind::Socket ? "command line"
+                                                           : "drop file " + ACommandLine.DropFile;
+    if (AKind != TDoorSessionKind::Local)
+        text += ", connection type " + std::to_string(d.ComType) + " handle " +
+                std::to_string(d.ComNum) + ", " + std::to_string(d.MaxSeconds / 60) + " min";
+    if (Stdio) text += ", -X";
+    return text;
+}
+
+// A drop file with neither alias nor real name: every such caller would be one player.
+void EndWithoutName(TDoorSessionKind AKind) {
+    if (IsDropFile(AKind) && DoorDropInfo.Alias.empty())
+        DoorEndSession("  The BBS Gave No User Name.  Returning To BBS...", "no user name");
+}
+
+// A caller whose drop file says the terminal has no ANSI is told so in plain text and handed
+// back before anything else is sent.
+void RefuseWithoutAnsi() {
+    DoorWrite("\r\nSorry, this door needs a terminal with ANSI graphics.\r\n"
+              "Returning you to the BBS...\r\n");
+    DoorLogEnding("no ANSI terminal");
+    DoorDelay(2500);
+    DoorClose(false);
+    std::exit(0);
+}
+
+// A caller whose terminal is known to be smaller than 80 by 24 is told once, then the door goes
+// on.
+void WarnSmallTerminal() {
+    const std::string warning = TermSizeWarning(DoorTerminal);
+    if (warning.empty()) return;
+    DoorWriteLn(warning);
+    DoorDelay(2500);
 }
 
 } // namespace
@@ -74,6 +123,7 @@ TDoorCommandLine DoorParseCommandLine(int argc, const char* const* argv) {
             result.Local = false;
             break;
         case '?': result.Local = false; break;
+        case 'U': result.Utf8 = true; break;
         case 'X': result.Stdio = true; break;
         default:
             if (DoorOnCLP != nullptr) DoorOnCLP(key, value);
@@ -113,7 +163,9 @@ void DoorStartup(int argc, const char* const* argv) {
     const TDoorCommandLine commandLine = DoorParseCommandLine(argc, argv);
     Stdio = commandLine.Stdio;
 
-    switch (DoorChooseSession(commandLine)) {
+    const TDoorSessionKind kind = DoorChooseSession(commandLine);
+    bool usable = true; // the drop file names a connection
+    switch (kind) {
     case TDoorSessionKind::Local:
         DoorDropInfo.Node = commandLine.Node;
         if (DoorOnLocalLogin != nullptr) {
@@ -126,25 +178,38 @@ void DoorStartup(int argc, const char* const* argv) {
         DoorDropInfo.ComType = 2;
         DoorDropInfo.Node = commandLine.Node;
         break;
-    case TDoorSessionKind::Door32: ReadDoor32(commandLine.DropFile); break;
-    case TDoorSessionKind::DoorSys: ReadDoorSys(commandLine.DropFile); break;
-    case TDoorSessionKind::DorInfo: ReadDorInfo(commandLine.DropFile); break;
-    case TDoorSessionKind::LordInfo: ReadLordInfo(commandLine.DropFile); break;
+    case TDoorSessionKind::Door32: usable = ReadDoor32(commandLine.DropFile); break;
+    case TDoorSessionKind::DoorSys: usable = ReadDoorSys(commandLine.DropFile); break;
+    case TDoorSessionKind::DorInfo: usable = ReadDorInfo(commandLine.DropFile); break;
+    case TDoorSessionKind::LordInfo: usable = ReadLordInfo(commandLine.DropFile); break;
     case TDoorSessionKind::MissingDropFile:
+        DoorDropInfo.Node = commandLine.Node;
         LocalFailureScreen("  Drop File Does Not Exist Or Is Not Supported:\r\n  " +
-                           commandLine.DropFile + "\r\n");
+                               commandLine.DropFile + "\r\n",
+                           "no drop file");
         break;
     case TDoorSessionKind::Usage:
         if (DoorOnUsage != nullptr) DoorOnUsage();
         std::exit(0);
     }
 
+    // Two callers without an alias must not become one player: the real name stands in.
+    if (IsDropFile(kind) && DoorDropInfo.Alias.empty()) DoorDropInfo.Alias = DoorDropInfo.RealName;
+
     const TDateTime now = DoorSteadyNow();
     DoorLastKey.Time = now;
     DoorSession.TimeOn = now;
+    DoorLogSessionStart(SessionText(kind, commandLine));
 
-    if (DoorLocal()) return;
-    if (!DoorOpenComm()) LocalFailureScreen("  No Carrier Detected\r\n");
+    // A drop file without a usable connection never becomes a local session that nobody sees
+    // (with -X the caller is on standard input and output, and no handle is needed).
+    if (!usable && !Stdio) LocalFailureScreen("  No Carrier Detected\r\n", "no carrier");
+    if (DoorLocal()) {
+        EndWithoutName(kind);
+        return;
+    }
+    if (!DoorOpenComm()) LocalFailureScreen("  No Carrier Detected\r\n", "no carrier");
+    if (DoorDropInfo.Emulation == TDoorEmulationType::etASCII) RefuseWithoutAnsi();
     if (!FExitGuardRegistered) {
         FExitGuardRegistered = true;
         std::atexit(NewExitProc);
@@ -152,9 +217,12 @@ void DoorStartup(int argc, const char* const* argv) {
     FExitGuardArmed = true;
     DoorSession.Events = true;
     DoorSession.EventsTime = TDateTime{};
+    DoorDetectTerminal(commandLine.Utf8);
     DoorClrScr();
     // Row 25 belongs to the status bar.
     LocalScreen().SetWindow(1, 1, 80, 24);
+    EndWithoutName(kind);
+    WarnSmallTerminal();
 }
 
 bool DoorOpenComm() {
@@ -206,6 +274,7 @@ void DefaultOnUsage() {
         "",
         " Optional parameters",
         "  -X         DISABLE COMM ROUTINES (STDIO MODE)",
+        "  -U         SEND UTF-8 TO THE CALLER INSTEAD OF CP437",
         "",
     };
     std::string text;

@@ -48,9 +48,10 @@ std::optional<std::int32_t> ReadInteger(std::string_view AText, TIntegerText AFo
     std::size_t i = 0;
     std::size_t end = AText.size();
     bool negative = false;
+    if (AForm == TIntegerText::FileField && AText.starts_with("\xEF\xBB\xBF")) i = 3;
     if (AForm != TIntegerText::Digits) {
         while (i < end && IsBlank(AText[i])) ++i;
-        if (AForm == TIntegerText::SignedPadded)
+        if (AForm == TIntegerText::SignedPadded || AForm == TIntegerText::FileField)
             while (end > i && IsBlank(AText[end - 1])) --end;
         if (i < end && (AText[i] == '+' || AText[i] == '-')) negative = AText[i++] == '-';
     }

@@ -36,6 +36,8 @@ enum class TIntegerText {
     Digits,       // the digits alone (a day the caller typed, a date part)
     Signed,       // blanks before, then a sign + or - (drop files, the command line)
     SignedPadded, // as Signed, and blanks after the digits too (a configuration line)
+    FileField,    // as SignedPadded, and a UTF-8 byte-order mark first (a drop file's line: an
+                  // editor may put one at the start of the file)
 };
 
 // The whole of AText as a decimal number in the 32-bit signed range, or nothing when it holds

@@ -2,6 +2,7 @@
 // the hand-back to the BBS. Run it as "exampledoor -DDOOR32.SYS", "exampledoor -N1 -S<socket>"
 // or "exampledoor -L"; "-I<seconds>" sets the idle limit (default 300).
 #include "door/door.h"
+#include "door/doorlog.h"
 
 #include <cstdlib>
 #include <exception>
@@ -22,6 +23,7 @@ void OnCommandLineOption(char AKey, const std::string& AValue) {
 
 void Run(int argc, char** argv) {
     DoorOnCLP = OnCommandLineOption;
+    DoorLogFileName = "exampledoor.log"; // the kit logs each session's start and how it ended
     DoorStartup(argc, argv);
 
     DoorClrScr();
@@ -32,6 +34,7 @@ void Run(int argc, char** argv) {
     DoorWrite("|0AType a line and press Enter |0F:|07 ");
     const std::string line = DoorInput("", DOOR_INPUT_CHARS_ALL, 0, 40, 60, 31);
     DoorWriteLn("|0BYou typed: |0F" + line + "|07");
+    DoorLogEnding("line typed");
     DoorShutdown();
 }
 

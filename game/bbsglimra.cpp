@@ -1,6 +1,7 @@
 // bbsglimra: the door program the BBS starts for one caller. Every end of the program, a failure
 // included, leaves through std::exit(0) so the exit guard hands the caller back to the BBS.
 #include "door/door.h"
+#include "door/doorlog.h"
 #include "game/gamedate.h"
 #include "game/program.h"
 
@@ -18,6 +19,8 @@ namespace {
 
 // Tells the caller and the local console why the door stops, and lets them read it.
 void ShowFailure(const std::string& AWhat) {
+    DoorLogEnding("failure");
+    DoorLog("Glimra stopped: " + AWhat);
     try {
         DoorWriteLn();
         DoorTextColour(COLOUR_LIGHT_RED);

@@ -45,6 +45,8 @@ void DrawCalendar() {
     // old month's days in cells the new month leaves empty.
     AryCalendar = {};
     for (std::int32_t d = 1; d <= NumberOfDays; ++d) AryCalendar[d + offset] = d;
+    // Refusals too: a calendar left open across midnight (or into the 20th) gains days.
+    AryNotPlayable = {};
 
     DoorGotoXY(28, 8);
     DoorTextBackground(COLOUR_LIGHT_BLUE);

@@ -12,8 +12,7 @@ using TCalendarArray = TOneBasedArray<42>;
 
 // The month grid, six weeks of seven days, Sunday first: each cell holds its day or 0.
 extern TCalendarArray AryCalendar;
-// By day of month: 1 once the day has been drawn as not playable. Never cleared during the run,
-// so a day once refused stays refused.
+// By day of month: 1 when the day was drawn as not playable, worked out afresh at every drawing.
 extern TCalendarArray AryNotPlayable;
 // What the caller typed at the prompt.
 extern std::string CalendarSelect;

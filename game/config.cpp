@@ -3,6 +3,7 @@
 #include "game/config.h"
 
 #include "door/door.h"
+#include "door/doorlog.h"
 #include "door/files.h"
 #include "door/stringutils.h"
 #include "game/gameplay.h"
@@ -17,6 +18,8 @@ namespace {
 constexpr std::int32_t CONFIG_LINES = 3;
 // A longer line keeps its first MAX_LINE_LENGTH bytes; the rest is dropped.
 constexpr std::size_t MAX_LINE_LENGTH = 1024;
+// No more of the file is read: three lines never need more, whatever the file holds.
+constexpr std::size_t MAX_BYTES = 64 * 1024;
 
 std::string ErrorText(int AErrno) {
     if (AErrno == ENOENT) return "File not found";
@@ -42,11 +45,13 @@ std::optional<std::int32_t> ParseIdleLimit(const std::string& ALine) {
 }
 
 bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::string& AError) {
-    TFileReader file(AFileName, false);
+    // As a drop file is read: only a regular file, so a FIFO or a device cannot hold start-up.
+    TFileReader file(AFileName, true);
     if (!file.IsOpen()) {
-        AError = ErrorText(file.Error());
+        AError = file.NotRegular() ? "Not a regular file" : ErrorText(file.Error());
         return false;
     }
+    std::size_t total = 0;
     // Line ends are CR, LF or CR LF, as in any text file a sysop may have edited.
     std::string line;
     bool lineOpen = false;
@@ -54,7 +59,7 @@ bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::s
     char buffer[4096];
     bool ok = true;
     while (AValues.LinesRead < CONFIG_LINES) {
-        const long got = file.Read(buffer, sizeof buffer);
+        const long got = total < MAX_BYTES ? file.Read(buffer, sizeof buffer) : 0;
         if (got < 0) {
             AError = ErrorText(file.Error());
             ok = false;
@@ -64,6 +69,7 @@ bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::s
             if (lineOpen) ApplyLine(AValues, line);
             break;
         }
+        total += static_cast<std::size_t>(got);
         for (long i = 0; i < got && AValues.LinesRead < CONFIG_LINES; ++i) {
             char c = buffer[i];
             if (c == '\n' && afterCR) {
@@ -96,7 +102,9 @@ void ReadConfiguration() {
     if (values.MaxIdle) DoorSession.MaxIdle = *values.MaxIdle;
     if (values.LinesRead >= 3) StrWinnerText = values.WinnerText;
     if (!ok) {
-        DoorWriteLn(std::string("File handling error occurred. Details (") + CONFIG_FILE_NAME +
-                    "): " + error);
+        const std::string message = std::string("File handling error occurred. Details (") +
+                                    CONFIG_FILE_NAME + "): " + error;
+        DoorWriteLn(message);
+        DoorLog(message);
     }
 }

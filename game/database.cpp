@@ -4,11 +4,13 @@
 #include "game/gamedate.h"
 
 #include "door/door.h"
+#include "door/doorlog.h"
 #include "door/stringutils.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 std::string Word;
 std::int32_t NumberOfDays = 0;
@@ -88,11 +90,24 @@ void GetRandomWord() {
 // The word rows of a date.
 constexpr const char* WORD_OF_DATE_SQL = "SELECT * FROM tblWordsByDate where dtDate=?";
 
-// True when the date has a row in tblWordsByDate.
-static bool DayHasWord(SqlConnection& AConn, const std::string& AKey) {
+// The word of a date as GetWord reads it (the last row returned); nothing without a row.
+static std::optional<std::string> StoredWord(SqlConnection& AConn, const std::string& AKey) {
     SqlStatement query(AConn, WORD_OF_DATE_SQL);
     query.Bind(1, AKey);
-    return query.Step();
+    std::optional<std::string> word;
+    while (query.Step()) word = query.ColumnText("strWord");
+    return word;
+}
+
+static bool DayHasPlayableWord(SqlConnection& AConn, const std::string& AKey) {
+    const auto word = StoredWord(AConn, AKey);
+    return word && IsPlayableWord(*word);
+}
+
+bool IsPlayableWord(const std::string& AWord) {
+    return AWord.size() == 5 && std::all_of(AWord.begin(), AWord.end(), [](char c) {
+               return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+           });
 }
 
 void GetWord() {
@@ -106,14 +121,24 @@ std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std:
     std::vector<bool> added(static_cast<std::size_t>(std::max(ADays, 0)), false);
     // Most starts find every day given and take no write lock.
     std::int32_t first = 1;
-    while (first <= ADays && DayHasWord(conn, DateKey(AYear, AMonth, first))) ++first;
+    while (first <= ADays && DayHasPlayableWord(conn, DateKey(AYear, AMonth, first))) ++first;
     if (first > ADays) return added;
     // One transaction for the whole month: a single write to disk instead of one per day.
     SqlTransaction trans(conn);
     for (std::int32_t d = first; d <= ADays; ++d) {
         const std::string key = DateKey(AYear, AMonth, d);
         // Another node may have given the day its word since the look above.
-        if (DayHasWord(conn, key)) continue;
+        const auto stored = StoredWord(conn, key);
+        if (stored && IsPlayableWord(*stored)) continue;
+        // A word nobody can play (edited by hand: "café", "12345", six letters) is replaced
+        // like a missing one.
+        if (stored) {
+            SqlStatement remove(conn, "DELETE FROM tblWordsByDate WHERE dtDate=?");
+            remove.Bind(1, key);
+            remove.Execute();
+            DoorLog("word of " + key + " \"" + *stored +
+                    "\" cannot be played (not five letters A to Z): replaced");
+        }
         // Without answer words every day would get a blank (or a stale) word for good.
         if (!DrawRandomWord(conn, Word))
             throw GameDatabaseError("The game database \"" + GameDatabaseFile +

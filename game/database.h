@@ -32,11 +32,15 @@ std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay);
 // the current month without a word one ("+") and leaves the others alone ("."), then clears
 // the screen.
 void DBCheck();
-// Gives every day from 1 to ADays of the month without a word one, in one immediate transaction
+// Gives every day from 1 to ADays of the month without a playable word one (an unplayable word
+// is deleted and logged), in one immediate transaction
 // (none when every day has its word), and says, per day, whether it was given one. Two nodes can
 // never give one date two words. DBCheck's work, and the game's for a month that began during
-// the session.
+// the session or a date whose word cannot be played.
 std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADays);
+// True for a word that can be played: five letters A to Z, in either case.
+bool IsPlayableWord(const std::string& AWord);
+
 // Draws a word uniformly from tblWords into Word; Word is unchanged when tblWords is empty.
 void GetRandomWord();
 // Loads the word of the game date (Day, Month, Year) into Word; unchanged when the date has

@@ -94,17 +94,19 @@ int Count(SqlConnection& AConn, const char* ASql, const std::string& AGuess) {
 }
 
 // Loads the word of the game date. A session that ran past midnight into a new month finds
-// no word for the date (start-up maintenance gave words to the old month only): the month's
-// days get their words as start-up maintenance gives them, and the date's word is played.
+// no word for the date (start-up maintenance gave words to the old month only), and a word
+// edited by hand may be unplayable: the month's days get their words as start-up maintenance
+// gives them, and the date's word is played.
 void LoadGameWord() {
     Word.clear();
     GetWord();
-    if (Word.empty()) {
+    if (!IsPlayableWord(Word)) {
         AssignMonthWords(Year, Month, DaysInMonth(Year, Month));
+        Word.clear();
         GetWord();
     }
     Word = UpperCase(Word);
-    if (Word.size() != WORD_LENGTH)
+    if (!IsPlayableWord(Word))
         throw GameDatabaseError("The game database \"" + GameDatabaseFile +
                                 "\" holds no five-letter word for " + DateKey(Year, Month, Day) +
                                 " (found \"" + Word + "\").");
@@ -229,9 +231,10 @@ bool GuessInWordLists(const std::string& AGuess) {
 void Game() {
     SetMonthlyAndDaily();
     Instructions();
+    // The word first: a date whose word cannot be played must not cost the caller the day.
+    LoadGameWord();
     // The date counts as played before the first guess, so a caller who drops keeps the 0.
     SetScore(0, GameDay(Day));
-    LoadGameWord();
     PossiblePoints = {320, 160, 80, 40, 20, 10};
     DoorGotoXY(0, 0);
     DoorDisplayFile("box.ans");

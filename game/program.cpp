@@ -3,6 +3,7 @@
 #include "game/program.h"
 
 #include "door/door.h"
+#include "door/doorlog.h"
 #include "door/stringutils.h"
 #include "game/bulletins.h"
 #include "game/calendar.h"
@@ -136,6 +137,7 @@ void MainLoop() {
 }
 
 void Quit() {
+    DoorLogEnding("quit");
     WriteBulletin();
     DoorShutdown();
 }
@@ -143,6 +145,7 @@ void Quit() {
 void GlimraMain(int argc, const char* const* argv) {
     // The sysop's status bar names the door that runs, not the kit.
     DoorProgramNameAndVersion = std::string("Glimra ") + GLIMRA_VERSION;
+    DoorLogFileName = GLIMRA_LOG_FILE;
     DoorStartup(argc, argv);
     ReadConfiguration();
     GetToday();

@@ -4,6 +4,9 @@
 
 #include <string>
 
+// The log every node appends to, in the door's directory.
+inline constexpr const char* GLIMRA_LOG_FILE = "bbsglimra.log";
+
 // The last menu key read, and the day number typed in the day-select box.
 extern char MenuSelect;
 extern std::string DaySelect;

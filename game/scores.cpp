@@ -2,12 +2,14 @@
 #include "game/scores.h"
 
 #include "door/door.h"
+#include "door/doorlog.h"
 #include "door/stringutils.h"
 #include "game/database.h"
 
 #include <stdexcept>
 
 TDaysArray DaysPlayed;
+TScoreRetry ScoreRetry;
 
 namespace {
 
@@ -31,6 +33,55 @@ bool HasScoreRow(SqlConnection& AConn, const std::string& AKey) {
     return query.Step();
 }
 
+// The score row of the caller and the date: added, or its score replaced, in one immediate
+// transaction.
+void WriteScore(SqlConnection& AConn, const std::string& AKey, std::int32_t AScore) {
+    SqlTransaction trans(AConn);
+    if (!HasScoreRow(AConn, AKey)) {
+        SqlStatement insert(
+            AConn, "insert into tblScores (strUserName, dtDate, intScore) values (?, ?, ?);");
+        insert.Bind(1, DoorDropInfo.Alias).Bind(2, AKey).Bind(3, std::int64_t{AScore});
+        insert.Execute();
+    } else {
+        SqlStatement update(
+            AConn, "update tblScores set intScore = ? where strUserName = ? and dtDate = ?;");
+        update.Bind(1, std::int64_t{AScore}).Bind(2, DoorDropInfo.Alias).Bind(3, AKey);
+        update.Execute();
+    }
+    trans.Commit();
+}
+
+// The one-line wait the caller sees while the score waits for the database, and its removal.
+constexpr std::uint8_t NOTICE_X = 2, NOTICE_Y = 24;
+const std::string SAVING_NOTICE = "Saving your score, please wait...";
+
+void ShowSavingNotice(bool AShow) {
+    DoorGotoXY(NOTICE_X, NOTICE_Y);
+    DoorTextBackground(COLOUR_BLACK);
+    DoorTextColour(COLOUR_YELLOW);
+    DoorWrite(AShow ? SAVING_NOTICE : std::string(SAVING_NOTICE.size(), ' '));
+}
+
+// Whether a score that met a busy or full database is tried again: while the caller is there
+// and has time left, then for ScoreRetry.AfterCallerSeconds more.
+class TScoreWait {
+  public:
+    bool KeepTrying() {
+        if (DoorCarrier() && DoorSecondsLeft() > 0) return true;
+        const TDateTime now = DoorSteadyNow();
+        if (FCallerGone == TDateTime{}) {
+            FCallerGone = now;
+            DoorLogEnding(DoorCarrier() ? "time up" : "dropped carrier");
+            DoorLog("score: the caller is gone or out of time; trying for " +
+                    std::to_string(ScoreRetry.AfterCallerSeconds) + " s more");
+        }
+        return now - FCallerGone < std::chrono::seconds(ScoreRetry.AfterCallerSeconds);
+    }
+
+  private:
+    TDateTime FCallerGone{};
+};
+
 } // namespace
 
 bool IsCaller(const std::string& AUserName) {
@@ -47,20 +98,34 @@ bool PlayedDay(std::int32_t ADay) {
 
 void SetScore(std::int32_t AScore, const TGameDate& ADate) {
     const std::string key = Key(ADate);
-    SqlConnection& conn = OpenGameDatabase();
-    SqlTransaction trans(conn);
-    if (!HasScoreRow(conn, key)) {
-        SqlStatement insert(
-            conn, "insert into tblScores (strUserName, dtDate, intScore) values (?, ?, ?);");
-        insert.Bind(1, DoorDropInfo.Alias).Bind(2, key).Bind(3, std::int64_t{AScore});
-        insert.Execute();
-    } else {
-        SqlStatement update(
-            conn, "update tblScores set intScore = ? where strUserName = ? and dtDate = ?;");
-        update.Bind(1, std::int64_t{AScore}).Bind(2, DoorDropInfo.Alias).Bind(3, key);
-        update.Execute();
+    const std::string what = "score " + std::to_string(AScore) + " for " + key;
+    TScoreWait wait;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            WriteScore(OpenGameDatabase(), key, AScore);
+            if (attempt > 1) {
+                DoorLog(what + " saved at attempt " + std::to_string(attempt));
+                ShowSavingNotice(false);
+                // The caller waited for the database, not idled: the idle limit starts afresh.
+                DoorLastKey.Time = DoorSteadyNow();
+            }
+            return;
+        } catch (const GameDatabaseError& error) {
+            DoorEndIfSignalled(); // a wait cut short by an ending signal: the door ends
+            if (!error.Transient()) throw;
+            if (attempt == 1) DoorLog(what + " waits: " + error.what());
+            // Shown again at every attempt: a write to a caller who hung up is what finds out.
+            ShowSavingNotice(true);
+            if (!wait.KeepTrying()) {
+                DoorLog(what + " lost after " + std::to_string(attempt) +
+                        " attempts: " + error.what());
+                throw GameDatabaseError("your score could not be saved: the game database stayed "
+                                        "busy or full. The sysop's log has the details.");
+            }
+            DoorDelay(ScoreRetry.PauseMs);
+            DoorEndIfSignalled();
+        }
     }
-    trans.Commit();
 }
 
 bool DayPlayedCheck(const std::string& AMonth, const std::string& ADay, const std::string& AYear) {

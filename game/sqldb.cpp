@@ -29,6 +29,16 @@ template <class TWait> int WaitWhileBusy(void* AWait, int ACount) {
 
 } // namespace
 
+bool GameDatabaseError::Transient() const {
+    switch (FCode) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_FULL:
+    case SQLITE_IOERR: return true;
+    default: return false;
+    }
+}
+
 SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FFileName(AFileName) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (AMode == TOpenMode::Create) flags |= SQLITE_OPEN_CREATE;
@@ -56,10 +66,10 @@ void SqlConnection::Fail(std::string_view AWhat) const {
     int rc = sqlite3_errcode(FDb);
     std::string why = sqlite3_errmsg(FDb);
     if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
-        why += " (another node held it for more than " + std::to_string(BUSY_TIMEOUT_MS / 1000) +
+        why += " (another node held it for more than " + std::to_string(FBusy.LimitMs / 1000) +
                " seconds)";
-    throw GameDatabaseError("Database " + Quoted(FFileName) + ": " + std::string(AWhat) +
-                            " failed: " + why);
+    throw GameDatabaseError(
+        "Database " + Quoted(FFileName) + ": " + std::string(AWhat) + " failed: " + why, rc & 0xFF);
 }
 
 void SqlConnection::Exec(const std::string& ASql) {

@@ -12,10 +12,19 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // A database failure: the file is missing, not set up, locked too long, or a statement failed.
-// The text is meant for the caller's and the sysop's screen.
+// The text is meant for the sysop's log and screen.
 class GameDatabaseError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit GameDatabaseError(const std::string& AWhat, int ACode = 0)
+        : std::runtime_error(AWhat), FCode(ACode) {}
+    // SQLite's primary result code of the failure; 0 when SQLite reported none.
+    int Code() const { return FCode; }
+    // True for a failure that may pass if the write is tried again later: another process held
+    // the file too long (busy, locked), the disk is full, or a read or write of the file failed.
+    bool Transient() const;
+
+  private:
+    int FCode;
 };
 
 class SqlConnection {

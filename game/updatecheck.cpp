@@ -4,6 +4,7 @@
 #include "game/updatecheck.h"
 
 #include "door/door.h"
+#include "door/doorlog.h"
 #include "door/http.h"
 #include "door/system.h"
 #include "game/gamedate.h"
@@ -83,6 +84,10 @@ void UpdateCheck() {
         else
             NotFound = true;
         DoorEndIfSignalled();
+        DoorLog("update check " + URL + ": " +
+                (NotFound          ? std::string("not found")
+                 : KnownVersion(S) ? "no newer release"
+                                   : "release " + VersionForDisplay(VersionOf(S)) + " available"));
     }
     DoorTextColour(COLOUR_YELLOW);
     if (NotFound || KnownVersion(S)) return;

@@ -4,6 +4,7 @@
 // display, the event pass, limits, status bar), and the socket transport with the BBS.
 #include "door/comm.h"
 #include "door/dropfiles.h"
+#include "door/termprobe.h"
 #include "tests/support/kit_fixture.h"
 
 #include <arpa/inet.h>
@@ -29,7 +30,7 @@ std::string Fields() {
     return s.str();
 }
 
-const std::map<std::string, void (*)(const std::string&)> kReaders = {{"DOOR32", ReadDoor32},
+const std::map<std::string, bool (*)(const std::string&)> kReaders = {{"DOOR32", ReadDoor32},
                                                                       {"DOOR.SYS", ReadDoorSys},
                                                                       {"DORINFO", ReadDorInfo},
                                                                       {"INFO", ReadLordInfo}};
@@ -39,8 +40,8 @@ TEST_F(StartupTest, DropFileReaders) {
         std::ofstream("drop", std::ios::binary) << ACase[1];
         DoorDropInfo = {};
         DoorDropInfo.Fairy = true; // not a field of every format: stays unless read
-        kReaders.at(ACase[0])("drop");
-        return std::vector{Fields()};
+        if (kReaders.at(ACase[0])("drop")) return std::vector{Fields()};
+        return std::vector<std::string>{Fields(), "no connection"};
     });
     const std::string longLine(100000, 'A'); // cut, and the lines after it read in place
     std::ofstream("drop", std::ios::binary)
@@ -76,7 +77,7 @@ TEST_F(StartupTest, CommandLineAndSessionChoice) {
         std::ostringstream s;
         s << int(DoorChooseSession(c)) << ": Local=" << c.Local << " Node=" << c.Node
           << " Socket=" << c.Socket << " DropFile=" << c.DropFile << " Stdio=" << c.Stdio
-          << " Others=" << options;
+          << (c.Utf8 ? " Utf8=1" : "") << " Others=" << options;
         return std::vector{s.str()};
     });
 }
@@ -99,12 +100,14 @@ TEST_F(StartupTest, LocalLoginAndDropFilesThatStayLocal) {
     EXPECT_TRUE(DoorLocal() && !DoorSession.Events && DoorSession.TimeOn == DoorLastKey.Time);
     EXPECT_EQ(Shot(LocalScreen()), "@@\n") << "the screen is cleared after the log-in";
     DoorOnLocalLogin = [] { FAIL() << "a drop file needs no log-in"; };
+    // A byte-order mark and blanks around numbers; no alias: the real name stands in.
     std::ofstream("DOOR32.SYS")
-        << "0\r\n5\r\n38400\r\nBBS\r\n1\r\nAnn\r\nann\r\n10\r\n20\r\n1\r\n4\r\n";
+        << "\xEF\xBB\xBF"
+           "0 \r\n5\r\n38400\r\nBBS\r\n1\r\nAnn\r\n\r\n10\r\n20\r\n1\r\n 4 \r\n";
     std::ofstream("INFO.1")
         << "3\r\n3\r\n\r\n\r\n15\r\nbob\r\nBob\r\nStone\r\n0\r\n38400\r\n\r\nLOCAL\r\n";
     Startup({"-N9", "-DDOOR32.SYS"});
-    EXPECT_TRUE(DoorDropInfo.Node == 4 && DoorDropInfo.Alias == "ann" && DoorLocal() &&
+    EXPECT_TRUE(DoorDropInfo.Node == 4 && DoorDropInfo.Alias == "Ann" && DoorLocal() &&
                 !DoorSession.Events);
     DoorDropInfo = {};
     Startup({"-N7", "-DINFO.1"}); // INFO.n gives no node, and -N is not used with a drop file
@@ -117,6 +120,7 @@ void DumpLocalScreen() { // what the sysop saw, for the death test's parent
 }
 
 TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
+    DoorLogFileName = "door.log"; // the children's lines, read at the end
     const auto run = [](std::vector<const char*> AArgs) {
         std::atexit(DumpLocalScreen);
         Startup(AArgs);
@@ -126,7 +130,8 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
         "02\\| USAGE: mydoor <PARAMETERS>\n03\\|\n04\\| Load settings from a dropfile "
         "\\(DOOR32.SYS, DOOR.SYS, DORINFO\\*.DEF or INFO.\\*\\)\n.*06\\| Example: mydoor "
         "-DC:\\\\BBS\\\\NODE1\\\\DOOR32.SYS\n.*11\\| Example: mydoor -N1 -S1000\n"
-        ".*18\\|  -X         DISABLE COMM ROUTINES \\(STDIO MODE\\)\n19\\|\n";
+        ".*18\\|  -X         DISABLE COMM ROUTINES \\(STDIO MODE\\)\n19\\|  -U         SEND UTF-8 "
+        "TO THE CALLER INSTEAD OF CP437\n20\\|\n";
     EXPECT_EXIT(run({"-S1000"}), ::testing::ExitedWithCode(0), usage);
     EXPECT_EXIT(run({"-D", "-N3"}), ::testing::ExitedWithCode(0), usage);
     EXPECT_EXIT((DoorOnUsage = nullptr, run({"-?"})), ::testing::ExitedWithCode(0),
@@ -136,8 +141,36 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
         "02\\|  Drop File Does Not Exist Or Is Not Supported:\n03\\|  /no/such/DOOR32.SYS\n");
     const char* noCarrier = "01\\|\n02\\|  No Carrier Detected\n03\\|\n";
     EXPECT_EXIT(run({"-N1", "-S1000"}), ::testing::ExitedWithCode(0), noCarrier);
-    std::ofstream("DOOR32.SYS") << "2\r\n-1\r\n";
-    EXPECT_EXIT(run({"-DDOOR32.SYS"}), ::testing::ExitedWithCode(0), noCarrier);
+    // No usable connection in the drop file is no local session either.
+    for (const char* drop : {"2\r\n-1\r\n", "", "x\r\n5\r\n"}) {
+        std::ofstream("DOOR32.SYS") << drop;
+        EXPECT_EXIT(run({"-DDOOR32.SYS"}), ::testing::ExitedWithCode(0), noCarrier) << drop;
+    }
+    int pair[2]; // a caller without any name is told so, and the door ends
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    std::ofstream("DOOR32.SYS") << "2\r\n"
+                                << pair[0] << "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n7\r\n";
+    EXPECT_EXIT(run({"-DDOOR32.SYS"}), ::testing::ExitedWithCode(0),
+                "02\\|  The BBS Gave No User Name.  Returning To BBS...\n");
+    ::close(pair[0]), ::close(pair[1]);
+    std::string log, line;
+    for (std::istringstream in(ReadFile("door.log")); std::getline(in, line);)
+        log += line.substr(line.find(" node ")) + "\n"; // without the date and time
+    const std::string lost = " node 0 [] No Carrier Detected\n node 0 [] session end: no carrier\n";
+    const std::string drop = " node 0 [] session start: drop file DOOR32.SYS, connection type ";
+    EXPECT_EQ(log,
+              " node 0 [Bob] Drop File Does Not Exist Or Is Not Supported: /no/such/DOOR32.SYS\n"
+              " node 1 [Bob] session start: command line, connection type 2 handle 1000, 60 min\n"
+              " node 1 [Bob] No Carrier Detected\n node 1 [Bob] session end: no carrier\n" +
+                  drop + "2 handle -1, 0 min\n" + lost + drop + "0 handle -1, 0 min\n" + lost +
+                  drop + "0 handle 5, 0 min\n" + lost +
+                  " node 7 [] session start: drop file DOOR32.SYS, connection type 2 handle " +
+                  std::to_string(pair[0]) + ", 0 min\n node 7 [] session end: no user name\n");
+    DoorLogMaxBytes = 300; // a log that would pass it moves to .1 and starts afresh
+    for (int i = 0; i < 10; ++i) DoorLog("line " + std::to_string(i));
+    EXPECT_TRUE(ReadFile("door.log").ends_with("line 9\n") && ReadFile("door.log").size() <= 300);
+    EXPECT_TRUE(ReadFile("door.log.1").ends_with("line 6\n"));
+    DoorLogMaxBytes = 1 << 20;
 }
 
 using namespace std::string_literals;
@@ -186,6 +219,24 @@ TEST_F(DoorTest, OutputKeysAndLineEditorTables) {
         EXPECT_EQ(DoorSecondsIdle(), 0) << "a key read stamps the idle timer";
         return std::vector{keys};
     });
+    // The caller's terminal from what its client sent first; see the table's heading.
+    CheckCases("terminal.cases", 2, [this](const std::vector<std::string>& ACase) {
+        ::close(Caller), Connect(); // a new client: no reports yet
+        Send(ACase[0]);
+        DoorDetectTerminal(ACase[1] == "-U");
+        const std::string sent = Received();
+        std::string keys;
+        while (CommCharAvail()) keys += CommReadChar();
+        DoorWrite("\xDB");
+        std::size_t requests = 0;
+        for (std::size_t at = 0; (at = sent.find("\x1b[6n", at)) != std::string::npos; ++at)
+            ++requests;
+        return std::vector{(DoorTerminal.Utf8 ? "UTF-8 "s : "CP437 "s) +
+                               std::to_string(DoorTerminal.Columns) + "x" +
+                               std::to_string(DoorTerminal.Rows),
+                           std::to_string(requests), keys, Received()};
+    });
+    CommSetUtf8(false);
     // Typed keys, default text, allowed set (A alpha, N numeric, F file name, * all), password
     // character, visible length and maximum => what is returned => local row 1 => bytes sent.
     const std::map<std::string, std::string> sets = {{"A", DOOR_INPUT_CHARS_ALPHA},
@@ -367,6 +418,10 @@ TEST(Comm, WritesDoubleIacAndTheHandBackLeavesTheConnectionWhole) {
         EXPECT_EQ(Read(link.Caller, 14), "a\xFF\xFF"
                                          "b\r\n\x1b[0m\xDB\xFF\xFF.");
         EXPECT_FALSE(Readable(link.Caller, 50)) << "empty writes send nothing";
+        CommSetUtf8(true); // glyphs as UTF-8, the rest as given; 255 (U+00A0) needs no doubling
+        CommWrite("a\xC9\xCD\xBB\xDB\xB0\xE1\xFF\x7F\x1b[0m");
+        CommSetUtf8(false);
+        EXPECT_EQ(Read(link.Caller, 25), "a╔═╗█░ß\xC2\xA0\x7F\x1b[0m");
         std::string big, expected; // larger than any socket buffer: whole, every 255 doubled
         for (int i = 0; i < 300000; ++i)
             big += char(i), expected.append(char(i) == '\xFF' ? 2 : 1, char(i));

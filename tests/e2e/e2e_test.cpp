@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -32,6 +33,17 @@ const std::string kToday = "2026-03-15"; // a Sunday, past the 1st, which is tre
 std::vector<std::string> Query(const fs::path& ADir, const std::string& ASql,
                                const std::string& AValue = "") {
     return SqlRows((ADir / "glimradb.db").string(), ASql, AValue);
+}
+
+// What the log in ADir says happened, one event a line: no date, time, node or alias, and no
+// details after a session's start.
+std::string LogEvents(const fs::path& ADir, const std::string& AName = "bbsglimra.log") {
+    std::string events, line;
+    for (std::istringstream in(ReadFile(ADir / AName)); std::getline(in, line);) {
+        line.erase(0, line.find("] ") + 2);
+        events += line.substr(0, line.starts_with("session start") ? 13 : line.size()) + "\n";
+    }
+    return events;
 }
 
 // makedb's database (made once per test program), "cider" on the dates, art, configuration.
@@ -97,6 +109,7 @@ TEST(Visit, GameCalendarEveryBoardAndQuitOnThe20th) {
           "INSERT INTO tblScores VALUES ('Alice', '2026-03-05', 40), ('Zed', '2026-02-10', 160)");
     TLaunch launch = Glimra(bbs, "Tester", 1, "2026-03-20");
     launch.LocalTerminal = launch.Utf8 = true; // the sysop watches at a terminal of the door's own
+    launch.CallerUtf8 = true; // the caller's UTF-8 terminal shows what a CP437 one shows
     bbs.Start(launch);
     ASSERT_TRUE(Menu(bbs)) << Shot(bbs.Screen()) << bbs.Log();
     ExpectScreen(bbs, "menu");
@@ -143,6 +156,7 @@ TEST(Visit, GameCalendarEveryBoardAndQuitOnThe20th) {
     ASSERT_TRUE(Menu(bbs));
     bbs.Local().Send("\x1b[6~"); // Page Down at the sysop's keyboard quits as Q does
     EXPECT_TRUE(bbs.HandedBack()) << bbs.Log();
+    EXPECT_EQ(LogEvents(bbs.Dir()), "session start\nsession end: quit\n");
     EXPECT_EQ(Query(bbs.Dir(), "SELECT * FROM tblScores ORDER BY dtDate, strUserName"),
               (std::vector<std::string>{"Zed|2026-02-10|160", "Alice|2026-03-05|40",
                                         "Tester|2026-03-05|320", "Tester|2026-03-20|160",
@@ -163,6 +177,7 @@ TEST(Visit, HangUpDuringTheUpdateCheckAndAFailure) {
     ASSERT_TRUE(check.WaitFor([&](const TVTermScreen&) { return server.Connections == 1; }));
     check.Signal(SIGHUP);
     EXPECT_EQ(check.WaitExit(4s), 0) << "the door did not wait for the 10 s time-out";
+    EXPECT_EQ(LogEvents(check.Dir()), "session start\nsession end: signal SIGHUP\n");
     TBbs bbs;
     InstallGlimra(bbs.Dir());
     fs::remove(bbs.Dir() / "glimradb.db");
@@ -171,6 +186,9 @@ TEST(Visit, HangUpDuringTheUpdateCheckAndAFailure) {
         << bbs.Log();
     EXPECT_TRUE(bbs.HandedBack());
     EXPECT_FALSE(fs::exists(bbs.Dir() / "glimradb.db")) << "no empty file is left";
+    EXPECT_TRUE(
+        LogEvents(bbs.Dir()).starts_with("session start\nGlimra stopped: The game database"));
+    EXPECT_TRUE(LogEvents(bbs.Dir()).ends_with(".\nsession end: failure\n"));
 }
 
 using TStep = std::pair<std::string, std::function<bool(TBbs&)>>; // keys, then what is shown
@@ -187,6 +205,9 @@ TEST(Nodes, EightCallersPlayViewEveryBoardAndQuitAtOnce) {
         nodes.push_back(std::make_unique<TBbs>());
         TLaunch launch = Glimra(*nodes.back(), "Caller" + std::to_string(n), n);
         launch.WorkDir = dir.Dir();
+        // Keys typed ahead of the terminal's answers, which come late (when the test reads that
+        // node) or never.
+        launch.CallerUtf8 = n % 3 == 2, launch.CallerSilent = n == 3;
         nodes.back()->Start(launch);
         std::string keys = "1";
         for (int k = 1; k <= std::min(n, 6); ++k) keys += k == n ? "cider\r" : "crane\r";
@@ -208,8 +229,12 @@ TEST(Nodes, EightCallersPlayViewEveryBoardAndQuitAtOnce) {
     ExpectFixture("e2e_bulletin.ans", first);
     EXPECT_TRUE(
         second.ends_with("\r\n\r\n" + first.substr(first.find("\x1b[0;40;32m         Daily"))));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Dir()), fs::directory_iterator()), 8)
-        << "no temporary file";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Dir()), fs::directory_iterator()), 9)
+        << "no temporary file beside the log";
+    std::map<std::string, int> events; // eight nodes' lines in one log, each whole
+    std::istringstream log(LogEvents(dir.Dir()));
+    for (std::string line; std::getline(log, line);) ++events[line];
+    EXPECT_EQ(events, (std::map<std::string, int>{{"session end: quit", 8}, {"session start", 8}}));
 }
 
 TEST(Nodes, ACallerHangingUpOnAnyScreenEndsTheDoorWithinFourSeconds) {
@@ -252,6 +277,7 @@ TEST(Nodes, ACallerHangingUpOnAnyScreenEndsTheDoorWithinFourSeconds) {
             << i;
         EXPECT_FALSE(fs::exists(nodes[i]->Dir() / "bulletin.ans"))
             << "only a quit writes the bulletins";
+        EXPECT_EQ(LogEvents(nodes[i]->Dir()), "session start\nsession end: dropped carrier\n") << i;
         ExpectSound(nodes[i]->Dir());
     }
 }
@@ -533,6 +559,24 @@ TEST(Doors, GreetingLineAndEveryEndHandTheCallerBack) {
         EXPECT_TRUE(how.starts_with("pty") ? bbs.ModesBack() : bbs.HandedBack()) << how;
         EXPECT_EQ(bbs.Log(), "");
     }
+    TBbs small; // a caller smaller than 80x24 is told once, and the door goes on
+    small.Start(
+        {.Binary = kExample,
+         .Args = {"-D" +
+                  small.Write("door32.sys", TBbs::Door32(2, small.Handle(), "Tester")).string()},
+         .CallerRows = 20});
+    EXPECT_TRUE(small.See("Your screen is 80x20; this door needs 80x24 and may look wrong.") &&
+                small.See("Type a line"));
+    TBbs plain; // a drop file that says no ANSI: a plain-text refusal and the caller back
+    plain.Start(
+        {.Binary = kExample,
+         .Args = {"-D" +
+                  plain.Write("door32.sys", TBbs::Door32(2, plain.Handle(), "Tester", 60, 1, 0))
+                      .string()}});
+    EXPECT_TRUE(plain.HandedBack());
+    EXPECT_TRUE(plain.Received().find("needs a terminal with ANSI") != std::string::npos &&
+                plain.Received().find('\x1b') == std::string::npos)
+        << plain.Received();
     // Limits show their message; a SIGTERM during the closing pause ends it at once; hang-ups
     // and the BBS's signals end the door within 2 s. The exit guard leaves light gray and the
     // cursor bottom left on the caller's screen, where the BBS's next byte lands.
@@ -556,6 +600,15 @@ TEST(Doors, GreetingLineAndEveryEndHandTheCallerBack) {
             if (end != "hang-up" && end != "SIGHUP") bbs.Signal(SIGTERM);
             EXPECT_EQ(bbs.WaitExit(how == "socket" && end == "hang-up" ? 4s : 2s), 0) << how << end;
             EXPECT_TRUE(how == "socket" || end == "hang-up" || bbs.ModesBack()) << how << end;
+            const std::string ending = end.starts_with("Idle")   ? "idle"
+                                       : end.starts_with("Your") ? "time up"
+                                       : end == "hang-up"
+                                           ? "dropped carrier"
+                                           : "signal " + end.substr(0, end.find(' '));
+            if (how == "socket") {
+                EXPECT_EQ(LogEvents(bbs.Dir(), "exampledoor.log"),
+                          "session start\nsession end: " + ending + "\n");
+            }
             if (how != "socket" || end == "hang-up") continue;
             EXPECT_TRUE(bbs.HandedBack()) << end;
             EXPECT_TRUE(bbs.See(1, 25, "Back at the BBS") && bbs.Screen().Attr(1, 25) == 7) << end;

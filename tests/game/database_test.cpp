@@ -11,6 +11,8 @@
 
 #include <map>
 #include <random>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -41,6 +43,70 @@ TEST_F(DatabaseTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
     EXPECT_EQ(Sql("SELECT strUserName, intScore FROM tblScores ORDER BY rowid"), expected);
     EXPECT_THROW(DayPlayedCheck("3", "x", "2024"), std::invalid_argument); // before the database
     EXPECT_THROW(SetScore(10, "", "5", "2024"), std::invalid_argument);
+}
+
+// A won score meets the database held by another connection, with a read and then with a write
+// transaction, past the busy timeout (20 ms here for 10 s), and then a full disk (a small tmpfs,
+// when the test may mount one): the caller sees one line meanwhile, and the score arrives once
+// the database is free. A caller out of time gets a minute more; then the score is lost, logged.
+TEST_F(DatabaseTest, AScoreWaitsForABusyOrFullDatabase) {
+    MakeDatabase({});
+    const bool disk = ::mkdir("disk", 0700) == 0 &&
+                      ::mount("tmpfs", "disk", "tmpfs", 0, "size=1m") == 0; // as root only
+    struct TUnmount {
+        bool On;
+        ~TUnmount() { On && (CloseGameDatabase(), ::umount2("disk", MNT_DETACH)); }
+    } unmount{disk};
+    if (disk) {
+        CloseGameDatabase();
+        std::filesystem::copy_file(GameDatabaseFile, "disk/glimradb.db");
+        GameDatabaseFile = "disk/glimradb.db";
+    }
+    OpenGameDatabase().SetBusyTimeout(20);
+    SqlConnection other(GameDatabaseFile);
+    static SqlConnection* held;
+    held = &other;
+    DoorLogFileName = "bbsglimra.log";
+    SetToday(2024, 3, 5);
+    Connect();
+    static std::string shown; // each pause: the line shown; the third frees the database
+    DoorDelay = [](std::int32_t AMs) {
+        Delays.push_back(AMs), shown = Row(24);
+        if (Delays.size() == 3) held->Exec("ROLLBACK"), std::filesystem::remove("disk/x");
+    };
+    for (const std::string hold :
+         {"BEGIN; SELECT COUNT(*) FROM tblScores", "BEGIN IMMEDIATE", disk ? "BEGIN" : ""}) {
+        if (hold.empty()) break;
+        for (std::ofstream fill(hold == "BEGIN" ? "disk/x" : "/dev/null", std::ios::binary);
+             hold == "BEGIN" && fill.write(std::string(4096, 'x').data(), 4096).flush();) {
+        }
+        other.Exec(hold);
+        Delays.clear();
+        SetScore(80, GameDay(Day++));
+        EXPECT_EQ(Delays, std::vector<std::int32_t>(3, ScoreRetry.PauseMs)) << hold;
+        EXPECT_EQ(shown + "|" + Row(24), " Saving your score, please wait...|") << hold;
+    }
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblScores WHERE intScore = 80")[0], disk ? "3" : "2");
+    other.Exec("BEGIN IMMEDIATE"); // and the caller's time is up: a minute more, then no more
+    DoorDropInfo.MaxSeconds = 0;
+    Delays.clear(), DoorDelay = [](std::int32_t AMs) { Delays.push_back(AMs), Advance(30); };
+    EXPECT_THROW(SetScore(40, GameDay(9)), GameDatabaseError);
+    other.Exec("ROLLBACK");
+    EXPECT_EQ(Delays.size(), 2u);
+    std::string log, line, expected;
+    for (std::istringstream in(ReadFile("bbsglimra.log")); std::getline(in, line);) {
+        line.erase(0, line.find("] ") + 2);
+        log += line.substr(0, line.find(": Database")) + "|";
+        EXPECT_TRUE(line.find("insert into") == std::string::npos ||
+                    line.ends_with("database or disk is full"))
+            << line;
+    }
+    for (int day = 5; day < Day; ++day)
+        expected += "score 80 for 2024-03-0" + std::to_string(day) +
+                    " waits|score 80 for 2024-03-0" + std::to_string(day) + " saved at attempt 4|";
+    EXPECT_EQ(log, expected + "score 40 for 2024-03-09 waits|score: the caller is gone or out of "
+                              "time; trying for 60 s more|score 40 for 2024-03-09 lost after 3 "
+                              "attempts|");
 }
 
 // 300 games of callers with few distinct totals, so that most ranks are ties; some play a date
@@ -184,9 +250,14 @@ TEST_F(SysopTest, ConfigurationLinesByNumber) {
     ReadConfiguration();
     EXPECT_EQ(StrWinnerText, std::string(1024, 'w')) << "no longer than any screen line";
     std::filesystem::remove(CONFIG_FILE_NAME);
+    DoorLogFileName = "bbsglimra.log";
     ReadConfiguration();
     EXPECT_EQ(Row(1), "File handling error occurred. Details (bbsglimra.cfg): File not found");
     EXPECT_EQ(LocalScreen().CursorRow(), 2);
+    ::mkfifo(CONFIG_FILE_NAME, 0600); // opened for reading, it would hold the start-up
+    ReadConfiguration();
+    EXPECT_EQ(Row(2), "File handling error occurred. Details (bbsglimra.cfg): Not a regular file");
+    EXPECT_TRUE(ReadFile("bbsglimra.log").ends_with("] " + Row(2) + "\n"));
     StrWinnerText.clear();
 }
 

@@ -106,17 +106,18 @@ TEST_F(ScreensTest, LeadersMenuBoxesInstructionsAboutAndCalendar) {
     Instructions();
     Expect("first_of_month");
 
-    SetToday(2025, 3, 19); // later days are dark and refused, for the run (March starts Saturday)
+    SetToday(2025, 3, 19); // later days are dark and refused (March starts on a Saturday)
     AddScore("Bob", "2025-03-03", 160);
     ConsolePushKeys("20\r" + kF10 + "0\r");
     GetCalendar();
     Expect("calendar_19th", Photos.at(4));
-    SetToday(2025, 3, 20);
-    for (const char* answer : {"25\r", "\r", "00\r", "32\r", "3\r"}) {
+    SetToday(2025, 3, 20); // the same run on the 20th: the later days are playable
+    for (const char* answer : {"\r", "00\r", "32\r", "3\r"}) {
         AnsiReset();
         ConsolePushKeys(answer + "0\r"s);
         GetCalendar();
         EXPECT_EQ(TextAt(35, 21, 13) + std::to_string(AttrAt(35, 21)), "Not Playable!12") << answer;
+        EXPECT_EQ(AryNotPlayable[25], 0);
     }
     SetToday(2025, 6, 10); // a Sunday start: the first row stays empty
     ConsolePushKeys(kF10 + "0\r");
@@ -154,6 +155,30 @@ TEST_F(ScreensTest, GamesFromTheKeyboardAndFromTheCalendar) {
     EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblWordsByDate WHERE dtDate LIKE '2024-04-%'")[0] +
                   Sql("SELECT intScore FROM tblScores WHERE dtDate = '2024-04-01'")[0],
               "30320");
+    // Words edited by hand that cannot be played are replaced as missing ones are, and logged;
+    // with none to replace them the game stops before the day's 0 is stored.
+    DoorLogFileName = "bbsglimra.log";
+    Day = 2;
+    for (const std::string bad : {"caf\xC3\xA9", "12345", "sixlet", "cran", ""}) {
+        Sql("DELETE FROM tblScores WHERE dtDate = '2024-04-02'");
+        Sql("UPDATE tblWordsByDate SET strWord = '" + bad + "' WHERE dtDate = '2024-04-02'");
+        ConsolePushKeys("crane\r ");
+        Game();
+        EXPECT_EQ(Sql("SELECT strWord, intScore FROM tblWordsByDate JOIN tblScores USING (dtDate) "
+                      "WHERE dtDate = '2024-04-02'"),
+                  std::vector<std::string>{"crane|320"})
+            << bad;
+        EXPECT_TRUE(ReadFile("bbsglimra.log")
+                        .ends_with(" \"" + bad +
+                                   "\" cannot be played (not five letters A to Z): replaced\n"))
+            << bad;
+    }
+    Sql("UPDATE tblWordsByDate SET strWord = 'sixlet' WHERE dtDate = '2024-04-02'");
+    Sql("DELETE FROM tblScores WHERE dtDate = '2024-04-02'");
+    Sql("DELETE FROM tblWords");
+    EXPECT_THROW(Game(), GameDatabaseError);
+    EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblScores WHERE dtDate = '2024-04-02'")[0], "0");
+    Sql("INSERT INTO tblWords VALUES ('crane')");
 
     // On the 20th of December 2025: day 5 won, day 31 lost, each followed by its board, a played
     // day refused; a day another node plays meanwhile keeps its score.

@@ -43,6 +43,8 @@ void TLine::Pump(TMs ALimit) {
         const ssize_t n = ::read(Fd, buffer, sizeof buffer);
         Ended = n <= 0; // the end of the connection, or EIO once a pty's door has gone
         if (n > 0) Received.append(buffer, n), Screen->Feed(std::string_view(buffer, n));
+        if (Answers) Send(Screen->Replies);
+        Screen->Replies.clear();
     }
 }
 
@@ -97,12 +99,12 @@ fs::path TBbs::Write(const std::string& AName, const std::string& AText) const {
     return FDir / AName;
 }
 
-std::string TBbs::Door32(int AType, int AHandle, const std::string& AAlias, int AMinutes,
-                         int ANode) {
+std::string TBbs::Door32(int AType, int AHandle, const std::string& AAlias, int AMinutes, int ANode,
+                         int AEmulation) {
     const std::string n = "\r\n"; // type, handle, baud, BBS, record, real name, alias, access, ...
     return std::to_string(AType) + n + std::to_string(AHandle) + n + "38400\r\nTest BBS\r\n7\r\n" +
-           AAlias + " Realname" + n + AAlias + n + "100" + n + std::to_string(AMinutes) + n + "1" +
-           n + std::to_string(ANode) + n;
+           AAlias + " Realname" + n + AAlias + n + "100" + n + std::to_string(AMinutes) + n +
+           std::to_string(AEmulation) + n + std::to_string(ANode) + n;
 }
 
 void TBbs::Start(const TLaunch& ALaunch) {
@@ -129,6 +131,11 @@ void TBbs::Start(const TLaunch& ALaunch) {
     const std::string log = FDir.string() + ".log";
 
     int slave = -1;
+    if (!ALaunch.OnPty) {
+        FCaller.Screen =
+            std::make_unique<TVTermScreen>(true, !ALaunch.CallerUtf8, ALaunch.CallerRows);
+        FCaller.Answers = !ALaunch.CallerSilent;
+    }
     if (ALaunch.OnPty || ALaunch.LocalTerminal) {
         TLine& line = ALaunch.OnPty ? FCaller : FLocal;
         line.Close();

@@ -28,6 +28,9 @@ struct TLaunch {
     bool OnPty = false;            // the caller is the door's terminal (a standard-input door)
     bool LocalTerminal = false;    // a socket door with a terminal for the sysop
     bool Utf8 = false;             // the terminal's locale: C.UTF-8, else C (CP437 bytes)
+    bool CallerUtf8 = false;       // a socket door's caller has a UTF-8 terminal, else CP437
+    bool CallerSilent = false;     // ... that never answers a cursor position request
+    int CallerRows = 25;           // ... of 80 columns and this many rows
     std::filesystem::path WorkDir; // empty: the harness's own directory
 };
 
@@ -37,6 +40,7 @@ struct TLine {
     bool Ended = false;
     std::string Received;
     std::unique_ptr<TVTermScreen> Screen;
+    bool Answers = true;   // sends what the terminal answers
     void Pump(TMs ALimit); // reads what arrives, waiting at most ALimit for the first byte
     bool WaitFor(const TCondition& ACondition, TMs ALimit = 10s);
     void Send(const std::string& ABytes);
@@ -52,9 +56,10 @@ class TBbs {
 
     const std::filesystem::path& Dir() const { return FDir; }
     std::filesystem::path Write(const std::string& AName, const std::string& AText) const;
-    // A DOOR32.SYS: connection type (0 local, 2 telnet), handle, alias, minutes left, node.
+    // A DOOR32.SYS: connection type (0 local, 2 telnet), handle, alias, minutes left, node,
+    // emulation (0 no ANSI).
     static std::string Door32(int AType, int AHandle, const std::string& AAlias, int AMinutes = 60,
-                              int ANode = 1);
+                              int ANode = 1, int AEmulation = 1);
     int Handle() const { return FBbsFd; } // the BBS's descriptor, which the door inherits
 
     void Start(const TLaunch& ALaunch);

@@ -7,6 +7,7 @@
 #include "door/comm.h"
 #include "door/console.h"
 #include "door/door.h"
+#include "door/doorlog.h"
 #include "door/screen.h"
 #include "game/database.h"
 #include "game/gamedate.h"
@@ -78,6 +79,7 @@ class KitTest : public ::testing::Test {
         CommClose(false);
         if (Caller >= 0) ::close(Caller);
         CloseGameDatabase();
+        DoorLogFileName.clear();
         DoorNow = RealNow, DoorSteadyNow = RealSteadyNow, DoorDelay = RealDelay;
         while (ConsoleKeyPressed()) ConsoleReadKey();
         std::filesystem::current_path(Home);

@@ -26,8 +26,15 @@ int PcColour(const VTermColor& AColour, int ADefault) {
 
 } // namespace
 
-TVTermScreen::TVTermScreen(bool ATelnet, bool ACp437) : Telnet_(ATelnet), Cp437_(ACp437) {
-    Vt_ = vterm_new(25, 80);
+TVTermScreen::TVTermScreen(bool ATelnet, bool ACp437, int ARows)
+    : Telnet_(ATelnet), Cp437_(ACp437) {
+    Vt_ = vterm_new(ARows, 80);
+    vterm_output_set_callback(
+        Vt_,
+        [](const char* ABytes, std::size_t ALength, void* AUser) {
+            static_cast<TVTermScreen*>(AUser)->Replies.append(ABytes, ALength);
+        },
+        this);
     vterm_set_utf8(Vt_, 1);
     State_ = vterm_obtain_state(Vt_);
     Screen_ = vterm_obtain_screen(Vt_);

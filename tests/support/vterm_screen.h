@@ -14,8 +14,8 @@ struct VTermState;
 class TVTermScreen {
   public:
     // ATelnet: take telnet commands out first (IAC IAC is a data byte 255). ACp437: bytes
-    // 0x80-0xFF are CP437 glyphs; otherwise the stream is UTF-8.
-    explicit TVTermScreen(bool ATelnet = true, bool ACp437 = true);
+    // 0x80-0xFF are CP437 glyphs; otherwise the stream is UTF-8. 80 columns, ARows rows.
+    explicit TVTermScreen(bool ATelnet = true, bool ACp437 = true, int ARows = 25);
     ~TVTermScreen();
     TVTermScreen(const TVTermScreen&) = delete;
     TVTermScreen& operator=(const TVTermScreen&) = delete;
@@ -36,6 +36,7 @@ class TVTermScreen {
     std::pair<int, int> Cursor() const; // column and row
 
     bool CursorVisible() const { return CursorVisible_; }
+    std::string Replies; // what the terminal answers (to cursor position requests), not yet sent
 
     void OnCursorVisible(bool AVisible) { CursorVisible_ = AVisible; }
 

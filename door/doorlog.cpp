@@ -1,0 +1,61 @@
+// The door's log: line format, the session's first and last lines, and how the session ended.
+#include "door/doorlog.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+std::string DoorLogFileName;
+std::int64_t DoorLogMaxBytes = 1 << 20;
+
+namespace {
+
+// A line longer than this (a long failure text) is cut.
+constexpr std::size_t kMaxText = 400;
+constexpr std::size_t kMaxAlias = 40;
+
+std::string FEnding;
+bool FEndLineRegistered = false;
+bool FSessionLogged = false; // a start line was written, and its end line is still due
+
+// One line of text: line ends and other control bytes become blanks, runs of blanks one blank.
+std::string OneLine(const std::string& AText, std::size_t AMax) {
+    std::string line;
+    for (char c : AText) {
+        const bool blank = static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == ' ';
+        if (blank && (line.empty() || line.back() == ' ')) continue;
+        line += blank ? ' ' : c;
+        if (line.size() >= AMax) break;
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
+void WriteEndLine() {
+    if (!FSessionLogged) return;
+    FSessionLogged = false;
+    DoorLog("session end: " + (FEnding.empty() ? std::string("ended") : FEnding));
+}
+
+} // namespace
+
+void DoorLog(const std::string& AText) {
+    if (DoorLogFileName.empty()) return;
+    const std::string line =
+        DoorLogTimeText(DoorNow()) + " node " + std::to_string(DoorDropInfo.Node) + " [" +
+        OneLine(DoorDropInfo.Alias, kMaxAlias) + "] " + OneLine(AText, kMaxText) + "\n";
+    DoorLogAppend(DoorLogFileName, line, DoorLogMaxBytes);
+}
+
+void DoorLogEnding(const std::string& AHow) {
+    if (FEnding.empty()) FEnding = AHow;
+}
+
+void DoorLogSessionStart(const std::string& ADetails) {
+    FEnding.clear();
+    DoorLog("session start: " + ADetails);
+    FSessionLogged = !DoorLogFileName.empty();
+    if (!FEndLineRegistered) {
+        FEndLineRegistered = true;
+        std::atexit(WriteEndLine);
+    }
+}
