@@ -6,7 +6,7 @@ include(GoogleTest)
 
 # Test sources that need POSIX (socket pairs, descriptors, pseudo-terminals, fork) or libvterm:
 # all of door/ and game/ for now, through tests/support/kit_fixture.h and shots.cpp.
-set(GLIMRA_POSIX_ONLY_TESTS door/kit_test.cpp door/screen_test.cpp door/telnet_test.cpp
+set(GLIMRA_POSIX_ONLY_TESTS door/kit_test.cpp door/screen_test.cpp
     game/database_test.cpp game/screens_test.cpp)
 
 foreach(room door game windows)
