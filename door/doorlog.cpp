@@ -1,8 +1,11 @@
 // The door's log: line format, the session's first and last lines, and how the session ended.
 #include "door/doorlog.h"
 
+#include "door/system.h"
+
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 
 std::string DoorLogFileName;
 std::int64_t DoorLogMaxBytes = 1 << 20;
@@ -58,4 +61,11 @@ void DoorLogSessionStart(const std::string& ADetails) {
         FEndLineRegistered = true;
         std::atexit(WriteEndLine);
     }
+}
+
+std::string DoorLogTimeText(TDateTime ATime) {
+    const std::tm local = SystemLocalTime(std::chrono::system_clock::to_time_t(ATime));
+    char text[32];
+    if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0) return "?";
+    return text;
 }

@@ -1,8 +1,7 @@
-// The log's file and clock calls on POSIX systems.
+// The log's file calls on POSIX systems.
 #include "door/doorlog.h"
 
 #include <cerrno>
-#include <ctime>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,13 +45,4 @@ bool DoorLogAppend(const std::string& AFileName, const std::string& ALine, std::
     } while (written < 0 && errno == EINTR);
     ::close(fd);
     return written == static_cast<ssize_t>(ALine.size());
-}
-
-std::string DoorLogTimeText(TDateTime ATime) {
-    const std::time_t time = std::chrono::system_clock::to_time_t(ATime);
-    std::tm local{};
-    localtime_r(&time, &local);
-    char text[32];
-    if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0) return "?";
-    return text;
 }

@@ -1,8 +1,7 @@
-// The log's file and clock calls on Windows.
+// The log's file calls on Windows.
 #include "door/doorlog.h"
 
 #include <algorithm>
-#include <ctime>
 
 #include <windows.h>
 
@@ -56,13 +55,4 @@ bool DoorLogAppend(const std::string& AFileName, const std::string& ALine, std::
         written == ALine.size();
     ::CloseHandle(h);
     return ok;
-}
-
-std::string DoorLogTimeText(TDateTime ATime) {
-    const std::time_t time = std::chrono::system_clock::to_time_t(ATime);
-    std::tm local{};
-    localtime_s(&local, &time);
-    char text[32];
-    if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0) return "?";
-    return text;
 }
