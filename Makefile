@@ -48,9 +48,9 @@ FUZZ_SECONDS ?= 60
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DGLIMRA_SANITIZE=ON -DGLIMRA_FUZZ=ON
 	cmake --build build/fuzz -j $(JOBS) --target $$(cd tests/fuzz && ls *.cpp | sed 's/\.cpp$$//')
-	for f in build/fuzz/tests/*_fuzzer; do \
-	  mkdir -p build/fuzz/corpus/$$(basename $$f) && \
-	  $$f build/fuzz/corpus/$$(basename $$f) -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 \
+	for f in $$(cd tests/fuzz && ls *.cpp | sed 's/\.cpp$$//'); do \
+	  mkdir -p build/fuzz/corpus/$$f && \
+	  build/fuzz/tests/$$f build/fuzz/corpus/$$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=1024 \
 	    -artifact_prefix=build/fuzz/ -print_final_stats=1 || exit 1; done
 
 # Installs what the Windows build and its tests need (mingw-w64, Wine, zip, tclsh), when missing,
