@@ -7,7 +7,8 @@ PREFIX ?= /usr/local
 WINDOWS_DIR := build/windows
 WINDOWS_TEST_DIR := build/windows-test
 WINDOWS_CMAKE := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DGLIMRA_SQLITE_DIR=$(CURDIR)/build/sqlite-windows
+  -DGLIMRA_SQLITE_DIR=$(CURDIR)/build/sqlite-windows \
+  -DGLIMRA_VTERM_DIR=$(CURDIR)/build/vterm-windows
 
 .PHONY: all deps test play install package fuzz format clean windows-deps windows test-windows
 
@@ -54,10 +55,12 @@ fuzz: deps
 	    -artifact_prefix=build/fuzz/ -print_final_stats=1 || exit 1; done
 
 # Installs what the Windows build and its tests need (mingw-w64, Wine, zip, tclsh), when missing,
-# and makes the SQLite amalgamation from Debian's source package (cached in build/sqlite-windows).
+# and makes the SQLite amalgamation and the tests' libvterm sources from Debian's source packages
+# (cached in build/sqlite-windows and build/vterm-windows).
 windows-deps:
 	@bash tools/install-windows-deps
 	@bash tools/windows-sqlite build/sqlite-windows
+	@bash tools/windows-vterm build/vterm-windows
 
 # Cross-builds bbsglimra.exe, glimra-makedb.exe and ansiview.exe for Windows x64 (static, no
 # DLLs) and packs them with the art, the word lists, the schema, a ready database, a sample

@@ -4,6 +4,17 @@
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
+# libvterm, the caller's terminal in the tests, compiled from the sources tools/windows-vterm
+# takes from Debian's source package of the release the Linux tests link. Its own warnings are
+# not ours, hence -w.
+if(GLIMRA_VTERM_DIR)
+  file(GLOB vterm_srcs ${GLIMRA_VTERM_DIR}/libvterm/src/*.c)
+  add_library(vterm STATIC ${vterm_srcs})
+  target_include_directories(vterm SYSTEM PUBLIC ${GLIMRA_VTERM_DIR}/libvterm/include)
+  set_target_properties(vterm PROPERTIES C_STANDARD 99 C_EXTENSIONS OFF)
+  target_compile_options(vterm PRIVATE -w)
+endif()
+
 # Test sources that need POSIX (socket pairs, descriptors, pseudo-terminals, fork) or libvterm:
 # all of door/ and game/ for now, through tests/support/kit_fixture.h and shots.cpp.
 set(GLIMRA_POSIX_ONLY_TESTS door/kit_test.cpp door/screen_test.cpp
