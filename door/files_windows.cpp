@@ -26,6 +26,11 @@ TFileReader::TFileReader(const std::string& AFileName, bool ARegularOnly) {
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         FError = ErrnoOf(::GetLastError());
+        // A directory cannot be opened as a file: say what it is, not "access denied".
+        const DWORD attributes = ::GetFileAttributesA(AFileName.c_str());
+        FNotRegular = ARegularOnly && attributes != INVALID_FILE_ATTRIBUTES &&
+                      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (FNotRegular) FError = EINVAL;
         return;
     }
     if (ARegularOnly && ::GetFileType(h) != FILE_TYPE_DISK) {

@@ -7,14 +7,8 @@
 #include "door/termprobe.h"
 #include "tests/support/kit_fixture.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -37,24 +31,24 @@ const std::map<std::string, bool (*)(const std::string&)> kReaders = {{"DOOR32",
 
 TEST_F(StartupTest, DropFileReaders) {
     CheckCases("dropfiles.cases", 2, [](const std::vector<std::string>& ACase) {
-        std::ofstream("drop", std::ios::binary) << ACase[1];
+        WriteFile("drop", ACase[1]);
         DoorDropInfo = {};
         DoorDropInfo.Fairy = true; // not a field of every format: stays unless read
         if (kReaders.at(ACase[0])("drop")) return std::vector{Fields()};
         return std::vector<std::string>{Fields(), "no connection"};
     });
     const std::string longLine(100000, 'A'); // cut, and the lines after it read in place
-    std::ofstream("drop", std::ios::binary)
-        << "2\r\n" + longLine + "\r\n300\r\n\r\n1\r\n" + longLine + "\r\nAl\r\n";
+    WriteFile("drop", "2\r\n" + longLine + "\r\n300\r\n\r\n1\r\n" + longLine + "\r\nAl\r\n");
     ReadDoor32("drop");
     EXPECT_TRUE(DoorDropInfo.RealName == std::string(4096, 'A') && DoorDropInfo.Alias == "Al" &&
                 DoorDropInfo.Baud == 300);
     // Devices, pipes, directories and missing files are not drop files: they change nothing.
-    ASSERT_EQ(::mkfifo("fifo", 0600), 0);
-    ::mkdir("DOOR32.SYS", 0700);
+    std::vector<std::string> paths = TestSpecialFiles();
+    paths.insert(paths.end(), {"missing", "DOOR32.SYS"});
+    std::filesystem::create_directory("DOOR32.SYS");
     DoorDropInfo = {};
     for (const auto& [name, read] : kReaders)
-        for (const char* path : {"/dev/zero", "fifo", "missing", "DOOR32.SYS"}) read(path);
+        for (const auto& path : paths) read(path);
     EXPECT_EQ(Fields(), (DoorDropInfo = {}, Fields()));
 }
 
@@ -62,7 +56,7 @@ TEST_F(StartupTest, CommandLineAndSessionChoice) {
     std::filesystem::create_directory("INFO.3");
     for (const char* file :
          {"Door.Sys", "INFO.3/DORINFO1.DEF", "info.2", "door32.sys", "CHAIN.TXT"})
-        std::ofstream(file).flush();
+        WriteFile(file, "");
     static std::string options;
     DoorOnCLP = [](char AKey, const std::string& AValue) { options += AKey + AValue + ","; };
     CheckCases("commandline.cases", 1, [](const std::vector<std::string>& ACase) {
@@ -101,11 +95,10 @@ TEST_F(StartupTest, LocalLoginAndDropFilesThatStayLocal) {
     EXPECT_EQ(Shot(LocalScreen()), "@@\n") << "the screen is cleared after the log-in";
     DoorOnLocalLogin = [] { FAIL() << "a drop file needs no log-in"; };
     // A byte-order mark and blanks around numbers; no alias: the real name stands in.
-    std::ofstream("DOOR32.SYS")
-        << "\xEF\xBB\xBF"
-           "0 \r\n5\r\n38400\r\nBBS\r\n1\r\nAnn\r\n\r\n10\r\n20\r\n1\r\n 4 \r\n";
-    std::ofstream("INFO.1")
-        << "3\r\n3\r\n\r\n\r\n15\r\nbob\r\nBob\r\nStone\r\n0\r\n38400\r\n\r\nLOCAL\r\n";
+    WriteFile("DOOR32.SYS", "\xEF\xBB\xBF"
+                            "0 \r\n5\r\n38400\r\nBBS\r\n1\r\nAnn\r\n\r\n10\r\n20\r\n1\r\n 4 \r\n");
+    WriteFile("INFO.1",
+              "3\r\n3\r\n\r\n\r\n15\r\nbob\r\nBob\r\nStone\r\n0\r\n38400\r\n\r\nLOCAL\r\n");
     Startup({"-N9", "-DDOOR32.SYS"});
     EXPECT_TRUE(DoorDropInfo.Node == 4 && DoorDropInfo.Alias == "Ann" && DoorLocal() &&
                 !DoorSession.Events);
@@ -114,48 +107,50 @@ TEST_F(StartupTest, LocalLoginAndDropFilesThatStayLocal) {
     EXPECT_TRUE(DoorDropInfo.Node == 0 && DoorDropInfo.RealName == "Bob Stone");
 }
 
-void DumpLocalScreen() { // what the sysop saw, for the death test's parent
-    for (int row = 1; row <= 25; ++row)
-        std::fprintf(stderr, "%02d|%s\n", row, KitTest::Row(row).c_str());
-}
-
 TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
     DoorLogFileName = "door.log"; // the children's lines, read at the end
-    const auto run = [](std::vector<const char*> AArgs) {
-        std::atexit(DumpLocalScreen);
-        Startup(AArgs);
-        std::exit(1);
+    // The program ends (in a death test's child) with code 0 on the screen it returns.
+    const auto ends = [](std::vector<const char*> AArgs) {
+        std::filesystem::remove("ended.screen");
+        EXPECT_EXIT(
+            {
+                std::atexit([] { WriteFile("ended.screen", Shot(LocalScreen())); });
+                Startup(AArgs);
+                std::exit(1);
+            },
+            ::testing::ExitedWithCode(0), "");
+        return ReadFile("ended.screen");
     };
-    const char* usage =
-        "02\\| USAGE: mydoor <PARAMETERS>\n03\\|\n04\\| Load settings from a dropfile "
-        "\\(DOOR32.SYS, DOOR.SYS, DORINFO\\*.DEF or INFO.\\*\\)\n.*06\\| Example: mydoor "
-        "-DC:\\\\BBS\\\\NODE1\\\\DOOR32.SYS\n.*11\\| Example: mydoor -N1 -S1000\n"
-        ".*18\\|  -X         DISABLE COMM ROUTINES \\(STDIO MODE\\)\n19\\|  -U         SEND UTF-8 "
-        "TO THE CALLER INSTEAD OF CP437\n20\\|\n";
-    EXPECT_EXIT(run({"-S1000"}), ::testing::ExitedWithCode(0), usage);
-    EXPECT_EXIT(run({"-D", "-N3"}), ::testing::ExitedWithCode(0), usage);
-    EXPECT_EXIT((DoorOnUsage = nullptr, run({"-?"})), ::testing::ExitedWithCode(0),
-                "01\\|\n02\\|\n");
-    EXPECT_EXIT(
-        run({"-D/no/such/DOOR32.SYS"}), ::testing::ExitedWithCode(0),
-        "02\\|  Drop File Does Not Exist Or Is Not Supported:\n03\\|  /no/such/DOOR32.SYS\n");
-    const char* noCarrier = "01\\|\n02\\|  No Carrier Detected\n03\\|\n";
-    EXPECT_EXIT(run({"-N1", "-S1000"}), ::testing::ExitedWithCode(0), noCarrier);
+    const auto text = [&](std::vector<const char*> AArgs) { // without the attribute map
+        const std::string shot = ends(AArgs);
+        return shot.substr(0, shot.find("@@"));
+    };
+    const std::string usage = ends({"-S1000"});
+    ExpectFixture("usage.screen", usage);
+    EXPECT_EQ(ends({"-D", "-N3"}), usage);
+    EXPECT_EQ((DoorOnUsage = nullptr, ends({"-?"})), "@@\n");
+    EXPECT_EQ(text({"-D/no/such/DOOR32.SYS"}),
+              "\n  Drop File Does Not Exist Or Is Not Supported:\n  /no/such/DOOR32.SYS\n");
+    const std::string noCarrier = "\n  No Carrier Detected\n";
+    EXPECT_EQ(text({"-N1", "-S1000"}), noCarrier);
     // No usable connection in the drop file is no local session either.
     for (const char* drop : {"2\r\n-1\r\n", "", "x\r\n5\r\n"}) {
-        std::ofstream("DOOR32.SYS") << drop;
-        EXPECT_EXIT(run({"-DDOOR32.SYS"}), ::testing::ExitedWithCode(0), noCarrier) << drop;
+        WriteFile("DOOR32.SYS", drop);
+        EXPECT_EQ(text({"-DDOOR32.SYS"}), noCarrier) << drop;
     }
-    int pair[2]; // a caller without any name is told so, and the door ends
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
-    std::ofstream("DOOR32.SYS") << "2\r\n"
-                                << pair[0] << "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n7\r\n";
-    EXPECT_EXIT(run({"-DDOOR32.SYS"}), ::testing::ExitedWithCode(0),
-                "02\\|  The BBS Gave No User Name.  Returning To BBS...\n");
-    ::close(pair[0]), ::close(pair[1]);
+    const TSocketPair pair = TestSocketPair(); // a caller without any name is told so, and leaves
+    WriteFile("DOOR32.SYS",
+              "2\r\n" + std::to_string(pair.Door) + "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n7\r\n");
+    EXPECT_EQ(text({"-DDOOR32.SYS"}), "\n  The BBS Gave No User Name.  Returning To BBS...\n");
+    TestClose(pair.Door), TestClose(pair.Caller);
     std::string log, line;
-    for (std::istringstream in(ReadFile("door.log")); std::getline(in, line);)
-        log += line.substr(line.find(" node ")) + "\n"; // without the date and time
+    for (std::istringstream in(ReadFile("door.log")); std::getline(in, line);) {
+        line.erase(0, line.find(" node "));                  // without the date and time
+        const std::size_t handle = line.find("handle ") + 7; // the child's, maybe not ours
+        if (line.starts_with(" node 7") && handle > 6)
+            line.erase(handle, line.find(',', handle) - handle);
+        log += line + "\n";
+    }
     const std::string lost = " node 0 [] No Carrier Detected\n node 0 [] session end: no carrier\n";
     const std::string drop = " node 0 [] session start: drop file DOOR32.SYS, connection type ";
     EXPECT_EQ(log,
@@ -164,8 +159,8 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
               " node 1 [Bob] No Carrier Detected\n node 1 [Bob] session end: no carrier\n" +
                   drop + "2 handle -1, 0 min\n" + lost + drop + "0 handle -1, 0 min\n" + lost +
                   drop + "0 handle 5, 0 min\n" + lost +
-                  " node 7 [] session start: drop file DOOR32.SYS, connection type 2 handle " +
-                  std::to_string(pair[0]) + ", 0 min\n node 7 [] session end: no user name\n");
+                  " node 7 [] session start: drop file DOOR32.SYS, connection type 2 handle , 0 "
+                  "min\n node 7 [] session end: no user name\n");
     DoorLogMaxBytes = 300; // a log that would pass it moves to .1 and starts afresh
     for (int i = 0; i < 10; ++i) DoorLog("line " + std::to_string(i));
     EXPECT_TRUE(ReadFile("door.log").ends_with("line 9\n") && ReadFile("door.log").size() <= 300);
@@ -221,7 +216,7 @@ TEST_F(DoorTest, OutputKeysAndLineEditorTables) {
     });
     // The caller's terminal from what its client sent first; see the table's heading.
     CheckCases("terminal.cases", 2, [this](const std::vector<std::string>& ACase) {
-        ::close(Caller), Connect(); // a new client: no reports yet
+        TestClose(Caller), Connect(); // a new client: no reports yet
         Send(ACase[0]);
         DoorDetectTerminal(ACase[1] == "-U");
         const std::string sent = Received();
@@ -262,7 +257,7 @@ TEST_F(DoorTest, FileDisplayAndWhereNothingIsSent) {
          std::string(65534, 'a') + "\x1b[1;32m\x1b[40mb"}, // no code cut
     };
     for (const auto& [content, sent] : files) {
-        std::ofstream("shown.ans", std::ios::binary) << content;
+        WriteFile("shown.ans", content);
         DoorDisplayFile("shown.ans");
         EXPECT_EQ(Received(), sent) << content.substr(0, 40);
     }
@@ -336,46 +331,24 @@ TEST_F(DoorTest, StatusBarOnLocalRow25NeverReachesTheCaller) {
     EXPECT_EQ(LocalScreen().WhereX() * 256 + LocalScreen().TextAttr(), 5 * 256 + 0x0E);
 }
 
-using namespace std::string_literals;
-
-bool Readable(int AFd, int AMs = 2000) {
-    pollfd pfd{AFd, POLLIN, 0};
-    return ::poll(&pfd, 1, AMs) > 0;
-}
-
-std::string Read(int AFd, std::size_t ACount) { // fewer when it closes or stays silent 2 s
-    std::string got(ACount, '\0');
-    std::size_t n = 0;
-    for (ssize_t r; n < ACount && Readable(AFd) && (r = ::read(AFd, &got[n], ACount - n)) > 0;)
-        n += r;
-    return got.substr(0, n);
-}
-
-// A connection given to the transport as ADoor (a BBS may pass it non-blocking); the BBS keeps
-// Bbs, a copy; the test is the Caller.
+// A connection given to the transport as the BBS hands it over; the BBS keeps Bbs, a handle of
+// its own on the same socket; the test is the Caller.
 struct TLink {
-    int Door, Caller, Bbs;
-    explicit TLink(int ADoor = -1) {
-        int pair[2];
-        ::socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
-        Door = pair[0], Caller = pair[1];
-        if (ADoor >= 0) ::dup2(Door, ADoor), ::close(Door), Door = ADoor;
-        Bbs = ::dup(Door);
-        ::fcntl(Door, F_SETFL, O_NONBLOCK);
-        CommOpen(Door);
-        EXPECT_EQ(Read(Caller, 6), "\xFF\xFB\x00\xFF\xFB\x01"s) << "telnet offers first";
-        EXPECT_EQ(::fcntl(Bbs, F_GETFL) & O_NONBLOCK, 0) << "the door's session blocks";
+    TTestSocket Door, Caller, Bbs;
+    TLink() {
+        const TSocketPair pair = TestSocketPair();
+        Door = pair.Door, Caller = pair.Caller, Bbs = TestDuplicate(Door);
+        CommOpen(static_cast<std::int32_t>(Door));
+        EXPECT_EQ(TestRead(Caller, 6), "\xFF\xFB\x00\xFF\xFB\x01"s) << "telnet offers first";
     }
     ~TLink() {
         CommClose(false);
-        ::close(Caller), ::close(Bbs);
+        TestClose(Caller), TestClose(Bbs);
     }
-    void Send(const std::string& AText) {
-        ::send(Caller, AText.data(), AText.size(), MSG_NOSIGNAL);
-    }
+    void Send(const std::string& AText) { TestSend(Caller, AText); }
     std::string Receive() { // what the door reads of one receive
         std::string got;
-        for (Readable(Door); CommCharAvail();) got += CommReadChar();
+        for (TestReadable(Bbs, 2000); CommCharAvail();) got += CommReadChar();
         return got;
     }
 };
@@ -398,7 +371,7 @@ TEST(Comm, TelnetCommandsAndLineEndsWhereverTheyAreSplit) {
             const std::vector<std::string> got{keys, std::to_string(t.Columns) + "x" +
                                                          std::to_string(t.Rows) + ":" + t.Type};
             EXPECT_EQ(got, first.empty() ? got : first) << pieces.size() << " pieces";
-            EXPECT_FALSE(Readable(link.Caller, 0)) << "the door answers nothing";
+            EXPECT_FALSE(TestReadable(link.Caller, 0)) << "the door answers nothing";
             if (first.empty()) first = got;
         }
         return first;
@@ -408,9 +381,9 @@ TEST(Comm, TelnetCommandsAndLineEndsWhereverTheyAreSplit) {
 TEST(Comm, ReadsPeeksAndWaits) {
     TLink link;
     link.Send("\x1b[A");
-    ASSERT_TRUE(Readable(link.Door));
+    ASSERT_TRUE(TestReadable(link.Bbs, 2000));
     EXPECT_EQ((std::string{CommPeekChar(), CommReadChar(), CommPeekChar()}), "\x1b\x1b[");
-    EXPECT_TRUE(CommBuffered() && !Readable(link.Door, 0)) << "the rest came in the same receive";
+    EXPECT_TRUE(CommBuffered() && !TestReadable(link.Bbs, 0)) << "the rest came in one receive";
     EXPECT_EQ((std::string{CommReadChar(), CommReadChar()}), "[A");
     EXPECT_FALSE(CommBuffered());
     std::thread later(
@@ -420,69 +393,60 @@ TEST(Comm, ReadsPeeksAndWaits) {
 }
 
 TEST(Comm, WritesDoubleIacAndTheHandBackLeavesTheConnectionWhole) {
-    for (const int handle : {-1, 0}) { // on any descriptor, 0 included (a BBS's standard input)
-        const int saved = ::dup(0);
-        int pipeFds[2];
-        ASSERT_EQ(::pipe(pipeFds), 0);
-        TLink link(handle);
+    {
+        TLink link;
         CommWrite("a\xFF"
                   "b\r\n\x1b[0m\xDB");
         CommWriteRaw("\xFF"); // raw: as given
         CommWrite("");
         CommWriteBlock("zz", 0);
         CommWriteBlock("\xFF.", 2);
-        EXPECT_EQ(Read(link.Caller, 14), "a\xFF\xFF"
-                                         "b\r\n\x1b[0m\xDB\xFF\xFF.");
-        EXPECT_FALSE(Readable(link.Caller, 50)) << "empty writes send nothing";
+        EXPECT_EQ(TestRead(link.Caller, 14), "a\xFF\xFF"
+                                             "b\r\n\x1b[0m\xDB\xFF\xFF.");
+        EXPECT_FALSE(TestReadable(link.Caller, 50)) << "empty writes send nothing";
         CommSetUtf8(true); // glyphs as UTF-8, the rest as given; 255 (U+00A0) needs no doubling
         CommWrite("a\xC9\xCD\xBB\xDB\xB0\xE1\xFF\x7F\x1b[0m");
         CommSetUtf8(false);
-        EXPECT_EQ(Read(link.Caller, 25), "a╔═╗█░ß\xC2\xA0\x7F\x1b[0m");
+        EXPECT_EQ(TestRead(link.Caller, 25), "a╔═╗█░ß\xC2\xA0\x7F\x1b[0m");
         std::string big, expected; // larger than any socket buffer: whole, every 255 doubled
         for (int i = 0; i < 300000; ++i)
             big += char(i), expected.append(char(i) == '\xFF' ? 2 : 1, char(i));
         std::string got;
-        std::thread reader([&] { got = Read(link.Caller, expected.size()); });
+        std::thread reader([&] { got = TestRead(link.Caller, expected.size()); });
         CommWrite(big);
         reader.join();
         EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size();
-        CommClose(false); // our descriptor only, and the BBS's mode given back
-        EXPECT_EQ(::fcntl(link.Door, F_GETFD), -1) << "handle " << handle;
-        EXPECT_NE(::fcntl(link.Bbs, F_GETFL) & O_NONBLOCK, 0);
-        ::send(link.Bbs, "welcome back", 12, 0);
-        EXPECT_EQ(Read(link.Caller, 12), "welcome back");
+        CommClose(false); // the door's handle only: the BBS's still works, and blocks
+        CommClose(false);
+        EXPECT_TRUE(TestBlocks(link.Bbs));
+        TestSend(link.Bbs, "welcome back");
+        EXPECT_EQ(TestRead(link.Caller, 12), "welcome back");
         link.Send("menu");
-        EXPECT_EQ(Read(link.Bbs, 4), "menu");
-        ::dup2(pipeFds[1], link.Door); // the number belongs to something else: left alone
-
-        CommClose(true);
+        EXPECT_EQ(TestRead(link.Bbs, 4), "menu");
         CommWrite("stray");
-        EXPECT_FALSE(Readable(pipeFds[0], 0));
-        for (int fd : {pipeFds[0], pipeFds[1], link.Door}) ::close(fd);
-        ::dup2(saved, 0), ::close(saved);
+        EXPECT_FALSE(TestReadable(link.Caller, 0)) << "nothing is sent after the close";
     }
-    TLink second; // a close with disconnect hangs up although the BBS holds a descriptor
+    TLink second; // a close with disconnect hangs up although the BBS holds a handle
     CommClose(true);
-    char c;
-    EXPECT_TRUE(Readable(second.Caller) && ::read(second.Caller, &c, 1) == 0);
+    EXPECT_TRUE(TestReadable(second.Caller, 2000) && TestReceive(second.Caller).empty());
 }
 
 TEST(Comm, LostConnectionsEndTheCarrierForGood) {
     {
         TLink link;
         link.Send("ok");
-        ::close(std::exchange(link.Caller, ::socket(AF_INET, SOCK_STREAM, 0)));
+        TestReadable(link.Bbs, 2000);
+        TestClose(std::exchange(link.Caller, kNoSocket));
         EXPECT_EQ(link.Receive(), "ok") << "bytes sent before the hang-up are still keys";
         for (int i = 0; i < 20; ++i) CommWrite(std::string(1000, 'x')); // EPIPE, not SIGPIPE
         EXPECT_FALSE(CommCarrier());
-        EXPECT_EQ(CommHandle(), -1) << "a dead connection must not wake a poll() forever";
+        EXPECT_EQ(CommHandle(), kNoWaitHandle) << "a dead connection must not wake a wait forever";
         EXPECT_EQ(CommReadChar(), '\0') << "reading a lost connection does not wait";
     }
     {
         TLink link; // a caller who stops reading cannot hang the door
-        int small = 4096;
-        ::setsockopt(link.Caller, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        ::setsockopt(link.Door, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        TestSetBuffers(link.Caller, 4096, 4096);
+        TestSetBuffers(link.Bbs, 4096, 4096);
         CommSendStallMs = 200;
         CommWrite(std::string(16 << 20, 'x'));
         EXPECT_FALSE(CommCarrier());

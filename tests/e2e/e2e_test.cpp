@@ -368,10 +368,11 @@ TEST(InstalledGlimra, SetsUpADoorDirectoryFromElsewhereAndPlaysAGame) {
     std::string out;
     const char* installed = std::getenv("GLIMRA_INSTALLED_PREFIX");
     const fs::path prefix = installed ? fs::path(installed) : bbs.Dir() / "prefix";
-    if (!installed)
+    if (!installed) {
         ASSERT_EQ(RunIn(bbs.Dir(), "cmake --install '" GLIMRA_BINARY_DIR "' --prefix prefix", out),
                   0)
             << out;
+    }
     const std::string setup = "'" + (prefix / "bin/glimra-makedb").string() + "' --setup door";
     ASSERT_EQ(RunIn(bbs.Dir(), setup, out), 0) << out;
     const fs::path door = bbs.Dir() / "door";

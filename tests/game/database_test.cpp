@@ -11,9 +11,6 @@
 
 #include <map>
 #include <random>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -51,11 +48,10 @@ TEST_F(DatabaseTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
 // the database is free. A caller out of time gets a minute more; then the score is lost, logged.
 TEST_F(DatabaseTest, AScoreWaitsForABusyOrFullDatabase) {
     MakeDatabase({});
-    const bool disk = ::mkdir("disk", 0700) == 0 &&
-                      ::mount("tmpfs", "disk", "tmpfs", 0, "size=1m") == 0; // as root only
+    const bool disk = TestSmallDisk("disk");
     struct TUnmount {
         bool On;
-        ~TUnmount() { On && (CloseGameDatabase(), ::umount2("disk", MNT_DETACH)); }
+        ~TUnmount() { On && (CloseGameDatabase(), TestUnmount("disk"), true); }
     } unmount{disk};
     if (disk) {
         CloseGameDatabase();
@@ -77,9 +73,10 @@ TEST_F(DatabaseTest, AScoreWaitsForABusyOrFullDatabase) {
     for (const std::string hold :
          {"BEGIN; SELECT COUNT(*) FROM tblScores", "BEGIN IMMEDIATE", disk ? "BEGIN" : ""}) {
         if (hold.empty()) break;
-        for (std::ofstream fill(hold == "BEGIN" ? "disk/x" : "/dev/null", std::ios::binary);
-             hold == "BEGIN" && fill.write(std::string(4096, 'x').data(), 4096).flush();) {
-        }
+        if (hold == "BEGIN") // the disk filled up
+            for (std::ofstream fill("disk/x", std::ios::binary);
+                 fill.write(std::string(4096, 'x').data(), 4096).flush();) {
+            }
         other.Exec(hold);
         Delays.clear();
         SetScore(80, GameDay(Day++));
@@ -204,7 +201,7 @@ TEST_F(DatabaseTest, AFileOfBareTablesWorksAndMissingOnesAreNamed) {
         words += Word + " ";
     }
     EXPECT_EQ(words, "Slate second second ");
-    std::ofstream("glimradb.db", std::ios::trunc) << "this is not a database\n";
+    WriteFile("glimradb.db", "this is not a database\n");
     EXPECT_NE(error().find("not a database"), std::string::npos);
 }
 
@@ -235,7 +232,7 @@ using SysopTest = KitTest;
 
 TEST_F(SysopTest, ConfigurationLinesByNumber) {
     CheckCases("config.cases", 1, [](const std::vector<std::string>& ACase) {
-        std::ofstream(CONFIG_FILE_NAME, std::ios::binary) << ACase[0];
+        WriteFile(CONFIG_FILE_NAME, ACase[0]);
         CheckVersion = false;
         DoorSession.MaxIdle = 300;
         StrWinnerText.clear();
@@ -246,7 +243,7 @@ TEST_F(SysopTest, ConfigurationLinesByNumber) {
                            std::to_string(DoorSession.MaxIdle) + " " + winner};
     });
     EXPECT_EQ(Row(1), "") << "nothing is written";
-    std::ofstream(CONFIG_FILE_NAME) << "0\n\n" << std::string(5000, 'w');
+    WriteFile(CONFIG_FILE_NAME, "0\n\n" + std::string(5000, 'w'));
     ReadConfiguration();
     EXPECT_EQ(StrWinnerText, std::string(1024, 'w')) << "no longer than any screen line";
     std::filesystem::remove(CONFIG_FILE_NAME);
@@ -254,7 +251,7 @@ TEST_F(SysopTest, ConfigurationLinesByNumber) {
     ReadConfiguration();
     EXPECT_EQ(Row(1), "File handling error occurred. Details (bbsglimra.cfg): File not found");
     EXPECT_EQ(LocalScreen().CursorRow(), 2);
-    ::mkfifo(CONFIG_FILE_NAME, 0600); // opened for reading, it would hold the start-up
+    std::filesystem::create_directory(CONFIG_FILE_NAME); // as a FIFO or a device would be
     ReadConfiguration();
     EXPECT_EQ(Row(2), "File handling error occurred. Details (bbsglimra.cfg): Not a regular file");
     EXPECT_TRUE(ReadFile("bbsglimra.log").ends_with("] " + Row(2) + "\n"));
@@ -266,11 +263,11 @@ TEST_F(SysopTest, UpdateCheckAnnouncesOnlyUnknownReleasesAndFailsSilentlyForTheR
     const std::string url = server.Url("/glimraversion.txt");
     // The menu's step: the cursor at (25, 24), then the check; row 24, its colour, the cursor.
     const auto check = [](const std::string& AUrl) {
-        ::setenv("GLIMRA_UPDATE_URL", AUrl.c_str(), 1);
+        TestSetEnv("GLIMRA_UPDATE_URL", AUrl.c_str());
         AnsiReset();
         DoorGotoXY(25, 24);
         UpdateCheck();
-        ::unsetenv("GLIMRA_UPDATE_URL");
+        TestSetEnv("GLIMRA_UPDATE_URL", nullptr);
         return Row(24) + " " + std::to_string(AttrAt(25, 24)) + " " +
                std::to_string(LocalScreen().TextAttr()) + " " +
                std::to_string(LocalScreen().CursorColumn()) + " " + std::to_string(NotFound);
@@ -309,16 +306,16 @@ TEST_F(SysopTest, MakeDbBuildsKeepsScoresAndAddsWords) {
     GameDatabaseFile = "glimradb.db";
     std::string output;
     const auto run = [&](const std::string& AArgs) {
-        const int status = std::system(
-            (GLIMRA_BINARY_DIR "/makedb --schema " GLIMRA_SOURCE_DIR "/data/schema.sql "
-                               "--answers answers.txt --allowed allowed.txt -o glimradb.db " +
-             AArgs + " > out.txt 2>&1")
-                .c_str());
+        CloseGameDatabase(); // Windows replaces no file that is open
+        const int code = TestRun(GLIMRA_MAKEDB " --schema " GLIMRA_SOURCE_DIR "/data/schema.sql "
+                                               "--answers answers.txt --allowed allowed.txt "
+                                               "-o glimradb.db " +
+                                 AArgs + " > out.txt 2>&1");
         output = ReadFile("out.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return code;
     };
-    std::ofstream("answers.txt") << "cider\r\nApple\n\n# a comment\ncider\n";
-    std::ofstream("allowed.txt") << "  aahed\nzymic\n";
+    WriteFile("answers.txt", "cider\r\nApple\n\n# a comment\ncider\n");
+    WriteFile("allowed.txt", "  aahed\nzymic\n");
     ASSERT_EQ(run("") * 10 + run("--add --force"), 2) << output; // the second: options that clash
     EXPECT_EQ(Sql("SELECT strWord FROM tblWords UNION ALL SELECT strWord FROM tblAllWords"),
               (std::vector<std::string>{"cider", "apple", "cider", "apple", "aahed", "zymic"}));
@@ -328,8 +325,8 @@ TEST_F(SysopTest, MakeDbBuildsKeepsScoresAndAddsWords) {
     EXPECT_TRUE(run("") == 1 && output.find("holds 1 score;") != std::string::npos) << output;
     Sql("UPDATE tblTotals SET intTotal = 5"); // totals gone wrong are computed afresh by --add
     Sql("DELETE FROM tblMonthTotals");
-    std::ofstream("answers.txt") << "cider\nslate\n";
-    std::ofstream("allowed.txt") << "aahed\nAAHED\nmound\n";
+    WriteFile("answers.txt", "cider\nslate\n");
+    WriteFile("allowed.txt", "aahed\nAAHED\nmound\n");
     EXPECT_TRUE(run("--add") == 0 &&
                 output.find("added 1 answer words and 2 accepted guesses") != std::string::npos)
         << output;
@@ -340,7 +337,7 @@ TEST_F(SysopTest, MakeDbBuildsKeepsScoresAndAddsWords) {
     Sql("DROP TABLE tblScores"); // --add also completes a file that lacks a table
     ASSERT_EQ(run("--add"), 0) << output;
     std::filesystem::remove("glimradb.db");
-    std::ofstream("answers.txt") << "cider\ncrane\nbad-1\n";
+    WriteFile("answers.txt", "cider\ncrane\nbad-1\n");
     EXPECT_TRUE(run("") == 1 && output.find("answers.txt:3: \"bad-1\" is not a five-letter word") !=
                                     std::string::npos)
         << output;

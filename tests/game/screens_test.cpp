@@ -13,8 +13,6 @@
 #include "game/updatecheck.h"
 #include "tests/support/kit_fixture.h"
 
-#include <sys/wait.h>
-
 namespace {
 
 using namespace std::string_literals;
@@ -202,7 +200,7 @@ TEST_F(ScreensTest, GamesFromTheKeyboardAndFromTheCalendar) {
 }
 
 TEST_F(ScreensTest, BulletinsWholeUpToCtrlZOfTheArtWhateverIsInTheWay) {
-    std::ofstream("bulletin.ans") << std::string(5000, 'x'); // an older, longer file
+    WriteFile("bulletin.ans", std::string(5000, 'x')); // an older, longer file
     Day = Month = Year = 0;
     WriteBulletin();
     EXPECT_EQ(Row(1) + std::to_string(AttrAt(1, 1)) + std::to_string(LocalScreen().TextAttr()),
@@ -218,7 +216,7 @@ TEST_F(ScreensTest, BulletinsWholeUpToCtrlZOfTheArtWhateverIsInTheWay) {
                                           {"A\r\nB\rC\nD", "A\r\nB\r\nC\r\nD\r\n"},
                                           {"Top\r\nArt\x1aSAUCE00\r\nmore", "Top\r\nArt\r\n"},
                                           {"\x1aSAUCE00", ""}}) {
-        std::ofstream("del_glimra.ans", std::ios::binary) << content;
+        WriteFile("del_glimra.ans", content);
         WriteBulletin2();
         EXPECT_EQ(ReadFile("bulletin2.ans"), before + copied + after) << content;
     }
@@ -226,11 +224,13 @@ TEST_F(ScreensTest, BulletinsWholeUpToCtrlZOfTheArtWhateverIsInTheWay) {
     WriteBulletin();
     EXPECT_EQ(ReadFile("bulletin2.ans"), before + after);
     fs::create_directory("bbs"); // linked to the BBS's text files: the files linked to are replaced
-    std::ofstream("bbs/one.ans") << "old";
+    WriteFile("bbs/one.ans", "old");
     fs::remove("bulletin.ans"), fs::remove("bulletin2.ans");
-    fs::create_symlink("bbs/one.ans", "bulletin.ans");
+    std::error_code links;
+    fs::create_symlink("bbs/one.ans", "bulletin.ans", links);
+    if (links) return; // a system without symbolic links (Wine)
     fs::create_symlink("bbs/two.ans", "bulletin2.ans");
-    std::ofstream("del_glimra.ans") << art;
+    WriteFile("del_glimra.ans", art);
     WriteBulletin();
     EXPECT_TRUE(fs::is_symlink("bulletin.ans") && fs::is_symlink("bulletin2.ans"));
     EXPECT_EQ(ReadFile("bbs/one.ans") + ReadFile("bbs/two.ans"), first + whole);

@@ -12,12 +12,10 @@
 #include "game/database.h"
 #include "game/gamedate.h"
 #include "game/sqldb.h"
+#include "tests/support/platform.h"
 #include "tests/support/shots.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <ctime>
 #include <filesystem>
@@ -29,7 +27,10 @@ inline std::vector<std::int32_t> Delays; // every pause the kit asked for
 
 // A door ends its process with code 0 when, say, a screen waits for a key that never comes.
 // Inside a test (in the test process, not a death test's child) that must fail the run.
-inline const pid_t TestProcess = ::getpid();
+inline const long TestProcess = TestProcessId();
+// A death test's child started afresh (as on Windows) runs the test again up to its statement,
+// in the directory of the parent's test, which the parent names here.
+inline const char* const kTestDirVariable = "GLIMRA_UNIT_TEST_DIR";
 
 // Runs SQL (with AValue for a "?") on a connection of its own; the rows as "a|b|c" texts.
 inline std::vector<std::string> SqlRows(const std::string& AFile, const std::string& ASql,
@@ -51,11 +52,12 @@ inline bool InTest = false;
 class KitTest : public ::testing::Test {
   public:
     void SetUp() override {
+        const char* parentDir = std::getenv(kTestDirVariable);
         static const int guard = std::atexit([] {
-            if (InTest && ::getpid() == TestProcess)
+            if (InTest && TestProcessId() == TestProcess)
                 std::fputs("ended inside a test\n", stderr), std::_Exit(1);
         });
-        InTest = guard == 0;
+        InTest = guard == 0 && parentDir == nullptr;
         ConsoleUseHeadless();
         AnsiReset();
         DoorDropInfo = {.Alias = "Bob"};
@@ -71,41 +73,40 @@ class KitTest : public ::testing::Test {
         FakeNow = TDateTime{} + std::chrono::hours(24 * 365 * 50);
         DoorNow = DoorSteadyNow = [] { return FakeNow; }; // one fake clock for date and session
         Delays.clear(), DoorDelay = [](std::int32_t AMs) { Delays.push_back(AMs); };
-        char dir[] = "/tmp/glimra-unit.XXXXXX";
-        Dir = ::mkdtemp(dir);
+        Dir = parentDir ? std::filesystem::path(parentDir) : TestScratchDir();
+        TestSetEnv(kTestDirVariable, Dir.string().c_str());
         std::filesystem::current_path(Dir);
     }
     void TearDown() override {
         CommClose(false);
-        if (Caller >= 0) ::close(Caller);
+        TestClose(Caller);
         CloseGameDatabase();
         DoorLogFileName.clear();
         DoorNow = RealNow, DoorSteadyNow = RealSteadyNow, DoorDelay = RealDelay;
         while (ConsoleKeyPressed()) ConsoleReadKey();
         std::filesystem::current_path(Home);
         std::filesystem::remove_all(Dir);
+        TestSetEnv(kTestDirVariable, nullptr);
         InTest = false;
     }
 
     // A remote session: the kit's connection is one end of a socket pair, the test the caller.
     void Connect() {
-        int fds[2];
-        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        Caller = fds[1];
-        CommOpen(DoorDropInfo.ComNum = fds[0]);
+        const TSocketPair pair = TestSocketPair();
+        ASSERT_NE(pair.Caller, kNoSocket);
+        Caller = pair.Caller;
+        CommOpen(DoorDropInfo.ComNum = static_cast<std::int32_t>(pair.Door));
         DoorDropInfo.ComType = 2;
         DoorLastKey.Time = DoorSession.TimeOn = FakeNow;
         EXPECT_EQ(Received(), std::string("\xFF\xFB\x00\xFF\xFB\x01", 6)); // telnet offers
     }
     std::string Received() { // what the caller was sent since the last call
         std::string bytes;
-        char buffer[4096];
-        for (ssize_t n; (n = ::recv(Caller, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
-            bytes.append(buffer, n);
+        for (std::string more; !(more = TestReceive(Caller)).empty();) bytes += more;
         return bytes;
     }
-    void Send(const std::string& ABytes) { ::send(Caller, ABytes.data(), ABytes.size(), 0); }
-    void HangUp() { ::close(std::exchange(Caller, -1)); }
+    void Send(const std::string& ABytes) { TestSend(Caller, ABytes); }
+    void HangUp() { TestClose(std::exchange(Caller, kNoSocket)); }
     static void Advance(int ASeconds) { FakeNow += std::chrono::seconds(ASeconds); }
     static std::string Row(int ARow) {
         std::string text = LocalScreen().RowText(ARow);
@@ -147,7 +148,7 @@ class KitTest : public ::testing::Test {
     }
 
     std::filesystem::path Dir, Home = std::filesystem::current_path();
-    int Caller = -1;
+    TTestSocket Caller = kNoSocket;
     TDateTime (*RealNow)() = DoorNow;
     TDateTime (*RealSteadyNow)() = DoorSteadyNow;
     void (*RealDelay)(std::int32_t) = DoorDelay;

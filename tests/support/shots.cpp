@@ -73,6 +73,10 @@ std::string ReadFile(const std::string& APath) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+void WriteFile(const std::string& APath, const std::string& ABytes) {
+    std::ofstream(APath, std::ios::binary) << ABytes;
+}
+
 std::string Fixture(const std::string& AName) {
     return ReadFile(kPath + AName);
 }
@@ -80,7 +84,7 @@ std::string Fixture(const std::string& AName) {
 void ExpectFixture(const std::string& AName, const std::string& AActual) {
     const char* mode = std::getenv("GLIMRA_FIXTURES");
     if (mode != nullptr && std::string(mode) == "write") {
-        std::ofstream(kPath + AName, std::ios::binary) << AActual;
+        WriteFile(kPath + AName, AActual);
         return;
     }
     EXPECT_EQ(AActual, Fixture(AName)) << "fixture " << AName;
@@ -144,5 +148,5 @@ void CheckCases(
         line.resize(line.size() - 4);
     }
     EXPECT_GT(cases, 0) << "no cases in " << AName;
-    if (write) std::ofstream(kPath + AName, std::ios::binary) << written;
+    if (write) WriteFile(kPath + AName, written);
 }

@@ -21,6 +21,8 @@ std::string Shot(const TVTermScreen& AScreen);
 
 // The bytes of a file (of tests/fixtures/AName), or empty.
 std::string ReadFile(const std::string& APath);
+// Writes the file APath with exactly these bytes (no line-end translation on any system).
+void WriteFile(const std::string& APath, const std::string& ABytes);
 std::string Fixture(const std::string& AName);
 // Adds a failure with both texts unless AActual equals the fixture AName.
 void ExpectFixture(const std::string& AName, const std::string& AActual);
