@@ -28,6 +28,13 @@ using SOCKET = int;
 
 namespace {
 
+#ifdef _WIN32
+[[maybe_unused]] const bool kWinsock = [] {
+    WSADATA data;
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}();
+#endif
+
 SOCKET Sock(TTestSocket ASocket) {
     return static_cast<SOCKET>(ASocket);
 }
@@ -60,13 +67,6 @@ sockaddr_in Loopback(std::uint16_t APort) {
 } // namespace
 
 TTestSocket TestListen(std::uint16_t& APort) {
-#ifdef _WIN32
-    static const bool started = [] {
-        WSADATA data;
-        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    (void)started;
-#endif
     const TTestSocket s = Prepared(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     sockaddr_in address = Loopback(0);
     socklen_t length = sizeof address;
@@ -82,12 +82,18 @@ TTestSocket TestAccept(TTestSocket AListener, int AWaitMs) {
     return Prepared(::accept(Sock(AListener), nullptr, nullptr));
 }
 
+TTestSocket TestConnect(std::uint16_t APort) {
+    const TTestSocket s = Prepared(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    const sockaddr_in address = Loopback(APort);
+    if (::connect(Sock(s), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        return s;
+    TestClose(s);
+    return kNoSocket;
+}
+
 TSocketPair TestSocketPair() {
     std::uint16_t port = 0;
-    const TTestSocket listener = TestListen(port);
-    const TTestSocket caller = Prepared(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    const sockaddr_in address = Loopback(port);
-    ::connect(Sock(caller), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    const TTestSocket listener = TestListen(port), caller = TestConnect(port);
     const TTestSocket door = TestAccept(listener, 5000);
     TestClose(listener);
     return {door, caller};

@@ -18,6 +18,8 @@ struct TSocketPair {
 };
 TSocketPair TestSocketPair();
 
+// A connection to APort on 127.0.0.1; kNoSocket when it is refused.
+TTestSocket TestConnect(std::uint16_t APort);
 // A socket listening on 127.0.0.1 at a free port, which APort receives.
 TTestSocket TestListen(std::uint16_t& APort);
 // The next connection to AListener; kNoSocket when none comes within AWaitMs.

@@ -23,5 +23,5 @@ set(GLIMRA_TEST_BINARY_DIR ${drive}${CMAKE_BINARY_DIR})
 string(REPLACE "/" "\\\\" GLIMRA_TEST_MAKEDB "${GLIMRA_TEST_BINARY_DIR}/makedb.exe")
 
 add_executable(bbs_launcher ${CMAKE_CURRENT_LIST_DIR}/bbs_launcher.cpp)
-target_link_libraries(bbs_launcher PRIVATE ws2_32)
+target_link_libraries(bbs_launcher PRIVATE testsupport)
 set_target_properties(bbs_launcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
