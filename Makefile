@@ -70,8 +70,9 @@ windows: windows-deps
 	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target bbsglimra makedb ansiview
 	bash tools/windows-zip $(WINDOWS_DIR)
 
-# Builds the portable unit tests for Windows and runs them under Wine through CTest, with one
-# Wine server kept for the whole run (tools/wine-ctest).
+# Cross-builds the unit tests of door/ and game/ (all but the POSIX layer's) and the Windows
+# end-to-end tests, and runs them under Wine through CTest with one Wine server kept for the
+# whole run (tools/wine-ctest).
 test-windows: windows-deps
 	cmake -S . -B $(WINDOWS_TEST_DIR) $(WINDOWS_CMAKE) -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(WINDOWS_TEST_DIR) -j $(JOBS)
