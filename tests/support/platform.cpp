@@ -145,11 +145,29 @@ bool TestBlocks(TTestSocket ASocket) {
 #endif
 }
 
-#ifdef _WIN32
-
 void TestClose(TTestSocket ASocket) {
-    if (ASocket != kNoSocket) ::closesocket(Sock(ASocket));
+    if (ASocket == kNoSocket) return;
+#ifdef _WIN32
+    ::closesocket(Sock(ASocket));
+#else
+    ::close(Sock(ASocket));
+#endif
 }
+
+long TestProcessId() {
+    return ::getpid();
+}
+
+std::filesystem::path TestScratchDir() {
+    for (int count = 0;; ++count) {
+        const auto dir =
+            std::filesystem::temp_directory_path() /
+            ("glimra-unit." + std::to_string(::getpid()) + "." + std::to_string(count));
+        if (std::filesystem::create_directory(dir)) return dir;
+    }
+}
+
+#ifdef _WIN32
 
 TTestSocket TestDuplicate(TTestSocket ASocket) {
     WSAPROTOCOL_INFOW info{};
@@ -160,15 +178,6 @@ TTestSocket TestDuplicate(TTestSocket ASocket) {
 
 void TestSetEnv(const char* AName, const char* AValue) {
     ::_putenv_s(AName, AValue ? AValue : ""); // an empty value removes it
-}
-
-std::filesystem::path TestScratchDir() {
-    for (int count = 0;; ++count) {
-        const auto dir =
-            std::filesystem::temp_directory_path() /
-            ("glimra-unit." + std::to_string(::_getpid()) + "." + std::to_string(count));
-        if (std::filesystem::create_directory(dir)) return dir;
-    }
 }
 
 std::vector<std::string> TestSpecialFiles() {
@@ -185,15 +194,7 @@ bool TestSmallDisk(const std::string&) {
 
 void TestUnmount(const std::string&) {}
 
-long TestProcessId() {
-    return ::_getpid();
-}
-
 #else
-
-void TestClose(TTestSocket ASocket) {
-    if (ASocket >= 0) ::close(Sock(ASocket));
-}
 
 TTestSocket TestDuplicate(TTestSocket ASocket) {
     return ::fcntl(Sock(ASocket), F_DUPFD_CLOEXEC, 0);
@@ -201,11 +202,6 @@ TTestSocket TestDuplicate(TTestSocket ASocket) {
 
 void TestSetEnv(const char* AName, const char* AValue) {
     AValue ? ::setenv(AName, AValue, 1) : ::unsetenv(AName);
-}
-
-std::filesystem::path TestScratchDir() {
-    std::string dir = (std::filesystem::temp_directory_path() / "glimra-unit.XXXXXX").string();
-    return ::mkdtemp(dir.data());
 }
 
 std::vector<std::string> TestSpecialFiles() {
@@ -225,10 +221,6 @@ bool TestSmallDisk(const std::string& ADir) {
 
 void TestUnmount(const std::string& ADir) {
     ::umount2(ADir.c_str(), MNT_DETACH);
-}
-
-long TestProcessId() {
-    return ::getpid();
 }
 
 #endif
