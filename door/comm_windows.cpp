@@ -11,6 +11,9 @@ namespace {
 
 SOCKET FSocket = INVALID_SOCKET;
 WSAEVENT FEvent = WSA_INVALID_EVENT;
+// Winsock reports the connection's end once: it is kept here, so that the receives after the
+// report (which may also have brought the last bytes) still find it.
+bool FClosed = false;
 
 bool StartWinsock() {
     static const bool started = [] {
@@ -24,6 +27,14 @@ bool StartWinsock() {
 // handle; the kernel handle is closed then.
 void CloseInherited(SOCKET AHandle) {
     if (::closesocket(AHandle) != 0) ::CloseHandle(reinterpret_cast<HANDLE>(AHandle));
+}
+
+// The network events recorded since the last call (reading them resets the event).
+long TakeEvents() {
+    WSANETWORKEVENTS events{};
+    if (::WSAEnumNetworkEvents(FSocket, FEvent, &events) != 0) return FD_READ | FD_WRITE;
+    if (events.lNetworkEvents & FD_CLOSE) FClosed = true;
+    return events.lNetworkEvents;
 }
 
 } // namespace
@@ -49,6 +60,7 @@ bool SockOpen(std::int32_t AHandle) {
     }
     CloseInherited(inherited);
     FSocket = own;
+    FClosed = false;
     return true;
 }
 
@@ -83,14 +95,11 @@ TSockIo SockSend(const std::uint8_t* AData, std::size_t ALen, std::size_t& ASent
 }
 
 TSockIo SockReceive(std::uint8_t* AData, std::size_t ASize, std::size_t& AGot) {
-    // Reading the recorded events resets the event. Winsock records FD_READ again after a
-    // receive that leaves bytes waiting, and for bytes that arrive later, so without a record
-    // there is nothing to receive: no receive call is made (under Wine each is a round trip to
-    // its server, and this runs at every wake-up).
-    WSANETWORKEVENTS events{};
-    if (::WSAEnumNetworkEvents(FSocket, FEvent, &events) == 0 &&
-        !(events.lNetworkEvents & (FD_READ | FD_CLOSE)))
-        return TSockIo::WouldBlock;
+    // Winsock records FD_READ again after a receive that leaves bytes waiting, and for bytes
+    // that arrive later, so without a record (and before the end) there is nothing to receive:
+    // no receive call is made (under Wine each is a round trip to its server, and this runs at
+    // every wake-up).
+    if (!(TakeEvents() & FD_READ) && !FClosed) return TSockIo::WouldBlock;
     const int size = ASize > 0x10000 ? 0x10000 : static_cast<int>(ASize);
     const int got = ::recv(FSocket, reinterpret_cast<char*>(AData), size, 0);
     if (got > 0) {
@@ -104,10 +113,8 @@ TSockIo SockReceive(std::uint8_t* AData, std::size_t ASize, std::size_t& AGot) {
 }
 
 TSockWait SockWaitWritable(int ATimeoutMs, TWaitHandle AEnding) {
-    // Reading the recorded events resets the event; room reported since the failed send counts.
-    WSANETWORKEVENTS events{};
-    if (::WSAEnumNetworkEvents(FSocket, FEvent, &events) != 0) return TSockWait::Ready;
-    if (events.lNetworkEvents & (FD_WRITE | FD_CLOSE)) return TSockWait::Ready;
+    // Room reported since the failed send counts.
+    if ((TakeEvents() & FD_WRITE) || FClosed) return TSockWait::Ready;
     HANDLE handles[2] = {FEvent, reinterpret_cast<HANDLE>(AEnding)};
     const DWORD count = AEnding == kNoWaitHandle ? 1 : 2;
     const DWORD r = ::WaitForMultipleObjects(count, handles, FALSE, static_cast<DWORD>(ATimeoutMs));

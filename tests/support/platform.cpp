@@ -145,8 +145,9 @@ bool TestBlocks(TTestSocket ASocket) {
 #endif
 }
 
-void TestClose(TTestSocket ASocket) {
+void TestClose(TTestSocket ASocket, bool AReset) {
     if (ASocket == kNoSocket) return;
+    if (AReset) SetOption(ASocket, SOL_SOCKET, SO_LINGER, linger{1, 0});
 #ifdef _WIN32
     ::closesocket(Sock(ASocket));
 #else

@@ -42,7 +42,8 @@ inline std::string TestRead(TTestSocket ASocket, std::size_t ACount) {
 void TestSend(TTestSocket ASocket, std::string_view ABytes);
 // Sets the receive (ARcvBuf) and send buffer sizes of a socket.
 void TestSetBuffers(TTestSocket ASocket, int ARcvBuf, int ASndBuf);
-void TestClose(TTestSocket ASocket);
+// Closes ASocket; with AReset the connection is reset (as when the program at this end crashed).
+void TestClose(TTestSocket ASocket, bool AReset = false);
 // A second handle of the test's own on the socket ASocket, as a BBS keeps one.
 TTestSocket TestDuplicate(TTestSocket ASocket);
 // True when a receive on ASocket waits for bytes (blocking mode), false when it returns at once.
