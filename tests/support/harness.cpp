@@ -1,20 +1,18 @@
 // The BBS and the caller around a door child process.
 #include "tests/support/harness.h"
 
-#include "tests/support/shots.h"
+#include "tests/support/platform.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <poll.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <fstream>
-#include <sstream>
+#include <map>
 #include <stdexcept>
 
 extern char** environ;
@@ -22,9 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-auto Now() {
-    return std::chrono::steady_clock::now();
-}
+using Clock = std::chrono::steady_clock;
 
 std::vector<char*> Pointers(std::vector<std::string>& AWords) { // for exec
     std::vector<char*> result;
@@ -37,9 +33,8 @@ std::vector<char*> Pointers(std::vector<std::string>& AWords) { // for exec
 
 void TLine::Pump(TMs ALimit) {
     char buffer[4096];
-    for (int wait = static_cast<int>(ALimit.count()); Fd >= 0 && !Ended; wait = 0) {
-        pollfd pfd{Fd, POLLIN, 0};
-        if (::poll(&pfd, 1, wait) <= 0) return;
+    for (int wait = static_cast<int>(ALimit.count()); Fd >= 0 && !Ended && TestReadable(Fd, wait);
+         wait = 0) {
         const ssize_t n = ::read(Fd, buffer, sizeof buffer);
         Ended = n <= 0; // the end of the connection, or EIO once a pty's door has gone
         if (n > 0) Received.append(buffer, n), Screen->Feed(std::string_view(buffer, n));
@@ -57,31 +52,23 @@ void TLine::Send(const std::string& ABytes) {
 }
 
 bool TLine::WaitFor(const TCondition& ACondition, TMs ALimit) {
-    for (const auto end = Now() + ALimit; !ACondition(*Screen); Pump(10ms))
-        if (Now() > end || Ended || Fd < 0) return false;
+    for (const auto end = Clock::now() + ALimit; !ACondition(*Screen); Pump(10ms))
+        if (Clock::now() > end || Ended || Fd < 0) return false;
     return true;
 }
 
 void TLine::Close() {
-    if (Fd >= 0) ::close(Fd);
-    Fd = -1;
+    if (Fd >= 0) ::close(std::exchange(Fd, -1));
 }
 
-TBbs::TBbs() {
+TBbs::TBbs() : FDir(TestScratchDir()) {
     ::signal(SIGPIPE, SIG_IGN);
-    char dir[] = "/tmp/glimra-e2e.XXXXXX";
-    FDir = ::mkdtemp(dir);
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t length = sizeof address;
-    auto* sa = reinterpret_cast<sockaddr*>(&address);
-    FCaller.Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (::bind(listener, sa, length) != 0 || ::listen(listener, 1) != 0 ||
-        ::getsockname(listener, sa, &length) != 0 || ::connect(FCaller.Fd, sa, length) != 0)
-        throw std::runtime_error("cannot connect on 127.0.0.1");
-    // Close-on-exec, so that no other harness's door inherits it; Start() clears it for its own.
-    FBbsFd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-    ::close(listener);
+    // Both ends close-on-exec, so that no other harness's door inherits them (Start() clears it
+    // for its own door's end); the door's end with Nagle's algorithm, as a BBS leaves it.
+    const TSocketPair pair = TestSocketPair();
+    FBbsFd = static_cast<int>(pair.Door), FCaller.Fd = static_cast<int>(pair.Caller);
+    const int noDelay = 0;
+    ::setsockopt(FBbsFd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     FCaller.Screen = std::make_unique<TVTermScreen>();
 }
 
@@ -94,11 +81,6 @@ TBbs::~TBbs() {
     fs::remove(FDir.string() + ".log");
 }
 
-fs::path TBbs::Write(const std::string& AName, const std::string& AText) const {
-    std::ofstream(FDir / AName, std::ios::binary) << AText;
-    return FDir / AName;
-}
-
 std::string TBbs::Door32(int AType, int AHandle, const std::string& AAlias, int AMinutes, int ANode,
                          int AEmulation) {
     const std::string n = "\r\n"; // type, handle, baud, BBS, record, real name, alias, access, ...
@@ -108,24 +90,25 @@ std::string TBbs::Door32(int AType, int AHandle, const std::string& AAlias, int 
 }
 
 void TBbs::Start(const TLaunch& ALaunch) {
-    std::vector<std::pair<std::string, std::string>> set = {
-        {"LC_ALL", ALaunch.Utf8 ? "C.UTF-8" : "C"}};
-    if (!ALaunch.FakeTime.empty()) {
-        const char* asan = std::getenv("ASAN_OPTIONS"); // a sanitized door behind a preload
-        set.push_back(
-            {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":verify_asan_link_order=0"});
-        set.push_back({"LD_PRELOAD", "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"});
-        set.push_back({"FAKETIME", "@" + ALaunch.FakeTime});
+    std::map<std::string, std::string> vars; // the test's environment, then the launch's
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        vars[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
     }
-    set.insert(set.end(), ALaunch.Env.begin(), ALaunch.Env.end());
+    vars["LC_ALL"] = ALaunch.Utf8 ? "C.UTF-8" : "C";
+    if (!ALaunch.FakeTime.empty()) { // libfaketime preloaded into a sanitized door
+        vars["ASAN_OPTIONS"] += ":verify_asan_link_order=0";
+        vars["LD_PRELOAD"] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+        vars["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"; // durations on the real steady clock
+        if (ALaunch.FakeTime.starts_with("/"))
+            vars["FAKETIME_TIMESTAMP_FILE"] = ALaunch.FakeTime, vars["FAKETIME_NO_CACHE"] = "1";
+        else
+            vars["FAKETIME"] = "@" + ALaunch.FakeTime;
+    }
+    for (const auto& [name, value] : ALaunch.Env) vars[name] = value;
     std::vector<std::string> argv{ALaunch.Binary}, envp;
     argv.insert(argv.end(), ALaunch.Args.begin(), ALaunch.Args.end());
-    for (char** e = environ; *e != nullptr; ++e) {
-        bool replaced = false;
-        for (const auto& entry : set) replaced |= std::string(*e).starts_with(entry.first + "=");
-        if (!replaced) envp.push_back(*e);
-    }
-    for (const auto& [name, value] : set) envp.push_back(name + "=" + value);
+    for (const auto& [name, value] : vars) envp.push_back(name + "=" + value);
     std::vector<char*> args = Pointers(argv), env = Pointers(envp);
     const std::string work = (ALaunch.WorkDir.empty() ? FDir : ALaunch.WorkDir).string();
     const std::string log = FDir.string() + ".log";
@@ -165,26 +148,15 @@ void TBbs::Start(const TLaunch& ALaunch) {
 }
 
 std::optional<int> TBbs::WaitExit(TMs ALimit, bool ADrain) {
-    for (const auto end = Now() + ALimit; !FExit && FPid > 0;) {
+    for (const auto end = Clock::now() + ALimit; !FExit && FPid > 0;) {
         int status = 0;
         if (::waitpid(FPid, &status, WNOHANG) == FPid)
             FExit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (ADrain) {
-            FLocal.Pump(0ms);
-            FCaller.Pump(0ms);
-        }
-        if (FExit || Now() > end) break;
+        if (ADrain) FLocal.Pump(0ms), FCaller.Pump(0ms);
+        if (FExit || Clock::now() > end) break;
         ::usleep(5000);
     }
     return FExit;
-}
-
-void TBbs::Signal(int ASignal) {
-    if (FPid > 0 && !FExit) ::kill(FPid, ASignal);
-}
-
-std::string TBbs::Log() const {
-    return ReadFile(FDir.string() + ".log");
 }
 
 bool TBbs::ModesBack() const {
@@ -195,39 +167,23 @@ bool TBbs::ModesBack() const {
 }
 
 bool TBbs::WaitFor(const TCondition& ACondition, TMs ALimit) {
-    for (const auto end = Now() + ALimit; !FCaller.WaitFor(ACondition, 50ms); FLocal.Pump(0ms))
-        if (Now() > end || FCaller.Ended) return false;
+    for (const auto end = Clock::now() + ALimit; !FCaller.WaitFor(ACondition, 50ms);
+         FLocal.Pump(0ms))
+        if (Clock::now() > end || FCaller.Ended) return false;
     return true;
 }
 
-bool TBbs::See(const std::string& AText, TMs ALimit) {
-    return WaitFor([&](const TVTermScreen& S) { return S.Shows(AText); }, ALimit);
-}
-
-bool TBbs::See(int ACol, int ARow, const std::string& AText, TMs ALimit) {
-    return WaitFor(
-        [&](const TVTermScreen& S) { return Text(S, ACol, ARow, AText.size()) == AText; }, ALimit);
-}
-
 void TBbs::Settle(TMs AQuiet) {
-    for (std::size_t seen = SIZE_MAX; seen != FCaller.Received.size(); FCaller.Pump(AQuiet)) {
-        seen = FCaller.Received.size();
-        FLocal.Pump(0ms);
-    }
+    for (std::size_t seen = SIZE_MAX; seen != FCaller.Received.size(); FCaller.Pump(AQuiet))
+        seen = FCaller.Received.size(), FLocal.Pump(0ms);
 }
 
 bool TBbs::HandedBack() {
     const std::string back = "Back at the BBS";
-    if (WaitExit() != 0 || ::write(FBbsFd, back.data(), back.size()) != ssize_t(back.size()) ||
-        !FCaller.WaitFor([&](const TVTermScreen&) { return Received().ends_with(back); }, 2s))
+    if (WaitExit() != 0) return false;
+    TestSend(FBbsFd, back);
+    if (!FCaller.WaitFor([&](const TVTermScreen&) { return Received().ends_with(back); }, 2s))
         return false;
     FCaller.Send("menu");
-    char reply[5] = {};
-    pollfd pfd{FBbsFd, POLLIN, 0};
-    return ::poll(&pfd, 1, 2000) > 0 && ::recv(FBbsFd, reply, 4, MSG_WAITALL) == 4 &&
-           std::string(reply) == "menu";
-}
-
-std::string Text(const TVTermScreen& AScreen, int ACol, int ARow, std::size_t ALength) {
-    return AScreen.RowText(ARow).substr(static_cast<std::size_t>(ACol - 1), ALength);
+    return TestRead(FBbsFd, 4) == "menu";
 }
