@@ -21,13 +21,14 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 inline TDateTime FakeNow{};
 inline std::vector<std::int32_t> Delays; // every pause the kit asked for
 
 // A door ends its process with code 0 when, say, a screen waits for a key that never comes.
 // Inside a test (in the test process, not a death test's child) that must fail the run.
-inline const long TestProcess = TestProcessId();
+inline const long TestProcess = ::getpid();
 // A death test's child started afresh (as on Windows) runs the test again up to its statement,
 // in the directory of the parent's test, which the parent names here.
 inline const char* const kTestDirVariable = "GLIMRA_UNIT_TEST_DIR";
@@ -54,7 +55,7 @@ class KitTest : public ::testing::Test {
     void SetUp() override {
         const char* parentDir = std::getenv(kTestDirVariable);
         static const int guard = std::atexit([] {
-            if (InTest && TestProcessId() == TestProcess)
+            if (InTest && ::getpid() == TestProcess)
                 std::fputs("ended inside a test\n", stderr), std::_Exit(1);
         });
         InTest = guard == 0 && parentDir == nullptr;

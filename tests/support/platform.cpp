@@ -155,10 +155,6 @@ void TestClose(TTestSocket ASocket, bool AReset) {
 #endif
 }
 
-long TestProcessId() {
-    return ::getpid();
-}
-
 std::filesystem::path TestScratchDir() {
     for (int count = 0;; ++count) {
         const auto dir =

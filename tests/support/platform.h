@@ -27,8 +27,7 @@ TTestSocket TestAccept(TTestSocket AListener, int AWaitMs);
 
 // True when ASocket has bytes (or its end) to read within AWaitMs.
 bool TestReadable(TTestSocket ASocket, int AWaitMs);
-// Up to AMax bytes of what has come, waiting at most AWaitMs for the first; "" on a time-out or
-// at the end of the connection.
+// Up to AMax bytes of what has come, waiting AWaitMs at most for the first; "" if none or ended.
 std::string TestReceive(TTestSocket ASocket, int AWaitMs = 0, std::size_t AMax = 65536);
 // ACount bytes, fewer when the connection ends or stays silent for 2 s.
 inline std::string TestRead(TTestSocket ASocket, std::size_t ACount) {
@@ -53,14 +52,10 @@ bool TestBlocks(TTestSocket ASocket);
 void TestSetEnv(const char* AName, const char* AValue);
 // A new, empty directory under the system's temporary directory.
 std::filesystem::path TestScratchDir();
-// The names, in the current directory or the system's, of things that are no regular file and
-// that a reader must not open as one: devices, and a FIFO (created here) where there are FIFOs.
+// Names of what a reader must not open as a regular file: devices, a FIFO made here if possible.
 std::vector<std::string> TestSpecialFiles();
 // Runs ACommand through the system's shell; its exit code (-1 when it did not end normally).
 int TestRun(const std::string& ACommand);
-// The running process.
-long TestProcessId();
-// Mounts a 1 MiB file system on the directory ADir, to be filled up; false when this system or
-// user cannot (then nothing is mounted). TestUnmount takes it away.
+// Mounts a 1 MiB file system on a new directory ADir (to be filled up); false where it cannot.
 bool TestSmallDisk(const std::string& ADir);
 void TestUnmount(const std::string& ADir);

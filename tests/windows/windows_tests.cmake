@@ -25,3 +25,7 @@ string(REPLACE "/" "\\\\" GLIMRA_TEST_MAKEDB "${GLIMRA_TEST_BINARY_DIR}/makedb.e
 add_executable(bbs_launcher ${CMAKE_CURRENT_LIST_DIR}/bbs_launcher.cpp)
 target_link_libraries(bbs_launcher PRIVATE testsupport)
 set_target_properties(bbs_launcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# The Windows console back-end in a real terminal: tmux around Wine.
+add_test(NAME WindowsConsole.LocalSessionInATerminal
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/console_test.sh ${CMAKE_BINARY_DIR})
