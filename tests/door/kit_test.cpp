@@ -8,6 +8,7 @@
 #include "tests/support/kit_fixture.h"
 
 #include <gtest/gtest.h>
+#include <regex>
 #include <thread>
 
 namespace {
@@ -61,9 +62,8 @@ TEST_F(StartupTest, CommandLineAndSessionChoice) {
     DoorOnCLP = [](char AKey, const std::string& AValue) { options += AKey + AValue + ","; };
     CheckCases("commandline.cases", 1, [](const std::vector<std::string>& ACase) {
         std::vector<std::string> words = {"door"};
-        for (std::size_t at = 0, end = 0; end != std::string::npos && !ACase[0].empty();
-             at = end + 1)
-            words.push_back(ACase[0].substr(at, (end = ACase[0].find(';', at)) - at));
+        std::istringstream in(ACase[0]);
+        for (std::string word; std::getline(in, word, ';');) words.push_back(word);
         std::vector<const char*> argv;
         for (const auto& w : words) argv.push_back(w.c_str());
         options.clear();
@@ -143,14 +143,10 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
               "2\r\n" + std::to_string(pair.Door) + "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n7\r\n");
     EXPECT_EQ(text({"-DDOOR32.SYS"}), "\n  The BBS Gave No User Name.  Returning To BBS...\n");
     TestClose(pair.Door), TestClose(pair.Caller);
-    std::string log, line;
-    for (std::istringstream in(ReadFile("door.log")); std::getline(in, line);) {
-        line.erase(0, line.find(" node "));                  // without the date and time
-        const std::size_t handle = line.find("handle ") + 7; // the child's, maybe not ours
-        if (line.starts_with(" node 7") && handle > 6)
-            line.erase(handle, line.find(',', handle) - handle);
-        log += line + "\n";
-    }
+    // Without the date and time, nor the child's handle of node 7 (maybe not ours).
+    const std::string log = std::regex_replace(
+        std::regex_replace(ReadFile("door.log"), std::regex("[^\n]* node "), " node "),
+        std::regex("( node 7 .*handle )[^,]*"), "$1");
     const std::string lost = " node 0 [] No Carrier Detected\n node 0 [] session end: no carrier\n";
     const std::string drop = " node 0 [] session start: drop file DOOR32.SYS, connection type ";
     EXPECT_EQ(log,
