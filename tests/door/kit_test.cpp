@@ -376,23 +376,19 @@ TEST(Comm, TelnetCommandsAndLineEndsWhereverTheyAreSplit) {
     });
 }
 
-TEST(Comm, ReadsPeeksAndWaits) {
-    TLink link;
-    link.Send("\x1b[A");
-    ASSERT_TRUE(TestReadable(link.Bbs, 2000));
-    EXPECT_EQ((std::string{CommPeekChar(), CommReadChar(), CommPeekChar()}), "\x1b\x1b[");
-    EXPECT_TRUE(CommBuffered() && !TestReadable(link.Bbs, 0)) << "the rest came in one receive";
-    EXPECT_EQ((std::string{CommReadChar(), CommReadChar()}), "[A");
-    EXPECT_FALSE(CommBuffered());
-    std::thread later(
-        [&] { std::this_thread::sleep_for(std::chrono::milliseconds(50)), link.Send("q"); });
-    EXPECT_EQ(CommReadChar(), 'q') << "a read with nothing buffered waits for the byte";
-    later.join();
-}
-
-TEST(Comm, WritesDoubleIacAndTheHandBackLeavesTheConnectionWhole) {
+TEST(Comm, ReadsPeeksWritesDoubleIacAndTheHandBackLeavesTheConnectionWhole) {
     {
         TLink link;
+        link.Send("\x1b[A");
+        ASSERT_TRUE(TestReadable(link.Bbs, 2000));
+        EXPECT_EQ((std::string{CommPeekChar(), CommReadChar(), CommPeekChar()}), "\x1b\x1b[");
+        EXPECT_TRUE(CommBuffered() && !TestReadable(link.Bbs, 0)) << "the rest came in one receive";
+        EXPECT_EQ((std::string{CommReadChar(), CommReadChar()}), "[A");
+        EXPECT_FALSE(CommBuffered());
+        std::thread later(
+            [&] { std::this_thread::sleep_for(std::chrono::milliseconds(50)), link.Send("q"); });
+        EXPECT_EQ(CommReadChar(), 'q') << "a read with nothing buffered waits for the byte";
+        later.join();
         CommWrite("a\xFF"
                   "b\r\n\x1b[0m\xDB");
         CommWriteRaw("\xFF"); // raw: as given

@@ -17,17 +17,9 @@ namespace {
 // Cuts trailing AFill characters from every line and trailing empty lines from AText.
 std::string Trimmed(const std::vector<std::string>& ALines, char AFill) {
     std::string out;
-    std::size_t pending = 0; // empty lines held back until a non-empty one follows
-    for (std::string line : ALines) {
-        line.erase(line.find_last_not_of(AFill) + 1);
-        if (line.empty()) {
-            ++pending;
-            continue;
-        }
-        out += std::string(pending, '\n') + line + '\n';
-        pending = 0;
-    }
-    return out;
+    for (std::string line : ALines) out += line.erase(line.find_last_not_of(AFill) + 1) + '\n';
+    out.erase(out.find_last_not_of('\n') + 1);
+    return out.empty() ? out : out + '\n';
 }
 
 const std::string kPath = std::string(GLIMRA_SOURCE_DIR) + "/tests/fixtures/";
