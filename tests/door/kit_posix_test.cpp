@@ -28,7 +28,7 @@ class ConsoleTest : public KitTest {
             for (pollfd pfd{Master, POLLIN, 0}; !Stop;)
                 if (::poll(&pfd, 1, 5) > 0 && !Stop)
                     if (const ssize_t n = ::read(Master, buf, sizeof buf); n > 0)
-                        Take(std::string(buf, n));
+                        (void)(std::lock_guard(Mutex), Shown.append(buf, n));
         });
     }
     void TearDown() override {
@@ -39,14 +39,12 @@ class ConsoleTest : public KitTest {
         ::close(Slave);
         KitTest::TearDown();
     }
-    // Adds to what the terminal showed, or takes it once it has been quiet for 50 ms.
-    std::string Take(const std::string& AMore = "\x01") {
-        for (std::size_t last = SIZE_MAX; AMore == "\x01" && last != Shown.size();) {
-            last = (std::lock_guard(Mutex), Shown.size());
+    // What the terminal showed, taken once it has been quiet for 50 ms.
+    std::string Take() {
+        for (std::size_t last = SIZE_MAX, now;
+             (now = (std::lock_guard(Mutex), Shown.size())) != last; last = now)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        std::lock_guard lock(Mutex);
-        return AMore == "\x01" ? std::exchange(Shown, "") : (Shown += AMore, "");
+        return std::lock_guard(Mutex), std::exchange(Shown, "");
     }
     std::string ReadKeys(std::size_t ACount) {
         std::string keys;
@@ -54,12 +52,6 @@ class ConsoleTest : public KitTest {
             ConsoleKeyPressed() ? void(keys += ConsoleReadKey())
                                 : std::this_thread::sleep_for(std::chrono::milliseconds(5));
         return keys;
-    }
-    bool ModesBack() {
-        termios now{};
-        ::tcgetattr(Slave, &now);
-        return now.c_lflag == Original.c_lflag && now.c_iflag == Original.c_iflag &&
-               now.c_oflag == Original.c_oflag;
     }
     int Master = -1, Slave = -1;
     termios Original{};
@@ -102,8 +94,10 @@ TEST_F(ConsoleTest, RepaintShowsTheModelInUtf8OrCp437) {
         EXPECT_EQ(same(""), "") << "nothing changed: nothing sent";
         same("\x1b[25;1H\n\n\x1b[?25h"); // scrolling moves every row
         ConsoleRestore();
-        ConsoleRestore(); // a second call does nothing
-        EXPECT_TRUE(ModesBack());
+        ConsoleRestore();         // a second call does nothing
+        ::tcgetattr(Slave, &raw); // the modes put back
+        EXPECT_TRUE(raw.c_lflag == Original.c_lflag && raw.c_iflag == Original.c_iflag &&
+                    raw.c_oflag == Original.c_oflag);
         EXPECT_EQ(Take(), "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l");
         AnsiWrite("after the restore nothing is shown");
         EXPECT_EQ(Take(), "");

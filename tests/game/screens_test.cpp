@@ -37,10 +37,6 @@ class ScreensTest : public KitTest {
         AryNotPlayable = {};
         StrWinnerText = "Well done!";
     }
-    void TearDown() override {
-        StrWinnerText.clear();
-        KitTest::TearDown();
-    }
     static void Expect(const std::string& AName, const std::string& AShot = Shot(LocalScreen())) {
         ExpectFixture(AName + ".screen", AShot);
     }
@@ -208,9 +204,9 @@ TEST_F(ScreensTest, BulletinsWholeUpToCtrlZOfTheArtWhateverIsInTheWay) {
     ExpectFixture("bulletin.ans", first);
     const std::string whole = ReadFile("bulletin2.ans"), art = ReadFile("del_glimra.ans");
     ExpectFixture("bulletin2.ans", whole);
-    const std::string before = whole.substr(0, whole.find(art)),
-                      after =
-                          whole.substr(before.size() + art.size() + (art.back() == '\n' ? 0 : 2));
+    const std::string before = whole.substr(0, whole.find(art));
+    const std::string after =
+        whole.substr(before.size() + art.size() + (art.back() == '\n' ? 0 : 2));
     for (const auto& [content, copied] : {std::pair{"TOP\n\nEND\n", "TOP\r\n\r\nEND\r\n"},
                                           {"A\r\nB\rC\nD", "A\r\nB\r\nC\r\nD\r\n"},
                                           {"Top\r\nArt\x1aSAUCE00\r\nmore", "Top\r\nArt\r\n"},

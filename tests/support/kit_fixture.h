@@ -1,6 +1,7 @@
 // The one unit-test fixture: the kit as a door finds it before start-up (headless console, fresh
-// screen, default hooks, a fake clock, no pauses) in a temporary working directory, and on demand
-// a remote caller on a socket pair and a game database built from data/schema.sql.
+// screen, default hooks, a fake clock, no pauses, no winner's text) in a temporary working
+// directory, and on demand a remote caller on a socket pair and a game database built from
+// data/schema.sql.
 #pragma once
 
 #include "door/ansi.h"
@@ -11,6 +12,7 @@
 #include "door/screen.h"
 #include "game/database.h"
 #include "game/gamedate.h"
+#include "game/gameplay.h"
 #include "game/sqldb.h"
 #include "tests/support/platform.h"
 #include "tests/support/shots.h"
@@ -65,6 +67,7 @@ class KitTest : public ::testing::Test {
         DoorLastKey = {};
         DoorSession = {};
         Stdio = false;
+        StrWinnerText.clear();
         DoorOnHangup = DefaultOnHangup, DoorOnTimeOut = DefaultOnTimeOut,
         DoorOnTimeUp = DefaultOnTimeUp;
         DoorOnStatusBar = DefaultOnStatusBar, DoorOnLocalLogin = DefaultOnLocalLogin,
