@@ -74,7 +74,7 @@ TEST_F(ConsoleTest, RepaintShowsTheModelInUtf8OrCp437) {
             const std::string shown = Take();
             term.Feed(shown);
             EXPECT_EQ(Shot(term), Shot(LocalScreen())) << ABytes;
-            EXPECT_EQ(std::tuple(term.Cursor().first, term.Cursor().second, term.CursorVisible()),
+            EXPECT_EQ(term.Cursor(),
                       std::tuple(LocalScreen().CursorColumn(), LocalScreen().CursorRow(),
                                  LocalScreen().CursorVisible()));
             return shown;

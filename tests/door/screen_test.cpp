@@ -75,9 +75,7 @@ TEST_F(AnsiTest, AgainstARealTerminal) {
         case 9: send(n % 4 ? "\n" : "\r\n"); break;
         case 10: send(n == 0 ? AnsiClrScr() : "\x1b[" + std::to_string(n % 4) + "L\x1b[K"); break;
         case 11: send("\x1b[" + std::to_string(n % 4) + "M"); break;
-        case 12:
-            send(std::vector{"\x1b[?25l", "\x1b[?25h", "\x1b[5;9f"}[n % 3]);
-            break;
+        case 12: send(std::vector{"\x1b[?25l", "\x1b[?25h", "\x1b[5;9f"}[n % 3]); break;
         default:
             for (int i = n % 20; i > 0 && LocalScreen().WhereX() < 79; --i)
                 send(std::string(1, glyphs[pick(0, static_cast<int>(glyphs.size()) - 1)]));
@@ -90,7 +88,7 @@ TEST_F(AnsiTest, AgainstARealTerminal) {
             << "step " << step;
         ASSERT_EQ(std::tuple(LocalScreen().CursorColumn(), LocalScreen().CursorRow(),
                              LocalScreen().CursorVisible()),
-                  std::tuple(term.Cursor().first, term.Cursor().second, term.CursorVisible()));
+                  term.Cursor());
     }
 }
 

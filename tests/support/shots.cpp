@@ -27,28 +27,20 @@ const std::string kPath = std::string(GLIMRA_SOURCE_DIR) + "/tests/fixtures/";
 } // namespace
 
 std::string Shot(const TCellReader& ACells) {
-    std::vector<std::string> text, map;
+    std::vector<std::string> text(TScreen::Height), map(TScreen::Height);
     std::map<std::uint8_t, char> legend;
-    for (int row = 1; row <= TScreen::Height; ++row) {
-        text.emplace_back();
-        map.emplace_back();
+    for (int row = 1; row <= TScreen::Height; ++row)
         for (int col = 1; col <= TScreen::Width; ++col) {
             const auto [ch, attr] = ACells(col, row);
-            Cp437AppendUtf8(text.back(), ch);
-            char mark = "0123456.89ABCDEF"[attr & 15];
-            if (attr > 15) {
-                if (!legend.count(attr)) legend[attr] = static_cast<char>('a' + legend.size());
-                mark = legend[attr];
-            }
-            map.back() += mark;
+            Cp437AppendUtf8(text[row - 1], ch);
+            if (attr > 15 && !legend.count(attr))
+                legend[attr] = static_cast<char>('a' + legend.size());
+            map[row - 1] += attr > 15 ? legend[attr] : "0123456.89ABCDEF"[attr];
         }
-    }
-    std::ostringstream head;
-    head << "@@";
+    std::string head = "@@";
     for (const auto& [attr, mark] : legend)
-        head << ' ' << mark << '=' << "0123456789ABCDEF"[attr >> 4]
-             << "0123456789ABCDEF"[attr & 15];
-    return Trimmed(text, ' ') + head.str() + '\n' + Trimmed(map, '.');
+        head += {' ', mark, '=', "0123456789ABCDEF"[attr >> 4], "0123456789ABCDEF"[attr & 15]};
+    return Trimmed(text, ' ') + head + '\n' + Trimmed(map, '.');
 }
 
 std::string Shot(const TScreen& AScreen) {
