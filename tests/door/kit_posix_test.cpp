@@ -82,11 +82,8 @@ TEST_F(ConsoleTest, RepaintShowsTheModelInUtf8OrCp437) {
         std::string art =
             "\x1b[2J\x1b[1;1H\x1b[1;33;44mGlimra \xdb\xdc\xdf\xb0\xb1\xb2\xcd\xfe\x1b[5m\x07blink";
         for (int cell = 0; cell < 22 * 79; ++cell)
-            art += "\x1b[" + std::to_string(3 + cell / 79) + ";" + std::to_string(1 + cell % 79) +
-                   "H\x1b[" + std::to_string(30 + cell % 8) + ";" +
-                   std::to_string(40 + cell * 7 % 8) + "m" +
-                   "\xdb\xb1"
-                   "Aa"[cell % 4];
+            art += AnsiGotoXY(1 + cell % 79, 3 + cell / 79) + AnsiTextAttr(cell * 37 % 128) +
+                   "\xdb\xb1\x41\x61"[cell % 4];
         FastWrite(" status bar ", 60, 25, 0x1F);
         EXPECT_TRUE(same(art).starts_with(utf8 ? "\x1b[?1049h\x1b[?7l" : "")) << "alternate screen";
         EXPECT_LT(same("\x1b[10;10H\x1b[1;32mZ").size(), 60u) << "one cell changed: little sent";

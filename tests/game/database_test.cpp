@@ -299,8 +299,7 @@ TEST_F(SysopTest, MakeDbBuildsKeepsScoresAndAddsWords) {
                                                "--answers answers.txt --allowed allowed.txt "
                                                "-o glimradb.db " +
                                  AArgs + " > out.txt 2>&1");
-        output = ReadFile("out.txt");
-        return code;
+        return output = ReadFile("out.txt"), code;
     };
     WriteFile("answers.txt", "cider\r\nApple\n\n# a comment\ncider\n");
     WriteFile("allowed.txt", "  aahed\nzymic\n");
