@@ -34,7 +34,7 @@ class ConsoleTest : public KitTest {
     void TearDown() override {
         ConsoleUseHeadless();
         Stop = true;
-        Reader.join();
+        if (Reader.joinable()) Reader.join(); // not when a test ended the terminal
         ::close(Master);
         ::close(Slave);
         KitTest::TearDown();
@@ -113,9 +113,7 @@ TEST_F(ConsoleTest, LocalKeysAndTheEndOfInput) {
     });
     EXPECT_EQ(ReadKeys(2), std::string("\0H", 2)) << "a sequence in two pieces is one key";
     late.join();
-    Stop = true; // the terminal hangs up
-    Reader.join();
-    Reader = std::thread([] {});
+    Stop = true, Reader.join(); // the terminal hangs up
     ::close(std::exchange(Master, ::open("/dev/null", O_RDONLY)));
     EXPECT_FALSE(ConsoleKeyPressed());
     EXPECT_TRUE(ConsoleInputEnded());

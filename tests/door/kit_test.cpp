@@ -112,13 +112,9 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
     // The program ends (in a death test's child) with code 0 on the screen it returns.
     const auto ends = [](std::vector<const char*> AArgs) {
         std::filesystem::remove("ended.screen");
-        EXPECT_EXIT(
-            {
-                std::atexit([] { WriteFile("ended.screen", Shot(LocalScreen())); });
-                Startup(AArgs);
-                std::exit(1);
-            },
-            ::testing::ExitedWithCode(0), "");
+        EXPECT_EXIT((std::atexit([] { WriteFile("ended.screen", Shot(LocalScreen())); }),
+                     Startup(AArgs), std::exit(1)),
+                    ::testing::ExitedWithCode(0), "");
         return ReadFile("ended.screen");
     };
     const auto text = [&](std::vector<const char*> AArgs) { // without the attribute map
@@ -229,15 +225,14 @@ TEST_F(DoorTest, OutputKeysAndLineEditorTables) {
     CommSetUtf8(false);
     // Typed keys, default text, allowed set (A alpha, N numeric, F file name, * all), password
     // character, visible length and maximum => what is returned => local row 1 => bytes sent.
-    const std::map<std::string, std::string> sets = {{"A", DOOR_INPUT_CHARS_ALPHA},
-                                                     {"N", DOOR_INPUT_CHARS_NUMERIC},
-                                                     {"F", DOOR_INPUT_CHARS_FILENAME},
-                                                     {"*", DOOR_INPUT_CHARS_ALL}};
+    const std::string sets[] = {DOOR_INPUT_CHARS_ALPHA, DOOR_INPUT_CHARS_NUMERIC,
+                                DOOR_INPUT_CHARS_FILENAME, DOOR_INPUT_CHARS_ALL};
     CheckCases("editor.cases", 6, [&](const std::vector<std::string>& ACase) {
         AnsiReset();
         Send(ACase[0]);
-        const std::string result = DoorInput(ACase[1], sets.at(ACase[2]), ACase[3][0],
-                                             std::stoi(ACase[4]), std::stoi(ACase[5]), 0x1F);
+        const std::string result =
+            DoorInput(ACase[1], sets[std::string("ANF*").find(ACase[2])], ACase[3][0],
+                      std::stoi(ACase[4]), std::stoi(ACase[5]), 0x1F);
         EXPECT_EQ(LocalScreen().TextAttr(), 7) << "the attribute is put back";
         return std::vector{result, Row(1), Received()};
     });
@@ -342,7 +337,6 @@ struct TLink {
         CommClose(false);
         TestClose(Caller), TestClose(Bbs);
     }
-    void Send(const std::string& AText) { TestSend(Caller, AText); }
     std::string Receive() { // what the door reads of one receive
         std::string got;
         for (TestReadable(Bbs, 2000); CommCharAvail();) got += CommReadChar();
@@ -363,7 +357,7 @@ TEST(Comm, TelnetCommandsAndLineEndsWhereverTheyAreSplit) {
         for (const auto& pieces : splits) {
             TLink link;
             std::string keys;
-            for (const auto& piece : pieces) link.Send(piece), keys += link.Receive();
+            for (const auto& piece : pieces) TestSend(link.Caller, piece), keys += link.Receive();
             const TTelnetTerminal& t = CommTerminal();
             const std::vector<std::string> got{keys, std::to_string(t.Columns) + "x" +
                                                          std::to_string(t.Rows) + ":" + t.Type};
@@ -378,14 +372,15 @@ TEST(Comm, TelnetCommandsAndLineEndsWhereverTheyAreSplit) {
 TEST(Comm, ReadsPeeksWritesDoubleIacAndTheHandBackLeavesTheConnectionWhole) {
     {
         TLink link;
-        link.Send("\x1b[A");
+        TestSend(link.Caller, "\x1b[A");
         ASSERT_TRUE(TestReadable(link.Bbs, 2000));
         EXPECT_EQ((std::string{CommPeekChar(), CommReadChar(), CommPeekChar()}), "\x1b\x1b[");
         EXPECT_TRUE(CommBuffered() && !TestReadable(link.Bbs, 0)) << "the rest came in one receive";
         EXPECT_EQ((std::string{CommReadChar(), CommReadChar()}), "[A");
         EXPECT_FALSE(CommBuffered());
-        std::thread later(
-            [&] { std::this_thread::sleep_for(std::chrono::milliseconds(50)), link.Send("q"); });
+        std::thread later([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50)), TestSend(link.Caller, "q");
+        });
         EXPECT_EQ(CommReadChar(), 'q') << "a read with nothing buffered waits for the byte";
         later.join();
         CommWrite("a\xFF"
@@ -414,7 +409,7 @@ TEST(Comm, ReadsPeeksWritesDoubleIacAndTheHandBackLeavesTheConnectionWhole) {
         EXPECT_TRUE(TestBlocks(link.Bbs));
         TestSend(link.Bbs, "welcome back");
         EXPECT_EQ(TestRead(link.Caller, 12), "welcome back");
-        link.Send("menu");
+        TestSend(link.Caller, "menu");
         EXPECT_EQ(TestRead(link.Bbs, 4), "menu");
         CommWrite("stray");
         EXPECT_FALSE(TestReadable(link.Caller, 0)) << "nothing is sent after the close";
@@ -427,7 +422,7 @@ TEST(Comm, ReadsPeeksWritesDoubleIacAndTheHandBackLeavesTheConnectionWhole) {
 TEST(Comm, LostConnectionsEndTheCarrierForGood) {
     for (const bool reset : {false, true}) { // a client that hangs up, or one that crashed
         TLink link;
-        link.Send("ok");
+        TestSend(link.Caller, "ok");
         TestReadable(link.Bbs, 2000);
         TestClose(std::exchange(link.Caller, kNoSocket), reset);
         const std::string keys = link.Receive(); // a reset may take back what was not read
