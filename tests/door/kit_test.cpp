@@ -33,8 +33,7 @@ const std::map<std::string, bool (*)(const std::string&)> kReaders = {{"DOOR32",
 TEST_F(StartupTest, DropFileReaders) {
     CheckCases("dropfiles.cases", 2, [](const std::vector<std::string>& ACase) {
         WriteFile("drop", ACase[1]);
-        DoorDropInfo = {};
-        DoorDropInfo.Fairy = true; // not a field of every format: stays unless read
+        DoorDropInfo = {.Fairy = true}; // not a field of every format: stays unless read
         if (kReaders.at(ACase[0])("drop")) return std::vector{Fields()};
         return std::vector<std::string>{Fields(), "no connection"};
     });

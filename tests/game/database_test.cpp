@@ -227,9 +227,7 @@ using SysopTest = KitTest;
 TEST_F(SysopTest, ConfigurationLinesByNumber) {
     CheckCases("config.cases", 1, [](const std::vector<std::string>& ACase) {
         WriteFile(CONFIG_FILE_NAME, ACase[0]);
-        CheckVersion = false;
-        DoorSession.MaxIdle = 300;
-        StrWinnerText.clear();
+        CheckVersion = false, DoorSession.MaxIdle = 300, StrWinnerText.clear(); // as a run starts
         ReadConfiguration();
         const std::string winner =
             StrWinnerText.size() > 40 ? std::to_string(StrWinnerText.size()) : StrWinnerText;
