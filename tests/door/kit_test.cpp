@@ -117,8 +117,8 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
         return ReadFile("ended.screen");
     };
     const auto text = [&](std::vector<const char*> AArgs) { // without the attribute map
-        std::string shot = ends(AArgs);
-        return shot.erase(shot.find("@@"));
+        const std::string shot = ends(AArgs); // substr: no throw in a child where it is empty
+        return shot.substr(0, shot.find("@@"));
     };
     const std::string usage = ends({"-S1000"});
     ExpectFixture("usage.screen", usage);
