@@ -28,25 +28,23 @@ class ConsoleTest : public KitTest {
             for (pollfd pfd{Master, POLLIN, 0}; !Stop;)
                 if (::poll(&pfd, 1, 5) > 0 && !Stop)
                     if (const ssize_t n = ::read(Master, buf, sizeof buf); n > 0)
-                        Take(std::string(buf, n));
+                        (void)(std::lock_guard(Mutex), Shown.append(buf, n));
         });
     }
     void TearDown() override {
         ConsoleUseHeadless();
         Stop = true;
-        Reader.join();
+        if (Reader.joinable()) Reader.join(); // not when a test ended the terminal
         ::close(Master);
         ::close(Slave);
         KitTest::TearDown();
     }
-    // Adds to what the terminal showed, or takes it once it has been quiet for 50 ms.
-    std::string Take(const std::string& AMore = "\x01") {
-        for (std::size_t last = SIZE_MAX; AMore == "\x01" && last != Shown.size();) {
-            last = (std::lock_guard(Mutex), Shown.size());
+    // What the terminal showed, taken once it has been quiet for 50 ms.
+    std::string Take() {
+        for (std::size_t last = SIZE_MAX, now;
+             (now = (std::lock_guard(Mutex), Shown.size())) != last; last = now)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        std::lock_guard lock(Mutex);
-        return AMore == "\x01" ? std::exchange(Shown, "") : (Shown += AMore, "");
+        return std::lock_guard(Mutex), std::exchange(Shown, "");
     }
     std::string ReadKeys(std::size_t ACount) {
         std::string keys;
@@ -54,12 +52,6 @@ class ConsoleTest : public KitTest {
             ConsoleKeyPressed() ? void(keys += ConsoleReadKey())
                                 : std::this_thread::sleep_for(std::chrono::milliseconds(5));
         return keys;
-    }
-    bool ModesBack() {
-        termios now{};
-        ::tcgetattr(Slave, &now);
-        return now.c_lflag == Original.c_lflag && now.c_iflag == Original.c_iflag &&
-               now.c_oflag == Original.c_oflag;
     }
     int Master = -1, Slave = -1;
     termios Original{};
@@ -82,7 +74,7 @@ TEST_F(ConsoleTest, RepaintShowsTheModelInUtf8OrCp437) {
             const std::string shown = Take();
             term.Feed(shown);
             EXPECT_EQ(Shot(term), Shot(LocalScreen())) << ABytes;
-            EXPECT_EQ(std::tuple(term.Cursor().first, term.Cursor().second, term.CursorVisible()),
+            EXPECT_EQ(term.Cursor(),
                       std::tuple(LocalScreen().CursorColumn(), LocalScreen().CursorRow(),
                                  LocalScreen().CursorVisible()));
             return shown;
@@ -90,11 +82,8 @@ TEST_F(ConsoleTest, RepaintShowsTheModelInUtf8OrCp437) {
         std::string art =
             "\x1b[2J\x1b[1;1H\x1b[1;33;44mGlimra \xdb\xdc\xdf\xb0\xb1\xb2\xcd\xfe\x1b[5m\x07blink";
         for (int cell = 0; cell < 22 * 79; ++cell)
-            art += "\x1b[" + std::to_string(3 + cell / 79) + ";" + std::to_string(1 + cell % 79) +
-                   "H\x1b[" + std::to_string(30 + cell % 8) + ";" +
-                   std::to_string(40 + cell * 7 % 8) + "m" +
-                   "\xdb\xb1"
-                   "Aa"[cell % 4];
+            art += AnsiGotoXY(1 + cell % 79, 3 + cell / 79) + AnsiTextAttr(cell * 37 % 128) +
+                   "\xdb\xb1\x41\x61"[cell % 4];
         FastWrite(" status bar ", 60, 25, 0x1F);
         EXPECT_TRUE(same(art).starts_with(utf8 ? "\x1b[?1049h\x1b[?7l" : "")) << "alternate screen";
         EXPECT_LT(same("\x1b[10;10H\x1b[1;32mZ").size(), 60u) << "one cell changed: little sent";
@@ -102,8 +91,10 @@ TEST_F(ConsoleTest, RepaintShowsTheModelInUtf8OrCp437) {
         EXPECT_EQ(same(""), "") << "nothing changed: nothing sent";
         same("\x1b[25;1H\n\n\x1b[?25h"); // scrolling moves every row
         ConsoleRestore();
-        ConsoleRestore(); // a second call does nothing
-        EXPECT_TRUE(ModesBack());
+        ConsoleRestore();         // a second call does nothing
+        ::tcgetattr(Slave, &raw); // the modes put back
+        EXPECT_TRUE(raw.c_lflag == Original.c_lflag && raw.c_iflag == Original.c_iflag &&
+                    raw.c_oflag == Original.c_oflag);
         EXPECT_EQ(Take(), "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l");
         AnsiWrite("after the restore nothing is shown");
         EXPECT_EQ(Take(), "");
@@ -122,9 +113,7 @@ TEST_F(ConsoleTest, LocalKeysAndTheEndOfInput) {
     });
     EXPECT_EQ(ReadKeys(2), std::string("\0H", 2)) << "a sequence in two pieces is one key";
     late.join();
-    Stop = true; // the terminal hangs up
-    Reader.join();
-    Reader = std::thread([] {});
+    Stop = true, Reader.join(); // the terminal hangs up
     ::close(std::exchange(Master, ::open("/dev/null", O_RDONLY)));
     EXPECT_FALSE(ConsoleKeyPressed());
     EXPECT_TRUE(ConsoleInputEnded());

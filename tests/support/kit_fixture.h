@@ -1,6 +1,7 @@
 // The one unit-test fixture: the kit as a door finds it before start-up (headless console, fresh
-// screen, default hooks, a fake clock, no pauses) in a temporary working directory, and on demand
-// a remote caller on a socket pair and a game database built from data/schema.sql.
+// screen, default hooks, a fake clock, no pauses, no winner's text) in a temporary working
+// directory, and on demand a remote caller on a socket pair and a game database built from
+// data/schema.sql.
 #pragma once
 
 #include "door/ansi.h"
@@ -11,6 +12,7 @@
 #include "door/screen.h"
 #include "game/database.h"
 #include "game/gamedate.h"
+#include "game/gameplay.h"
 #include "game/sqldb.h"
 #include "tests/support/platform.h"
 #include "tests/support/shots.h"
@@ -65,6 +67,7 @@ class KitTest : public ::testing::Test {
         DoorLastKey = {};
         DoorSession = {};
         Stdio = false;
+        StrWinnerText.clear();
         DoorOnHangup = DefaultOnHangup, DoorOnTimeOut = DefaultOnTimeOut,
         DoorOnTimeUp = DefaultOnTimeUp;
         DoorOnStatusBar = DefaultOnStatusBar, DoorOnLocalLogin = DefaultOnLocalLogin,
@@ -113,9 +116,6 @@ class KitTest : public ::testing::Test {
         std::string text = LocalScreen().RowText(ARow);
         return text.erase(text.find_last_not_of(' ') + 1);
     }
-    static std::string TextAt(int ACol, int ARow, std::size_t ALength) {
-        return LocalScreen().RowText(ARow).substr(ACol - 1, ALength);
-    }
     static int AttrAt(int ACol, int ARow) { return LocalScreen().AttrAt(ACol, ARow); }
 
     // glimradb.db with the schema and these answer words; the game's connection and the test's
@@ -129,21 +129,11 @@ class KitTest : public ::testing::Test {
     static std::vector<std::string> Sql(const std::string& ASql) {
         return SqlRows(GameDatabaseFile, ASql);
     }
-    static void AddScore(const std::string& AName, const std::string& ADate, int AScore) {
-        SqlConnection conn(GameDatabaseFile);
-        SqlStatement(conn, "INSERT INTO tblScores VALUES (?, ?, ?)")
-            .Bind(1, AName)
-            .Bind(2, ADate)
-            .Bind(3, std::int64_t{AScore})
-            .Execute();
-    }
     // The kit's clock (which GetToday reads) at noon of a local date, and the game date.
     static void SetToday(int AYear, int AMonth, int ADay) {
-        std::tm local{.tm_hour = 12,
-                      .tm_mday = ADay,
-                      .tm_mon = AMonth - 1,
-                      .tm_year = AYear - 1900,
-                      .tm_isdst = -1};
+        std::tm local{};
+        local.tm_hour = 12, local.tm_mday = ADay, local.tm_mon = AMonth - 1;
+        local.tm_year = AYear - 1900, local.tm_isdst = -1;
         FakeNow = std::chrono::system_clock::from_time_t(std::mktime(&local));
         Year = AYear, Month = AMonth, Day = ADay;
     }

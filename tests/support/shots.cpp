@@ -17,17 +17,9 @@ namespace {
 // Cuts trailing AFill characters from every line and trailing empty lines from AText.
 std::string Trimmed(const std::vector<std::string>& ALines, char AFill) {
     std::string out;
-    std::size_t pending = 0; // empty lines held back until a non-empty one follows
-    for (std::string line : ALines) {
-        line.erase(line.find_last_not_of(AFill) + 1);
-        if (line.empty()) {
-            ++pending;
-            continue;
-        }
-        out += std::string(pending, '\n') + line + '\n';
-        pending = 0;
-    }
-    return out;
+    for (std::string line : ALines) out += line.erase(line.find_last_not_of(AFill) + 1) + '\n';
+    out.erase(out.find_last_not_of('\n') + 1);
+    return out.empty() ? out : out + '\n';
 }
 
 const std::string kPath = std::string(GLIMRA_SOURCE_DIR) + "/tests/fixtures/";
@@ -35,28 +27,20 @@ const std::string kPath = std::string(GLIMRA_SOURCE_DIR) + "/tests/fixtures/";
 } // namespace
 
 std::string Shot(const TCellReader& ACells) {
-    std::vector<std::string> text, map;
+    std::vector<std::string> text(TScreen::Height), map(TScreen::Height);
     std::map<std::uint8_t, char> legend;
-    for (int row = 1; row <= TScreen::Height; ++row) {
-        text.emplace_back();
-        map.emplace_back();
+    for (int row = 1; row <= TScreen::Height; ++row)
         for (int col = 1; col <= TScreen::Width; ++col) {
             const auto [ch, attr] = ACells(col, row);
-            Cp437AppendUtf8(text.back(), ch);
-            char mark = "0123456.89ABCDEF"[attr & 15];
-            if (attr > 15) {
-                if (!legend.count(attr)) legend[attr] = static_cast<char>('a' + legend.size());
-                mark = legend[attr];
-            }
-            map.back() += mark;
+            Cp437AppendUtf8(text[row - 1], ch);
+            if (attr > 15 && !legend.count(attr))
+                legend[attr] = static_cast<char>('a' + legend.size());
+            map[row - 1] += attr > 15 ? legend[attr] : "0123456.89ABCDEF"[attr];
         }
-    }
-    std::ostringstream head;
-    head << "@@";
+    std::string head = "@@";
     for (const auto& [attr, mark] : legend)
-        head << ' ' << mark << '=' << "0123456789ABCDEF"[attr >> 4]
-             << "0123456789ABCDEF"[attr & 15];
-    return Trimmed(text, ' ') + head.str() + '\n' + Trimmed(map, '.');
+        head += {' ', mark, '=', "0123456789ABCDEF"[attr >> 4], "0123456789ABCDEF"[attr & 15]};
+    return Trimmed(text, ' ') + head + '\n' + Trimmed(map, '.');
 }
 
 std::string Shot(const TScreen& AScreen) {

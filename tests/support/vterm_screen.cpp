@@ -96,8 +96,8 @@ std::string TVTermScreen::RowText(int ARow) const {
     return text;
 }
 
-std::pair<int, int> TVTermScreen::Cursor() const {
+std::tuple<int, int, bool> TVTermScreen::Cursor() const {
     VTermPos pos{};
     vterm_state_get_cursorpos(State_, &pos);
-    return {pos.col + 1, pos.row + 1};
+    return {pos.col + 1, pos.row + 1, CursorVisible_};
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 struct VTerm;
@@ -33,9 +34,7 @@ class TVTermScreen {
             if (RowText(row).find(AText) != std::string::npos) return true;
         return false;
     }
-    std::pair<int, int> Cursor() const; // column and row
-
-    bool CursorVisible() const { return CursorVisible_; }
+    std::tuple<int, int, bool> Cursor() const; // column, row, and whether it is shown
     std::string Replies; // what the terminal answers (to cursor position requests), not yet sent
 
     void OnCursorVisible(bool AVisible) { CursorVisible_ = AVisible; }
