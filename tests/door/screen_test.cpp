@@ -41,6 +41,20 @@ TEST_F(AnsiTest, TheEmulatorStepByStep) {
     EXPECT_EQ(LocalScreen().TextAttr(), 0x0C);
 }
 
+// The same stream gives the same screen however it is cut into calls.
+TEST_F(AnsiTest, EverySplitPointOfASequence) {
+    const std::string stream =
+        "ab\x1b[1;33;44mC\x1b[3;17Hde\x1b[?25l\x1b[2Dxy\x1b[s\x1b[5;5f\x1b[u!";
+    AnsiWrite(stream);
+    const std::string whole = Shot(LocalScreen()) + State();
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        AnsiReset();
+        AnsiWrite(stream.substr(0, cut));
+        AnsiWrite(stream.substr(cut));
+        ASSERT_EQ(Shot(LocalScreen()) + State(), whole) << "cut " << cut;
+    }
+}
+
 // The emulator and libvterm fed the same random builder calls and text: same character,
 // colours and cursor in every cell (a blank's foreground cannot be seen; 30-37 clear blink
 // locally). Text stops short of the last column, where the two wrap differently. The emulator
