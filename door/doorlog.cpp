@@ -49,6 +49,10 @@ void DoorLog(const std::string& AText) {
     DoorLogAppend(DoorLogFileName, line, DoorLogMaxBytes);
 }
 
+void DoorTellBbs(const std::string& AReason) {
+    SystemWriteStderr(DoorProgramFileName() + ": " + OneLine(AReason, kMaxText) + "\n");
+}
+
 void DoorLogEnding(const std::string& AHow) {
     if (FEnding.empty()) FEnding = AHow;
 }

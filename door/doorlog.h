@@ -20,6 +20,11 @@ extern std::int64_t DoorLogMaxBytes;
 // is skipped silently: the caller's session never depends on it.
 void DoorLog(const std::string& AText);
 
+// Writes "<program>: AReason" as one line to standard error, for a start-up that ends before
+// the caller is served: a BBS that runs socket doors with standard output on /dev/null keeps
+// standard error in its own log, so the sysop sees why the door did not run.
+void DoorTellBbs(const std::string& AReason);
+
 // Records how the session ends ("quit", "dropped carrier", "idle", ...); the first call wins.
 // The last line of the session, written at exit, says it.
 void DoorLogEnding(const std::string& AHow);

@@ -50,6 +50,7 @@ void KeepOnTerminal(const std::string& AText) {
 // The log keeps them, for a console nobody watches.
 void LocalFailureScreen(const std::string& ALines, const std::string& AHow) {
     DoorLog(ALines);
+    DoorTellBbs(ALines);
     DoorLogEnding(AHow);
     const std::string text = "\r\n" + ALines + "\r\n";
     AnsiWrite(AnsiClrScr());

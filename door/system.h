@@ -16,3 +16,6 @@ std::string SystemProgramPath();
 
 // Writes AText to standard output as it is (plain text for the sysop), ignoring failures.
 void SystemWriteStdout(const std::string& AText);
+// The same to standard error: the one stream a BBS that starts socket doors with standard output
+// on /dev/null still keeps in its own log.
+void SystemWriteStderr(const std::string& AText);

@@ -24,12 +24,24 @@ std::string SystemProgramPath() {
     return std::filesystem::read_symlink("/proc/self/exe", error).string();
 }
 
-void SystemWriteStdout(const std::string& AText) {
+namespace {
+
+void WriteAll(int AFd, const std::string& AText) {
     std::size_t done = 0;
     while (done < AText.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, AText.data() + done, AText.size() - done);
+        const ssize_t n = ::write(AFd, AText.data() + done, AText.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
         done += static_cast<std::size_t>(n);
     }
+}
+
+} // namespace
+
+void SystemWriteStdout(const std::string& AText) {
+    WriteAll(STDOUT_FILENO, AText);
+}
+
+void SystemWriteStderr(const std::string& AText) {
+    WriteAll(STDERR_FILENO, AText);
 }

@@ -21,14 +21,16 @@ std::string SystemProgramPath() {
     return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
 }
 
-void SystemWriteStdout(const std::string& AText) {
+namespace {
+
+void WriteAll(DWORD AStdHandle, const std::string& AText) {
     // Line ends as a Windows console or file expects them.
     std::string text;
     for (char c : AText) {
         if (c == '\n') text += '\r';
         text += c;
     }
-    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE out = ::GetStdHandle(AStdHandle);
     std::size_t done = 0;
     while (done < text.size()) {
         DWORD n = 0;
@@ -38,4 +40,14 @@ void SystemWriteStdout(const std::string& AText) {
             return;
         done += n;
     }
+}
+
+} // namespace
+
+void SystemWriteStdout(const std::string& AText) {
+    WriteAll(STD_OUTPUT_HANDLE, AText);
+}
+
+void SystemWriteStderr(const std::string& AText) {
+    WriteAll(STD_ERROR_HANDLE, AText);
 }
