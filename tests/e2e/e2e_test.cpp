@@ -161,14 +161,69 @@ TEST(Visit, HangUpDuringTheUpdateCheckAndAFailure) {
     TBbs bbs;
     bbs.Write("bbsglimra.cfg", "0\n300\n\n"); // and no database
     bbs.Start(Glimra(bbs));
-    ASSERT_TRUE(bbs.See("Glimra stopped: The game database \"glimradb.db\" was not found."))
+    ASSERT_TRUE(bbs.See("Glimra stopped: The game database is missing or not set up."))
         << bbs.Log();
     EXPECT_TRUE(bbs.HandedBack());
+    EXPECT_TRUE(bbs.Log().starts_with("bbsglimra: The game database \"glimradb.db\" was not "
+                                      "found. The sysop builds it"))
+        << bbs.Log();
     EXPECT_FALSE(fs::exists(bbs.Dir() / "glimradb.db")) << "no empty file is left";
     const std::string log = LogEvents(bbs.Dir());
     EXPECT_TRUE(log.starts_with("session start\nGlimra stopped: The game database") &&
                 log.ends_with(".\nsession end: failure\n"))
         << log;
+}
+
+// A database the door cannot use: damaged under a caller, who then quits, or, at start-up, on a
+// full disk or a read-only one (a small disk the test mounts where it may, the file linked from
+// the door directory, so the log is still written). The caller sees one plain line, never SQL,
+// and is handed back; the log has SQLite's whole reason, and a failed start-up tells the BBS.
+TEST(Visit, ADamagedFullOrReadOnlyDatabaseStopsTheDoorWithOnePlainLine) {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"damaged", "is damaged.", "file is not a database"},
+        {"full", "is full: its disk has no room left.", "database or disk is full"},
+        {"read-only", "cannot be opened or written.", "attempt to write a readonly database"}};
+    for (const auto& [how, shown, reason] : cases) {
+        TBbs bbs;
+        InstallGlimra(bbs.Dir());
+        const fs::path db = bbs.Dir() / "glimradb.db", disk = bbs.Dir() / "disk";
+        struct TUnmount {
+            fs::path Dir;
+            ~TUnmount() { Dir.empty() || (TestUnmount(Dir.string()), true); }
+        } unmount;
+        if (how != "damaged") {
+            if (!TestSmallDisk(disk.string())) GTEST_SKIP() << "no small disk (needs root)";
+            unmount.Dir = disk;
+            if (how == "full") Query(bbs.Dir(), "DROP TABLE tblMonthTotals"); // to upgrade
+            fs::copy_file(db, disk / "glimradb.db");
+            fs::remove(db);
+            fs::create_symlink(disk / "glimradb.db", db);
+            if (how == "full")
+                for (std::ofstream fill(disk / "fill", std::ios::binary);
+                     fill.write(std::string(4096, 'x').data(), 4096).flush();) {
+                }
+            else
+                ASSERT_TRUE(TestReadOnlyDisk(disk.string()));
+        }
+        bbs.Start(Glimra(bbs));
+        if (how == "damaged") {
+            ASSERT_TRUE(Menu(bbs)) << bbs.Log();
+            WriteFile(db.string(), std::string(4096, 'x'));
+            bbs.Send("q");
+        }
+        EXPECT_TRUE(bbs.See("Glimra stopped: The game database " + shown)) << how;
+        EXPECT_TRUE(bbs.HandedBack()) << how;
+        for (const char* detail : {"glimradb", "tbl", "failed", "SQLite", reason.c_str()})
+            EXPECT_EQ(bbs.Received().find(detail), npos) << how << ": " << detail;
+        const std::string log = LogEvents(bbs.Dir());
+        EXPECT_TRUE(log.starts_with("session start\nGlimra stopped: ") &&
+                    log.find("\"glimradb.db\"") != npos && log.find(reason) != npos &&
+                    log.ends_with("\nsession end: failure\n"))
+            << how << ": " << log;
+        EXPECT_EQ(bbs.Log().starts_with("bbsglimra: ") && bbs.Log().find(reason) != npos,
+                  how != "damaged")
+            << how << ": " << bbs.Log();
+    }
 }
 
 TEST(Nodes, EightCallersPlayViewEveryBoardAndQuitAtOnce) {
