@@ -407,13 +407,17 @@ TEST(Nodes, NodesStartingAtOnceUpgradeAnEarlierDatabaseOnce) {
     TBbs dir;
     InstallGlimra(dir.Dir());
     const fs::path db = dir.Dir() / "glimradb.db";
-    // An earlier version's file: the four tables only, with twelve callers every day for six
-    // weeks of February and March.
+    // An earlier version's file: the four tables only, a scores table whose columns allow NULLs,
+    // with twelve callers every day for six weeks of February and March, and a row without a
+    // name, one without a date and one without points.
     for (const auto& drop : Query(dir.Dir(), "SELECT 'DROP ' || type || ' ' || name FROM "
                                              "sqlite_master WHERE name NOT LIKE 'sqlite%' AND name "
-                                             "NOT IN ('tblWords', 'tblAllWords', 'tblWordsByDate', "
-                                             "'tblScores') ORDER BY type = 'table'"))
+                                             "NOT IN ('tblWords', 'tblAllWords', 'tblWordsByDate') "
+                                             "ORDER BY type = 'table'"))
         Query(dir.Dir(), drop);
+    Query(dir.Dir(), "CREATE TABLE tblScores (strUserName TEXT, dtDate TEXT, intScore INTEGER)");
+    Query(dir.Dir(), "INSERT INTO tblScores VALUES (NULL, '2026-03-01', 40), ('Caller 1', NULL, "
+                     "80), ('Caller 2', '2026-03-02', NULL)");
     Query(dir.Dir(),
           "WITH RECURSIVE d(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM d WHERE n < 41), "
           "c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 12) INSERT INTO "
@@ -451,13 +455,19 @@ TEST(Nodes, NodesStartingAtOnceUpgradeAnEarlierDatabaseOnce) {
     EXPECT_EQ(MissingSchemaObjects(conn), std::vector<std::string>{});
     EXPECT_EQ(Query(dir.Dir(), "SELECT * FROM tblScores ORDER BY 1, 2"), scores) << "kept";
     // The totals the boards rank by, all-time and per month, are the sums over the scores.
-    EXPECT_EQ(
-        Query(dir.Dir(), "SELECT * FROM tblTotals ORDER BY 1"),
-        Query(dir.Dir(), "SELECT strUserName, SUM(intScore) FROM tblScores GROUP BY 1 ORDER BY 1"));
+    EXPECT_EQ(Query(dir.Dir(), "SELECT * FROM tblTotals ORDER BY 1"),
+              Query(dir.Dir(), "SELECT strUserName, SUM(intScore) FROM tblScores WHERE "
+                               "strUserName NOT NULL GROUP BY 1 ORDER BY 1"));
     EXPECT_EQ(Query(dir.Dir(), "SELECT * FROM tblMonthTotals ORDER BY 1, 2"),
-              Query(dir.Dir(),
-                    "SELECT substr(dtDate, 1, 7), strUserName, SUM(intScore), "
-                    "COUNT(DISTINCT dtDate) FROM tblScores GROUP BY 1, 2 ORDER BY 1, 2"));
+              Query(dir.Dir(), "SELECT substr(dtDate, 1, 7), strUserName, SUM(intScore), "
+                               "COUNT(DISTINCT dtDate) FROM tblScores WHERE strUserName NOT NULL "
+                               "AND dtDate NOT NULL GROUP BY 1, 2 ORDER BY 1, 2"));
+    EXPECT_NE(LogEvents(dir.Dir()).find("upgrade of glimradb.db: tblScores: 1 score without a name "
+                                        "left out of the totals; 1 score without a date left out "
+                                        "of the monthly totals; 1 score without points counted "
+                                        "as 0\n"),
+              npos)
+        << LogEvents(dir.Dir());
 }
 
 // The example door started as "socket", "-N -S", "pty" (type 0) or "pty -X" (type 2); AMinutes
