@@ -159,18 +159,20 @@ TEST(Visit, HangUpDuringTheUpdateCheckAndAFailure) {
     EXPECT_EQ(check.WaitExit(4s), 0) << "the door did not wait for the 10 s time-out";
     EXPECT_EQ(LogEvents(check.Dir()), "session start\nsession end: signal SIGHUP\n");
     TBbs bbs;
-    bbs.Write("bbsglimra.cfg", "0\n300\n\n"); // and no database
-    bbs.Start(Glimra(bbs));
+    bbs.Start(Glimra(bbs)); // with no configuration file and no database
     ASSERT_TRUE(bbs.See("Glimra stopped: The game database is missing or not set up."))
         << bbs.Log();
     EXPECT_TRUE(bbs.HandedBack());
-    EXPECT_TRUE(bbs.Log().starts_with("bbsglimra: The game database \"glimradb.db\" was not "
-                                      "found. The sysop builds it"))
+    EXPECT_TRUE(bbs.Log().starts_with("bbsglimra: File handling error occurred. Details "
+                                      "(bbsglimra.cfg): File not found\nbbsglimra: The game "
+                                      "database \"glimradb.db\" was not found. The sysop builds"))
         << bbs.Log();
     EXPECT_FALSE(fs::exists(bbs.Dir() / "glimradb.db")) << "no empty file is left";
     const std::string log = LogEvents(bbs.Dir());
-    EXPECT_TRUE(log.starts_with("session start\nGlimra stopped: The game database") &&
-                log.ends_with(".\nsession end: failure\n"))
+    EXPECT_TRUE(
+        log.starts_with("session start\nFile handling error occurred. Details "
+                        "(bbsglimra.cfg): File not found\nGlimra stopped: The game database") &&
+        log.ends_with(".\nsession end: failure\n"))
         << log;
 }
 
