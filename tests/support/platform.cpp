@@ -191,10 +191,6 @@ bool TestSmallDisk(const std::string&) {
 
 void TestUnmount(const std::string&) {}
 
-bool TestReadOnlyDisk(const std::string&) {
-    return false;
-}
-
 #else
 
 TTestSocket TestDuplicate(TTestSocket ASocket) {
@@ -222,10 +218,6 @@ bool TestSmallDisk(const std::string& ADir) {
 
 void TestUnmount(const std::string& ADir) {
     ::umount2(ADir.c_str(), MNT_DETACH);
-}
-
-bool TestReadOnlyDisk(const std::string& ADir) {
-    return ::mount("tmpfs", ADir.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m") == 0;
 }
 
 #endif

@@ -59,5 +59,3 @@ int TestRun(const std::string& ACommand);
 // Mounts a 1 MiB file system on a new directory ADir (to be filled up); false where it cannot.
 bool TestSmallDisk(const std::string& ADir);
 void TestUnmount(const std::string& ADir);
-// Makes the small disk on ADir read-only, for root too; false where it cannot.
-bool TestReadOnlyDisk(const std::string& ADir);
