@@ -320,7 +320,7 @@ std::string KeepOrComplete(const TOptions& AOptions, const std::string& ASchema,
         if (have == 0 && tables)
             throw TFailure{file + " holds no game tables; not touching it (move it away, and " +
                            Me + " --setup builds a new one)"};
-        if (have > 0 && conn.HasTable("tblScores")) {
+        if (conn.HasTable("tblScores")) {
             SqlStatement query(conn, "SELECT COUNT(*) FROM tblScores");
             scores = query.Step() ? query.ColumnInt(0) : 0;
         }

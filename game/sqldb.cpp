@@ -27,10 +27,6 @@ template <class TWait> int WaitWhileBusy(void* AWait, int ACount) {
     return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
 }
 
-} // namespace
-
-namespace {
-
 std::string StatementFailure(const std::string& AFile, std::string_view AStatement,
                              const std::string& AReason) {
     return "Database " + Quoted(AFile) + ": " + std::string(AStatement) + " failed: " + AReason;
