@@ -323,9 +323,10 @@ TEST_F(SysopTest, MakeDbBuildsKeepsScoresAndAddsWords) {
     Sql("CREATE TABLE tblScores (strUserName, dtDate, intScore)");
     Sql("INSERT INTO tblScores VALUES (NULL, '2024-03-05', 10), ('Bob', NULL, NULL)");
     ASSERT_EQ(run("--add"), 0) << output;
-    EXPECT_TRUE(output.ends_with("makedb: tblScores: 1 score without a name left out of the "
-                                 "totals; 1 score without a date left out of the monthly totals; "
-                                 "1 score without points counted as 0\n"))
+    EXPECT_NE(output.find(": tblScores: 1 score without a name left out of the totals; 1 score "
+                          "without a date left out of the monthly totals; 1 score without points "
+                          "counted as 0"),
+              std::string::npos)
         << output;
     std::filesystem::remove("glimradb.db");
     WriteFile("answers.txt", "cider\ncrane\nbad-1\n");
