@@ -50,7 +50,8 @@ std::string Usage() {
            "  --setup DIR        set up the door directory DIR (made if missing): the\n"
            "                     database glimradb.db, the four art files and a\n"
            "                     bbsglimra.cfg with the defaults; files already there are\n"
-           "                     kept, whatever they hold\n"
+           "                     kept, but a database that lacks game tables or answer\n"
+           "                     words is completed as --add does\n"
            "  -o, --output FILE  database to write (default: glimradb.db)\n"
            "  --schema FILE      schema script (default: DATA/schema.sql)\n"
            "  --answers FILE     answer words, one a line (default: DATA/words/answers.txt)\n"
@@ -125,6 +126,7 @@ std::vector<std::string> ReadWords(const std::string& APath) {
 struct TCounts {
     int Answers = 0;
     int Guesses = 0;
+    std::string Skipped; // score rows of an older file left out of the totals, "" for none
 };
 
 // Adds the words each table lacks. Every answer also goes into tblAllWords, whose lookup
@@ -207,7 +209,7 @@ TCounts AddTo(const TOptions& AOptions, const std::string& ASchema,
     conn.Exec(ASchema);
     TCounts counts = InsertWords(conn, AAnswers, AAllowed);
     // A file from before the totals, or one whose scores were edited by hand, gets them afresh.
-    RebuildScoreTotals(conn);
+    counts.Skipped = RebuildScoreTotals(conn);
     trans.Commit();
     return counts;
 }
@@ -291,27 +293,57 @@ void Say(const fs::path& AFile, const std::string& AWhat) {
     std::cout << Me << ": " << AFile.string() << ": " << AWhat << "\n";
 }
 
-// What an existing database in a door directory holds; it is never replaced.
-std::string DescribeKept(const fs::path& ADatabase) {
+constexpr const char* GAME_TABLES[] = {"tblWords", "tblAllWords", "tblWordsByDate", "tblScores"};
+
+// What --setup does with a database already in the door directory, said in one line. A file the
+// door can play on is kept as it is. A file with some of the game tables, or with no tables at
+// all (a build or a copy cut short), lacks what the door refuses to start without: it is
+// completed as --add does, its scores kept. Anything else is refused, untouched.
+std::string KeepOrComplete(const TOptions& AOptions, const std::string& ASchema,
+                           const std::vector<std::string>& AAnswers,
+                           const std::vector<std::string>& AAllowed) {
+    const std::string& file = AOptions.Output;
+    std::string lacks;
+    long long scores = 0;
+    bool tables = false;
     try {
-        SqlConnection conn(ADatabase.string());
-        if (!conn.HasTable("tblScores")) {
-            const std::string fix = Me + " --add -o " + ADatabase.string();
-            throw TFailure{ADatabase.string() + " has no scores table; not touching it (" + fix +
-                           " completes it)"};
+        SqlConnection conn(file);
+        int have = 0;
+        for (const char* table : GAME_TABLES) {
+            if (conn.HasTable(table)) {
+                ++have;
+            } else {
+                lacks += std::string(lacks.empty() ? "" : ", ") + table;
+            }
         }
-        SqlStatement query(conn, "SELECT COUNT(*) FROM tblScores");
-        const long long scores = query.Step() ? query.ColumnInt(0) : 0;
-        std::string what =
-            "kept, it holds " + std::to_string(scores) + (scores == 1 ? " score" : " scores");
-        if (!MissingSchemaObjects(conn).empty())
-            what += "; the door adds this version's indexes and score totals at its first start";
-        return what;
+        tables = SqlStatement(conn, "SELECT 1 FROM sqlite_master WHERE type = 'table'").Step();
+        if (have == 0 && tables)
+            throw TFailure{file + " holds no game tables; not touching it (move it away, and " +
+                           Me + " --setup builds a new one)"};
+        if (conn.HasTable("tblScores")) {
+            SqlStatement query(conn, "SELECT COUNT(*) FROM tblScores");
+            scores = query.Step() ? query.ColumnInt(0) : 0;
+        }
+        if (lacks.empty() && !SqlStatement(conn, "SELECT 1 FROM tblWords").Step())
+            lacks = "answer words";
+        if (lacks.empty()) {
+            std::string what =
+                "kept, it holds " + std::to_string(scores) + (scores == 1 ? " score" : " scores");
+            if (!MissingSchemaObjects(conn).empty())
+                what +=
+                    "; the door adds this version's indexes and score totals at its first start";
+            return what;
+        }
     } catch (const GameDatabaseError& error) {
         const std::string why = error.what();
-        throw TFailure{ADatabase.string() + " is not a readable game database; not touching it (" +
-                       why + ")"};
+        throw TFailure{file + " is not a readable game database; not touching it (" + why + ")"};
     }
+    const TCounts counts = AddTo(AOptions, ASchema, AAnswers, AAllowed);
+    return "completed, it lacked " + (tables ? lacks : std::string("every table")) + ": added " +
+           std::to_string(counts.Answers) + " answer words and " + std::to_string(counts.Guesses) +
+           " accepted guesses, kept its " + std::to_string(scores) +
+           (scores == 1 ? " score" : " scores") +
+           (counts.Skipped.empty() ? "" : "; " + counts.Skipped);
 }
 
 // --setup: the art, the configuration and the database in the door directory. A file that is
@@ -356,7 +388,7 @@ int SetUpDoor(const TOptions& AOptions, const fs::path& AArtDir, const std::stri
     TOptions build = AOptions;
     build.Output = (dir / "glimradb.db").string();
     if (fs::exists(build.Output, ec)) {
-        Say(build.Output, DescribeKept(build.Output));
+        Say(build.Output, KeepOrComplete(build, ASchema, AAnswers, AAllowed));
     } else {
         const TCounts counts = Build(build, ASchema, AAnswers, AAllowed);
         Say(build.Output, "built with " + std::to_string(counts.Answers) + " answer words and " +
@@ -387,6 +419,7 @@ int Run(TOptions AOptions, const char* AArgv0) {
         std::cout << Me << ": added " << counts.Answers << " answer words and " << counts.Guesses
                   << " accepted guesses to " << AOptions.Output
                   << "; its scores and the words of its dates are kept\n";
+        if (!counts.Skipped.empty()) std::cout << Me << ": " << counts.Skipped << "\n";
         return EXIT_OK;
     }
     if (exists && !AOptions.Force) {

@@ -1,9 +1,11 @@
 // bbsglimra: the door program the BBS starts for one caller. Every end of the program, a failure
 // included, leaves through std::exit(0) so the exit guard hands the caller back to the BBS.
+#include "door/ansi.h"
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "game/gamedate.h"
 #include "game/program.h"
+#include "game/sqldb.h"
 
 #include <cstdlib>
 #include <exception>
@@ -17,14 +19,18 @@ namespace {
     DoorInstallSignalHandlers();
 }
 
-// Tells the caller and the local console why the door stops, and lets them read it.
-void ShowFailure(const std::string& AWhat) {
+// Tells the caller why the door stops in one plain line (ACallerText) and lets them read it;
+// the local console, the log and, for a start-up that fails, the BBS get the whole reason
+// (AWhat).
+void ShowFailure(const std::string& ACallerText, const std::string& AWhat) {
     DoorLogEnding("failure");
     DoorLog("Glimra stopped: " + AWhat);
+    if (!GlimraStarted) DoorTellBbs(AWhat);
     try {
         DoorWriteLn();
         DoorTextColour(COLOUR_LIGHT_RED);
-        DoorWriteLn("Glimra stopped: " + AWhat);
+        DoorWriteLn("Glimra stopped: " + ACallerText);
+        if (AWhat != ACallerText) AnsiWrite(AWhat + "\r\n");
         DoorTextColour(COLOUR_LIGHT_GRAY);
         DoorDelay(2500);
     } catch (...) {
@@ -37,12 +43,15 @@ void ShowFailure(const std::string& AWhat) {
 int main(int argc, char** argv) {
     try {
         GlimraMain(argc, argv);
-    } catch (const std::exception& error) {
+    } catch (const GameDatabaseError& error) {
         DoorEndIfSignalled(); // a wait cut short by an ending signal is no failure to report
-        ShowFailure(error.what());
+        ShowFailure(error.CallerText(), error.LogText());
+    } catch (const std::exception& error) {
+        DoorEndIfSignalled();
+        ShowFailure(error.what(), error.what());
     } catch (...) {
         DoorEndIfSignalled();
-        ShowFailure("unexpected error");
+        ShowFailure("unexpected error", "unexpected error");
     }
     std::exit(0);
 }

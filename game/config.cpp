@@ -106,5 +106,6 @@ void ReadConfiguration() {
                                     CONFIG_FILE_NAME + "): " + error;
         DoorWriteLn(message);
         DoorLog(message);
+        DoorTellBbs(message);
     }
 }

@@ -35,14 +35,16 @@ void CheckSetUp(SqlConnection& AConn) {
         bool found = false;
         try {
             found = AConn.HasTable(table);
-        } catch (const GameDatabaseError&) {
-            throw GameDatabaseError("The game database \"" + GameDatabaseFile +
-                                    "\" cannot be read: " + AConn.LastError() + "." + BuildHint());
+        } catch (const GameDatabaseError& error) {
+            throw GameDatabaseError(error.Fault(), "The game database \"" + GameDatabaseFile +
+                                                       "\" cannot be read: " + AConn.LastError() +
+                                                       "." + BuildHint());
         }
         if (!found)
-            throw GameDatabaseError("The game database \"" + GameDatabaseFile +
-                                    "\" is not set up: it has no table " + table + "." +
-                                    BuildHint());
+            throw GameDatabaseError(TDatabaseFault::Missing,
+                                    "The game database \"" + GameDatabaseFile +
+                                        "\" is not set up: it has no table " + table + "." +
+                                        BuildHint());
     }
 }
 
@@ -52,8 +54,8 @@ SqlConnection& OpenGameDatabase() {
     if (TheConnection) return *TheConnection;
     std::error_code ec;
     if (!std::filesystem::exists(GameDatabaseFile, ec))
-        throw GameDatabaseError("The game database \"" + GameDatabaseFile + "\" was not found." +
-                                BuildHint());
+        throw GameDatabaseError(TDatabaseFault::Missing, "The game database \"" + GameDatabaseFile +
+                                                             "\" was not found." + BuildHint());
     auto conn = std::make_unique<SqlConnection>(GameDatabaseFile);
     CheckSetUp(*conn);
     TheConnection = std::move(conn);
@@ -141,9 +143,10 @@ std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std:
         }
         // Without answer words every day would get a blank (or a stale) word for good.
         if (!DrawRandomWord(conn, Word))
-            throw GameDatabaseError("The game database \"" + GameDatabaseFile +
-                                    "\" has no answer words: table tblWords is empty." +
-                                    BuildHint());
+            throw GameDatabaseError(TDatabaseFault::Missing,
+                                    "The game database \"" + GameDatabaseFile +
+                                        "\" has no answer words: table tblWords is empty." +
+                                        BuildHint());
         SqlStatement insert(conn, "insert into tblWOrdsByDate (dtDate, strWord) values (?,?);");
         insert.Bind(1, key).Bind(2, Word);
         insert.Execute();
@@ -151,6 +154,28 @@ std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std:
     }
     trans.Commit();
     return added;
+}
+
+void CheckGameDatabaseWritable() {
+    SqlConnection& conn = OpenGameDatabase();
+    try {
+        SqlTransaction trans(conn);
+        std::int64_t version = 0;
+        {
+            SqlStatement query(conn, "PRAGMA user_version");
+            if (query.Step()) version = query.ColumnInt(0);
+        }
+        // Writing page 1 makes SQLite open its journal beside the file; the rollback leaves the
+        // file as it was.
+        conn.Exec("PRAGMA user_version = " + std::to_string(version));
+    } catch (const GameDatabaseError& error) {
+        // Another node writing for longer than the busy timeout says nothing about the rights.
+        if (error.Fault() == TDatabaseFault::Busy) return;
+        throw GameDatabaseError(error.Fault(), "The game database \"" + GameDatabaseFile +
+                                                   "\" cannot be written: " + error.Reason() +
+                                                   " (the door needs to write the file and, for "
+                                                   "SQLite's journal, its directory).");
+    }
 }
 
 void DBCheck() {

@@ -24,6 +24,11 @@ SqlConnection& OpenGameDatabase();
 // Closes that connection (the next OpenGameDatabase opens the file again).
 void CloseGameDatabase();
 
+// Start-up: fails (GameDatabaseError) when the door cannot write the database file or its
+// directory, where SQLite makes its journal, so that no caller finds out at the first score. A
+// write transaction that is rolled back; a database busy past the timeout passes.
+void CheckGameDatabaseWritable();
+
 // The text form of every date in the database: 2024-03-05. Dates become text only here, where
 // they meet SQL.
 std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay);

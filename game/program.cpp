@@ -23,6 +23,7 @@
 #include <string>
 
 char MenuSelect = 0;
+bool GlimraStarted = false;
 std::string DaySelect;
 
 namespace {
@@ -137,8 +138,8 @@ void MainLoop() {
 }
 
 void Quit() {
-    DoorLogEnding("quit");
     WriteBulletin();
+    DoorLogEnding("quit");
     DoorShutdown();
 }
 
@@ -150,7 +151,9 @@ void GlimraMain(int argc, const char* const* argv) {
     ReadConfiguration();
     GetToday();
     UpgradeGameDatabase();
+    CheckGameDatabaseWritable();
     DBCheck();
+    GlimraStarted = true;
     DoorClrScr();
     Menu();
     MainLoop();

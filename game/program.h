@@ -25,8 +25,13 @@ void DaySelectBox();
 
 // Reads menu keys until Q (or q), redrawing the menu after every screen.
 void MainLoop();
-// Writes the bulletins and hands the caller back to the BBS.
+// Writes the bulletins and hands the caller back to the BBS; the session is logged as quit once
+// the bulletins are written (a failure in them is logged as one).
 void Quit();
+
+// False until start-up has checked the database and given the month its words: a failure
+// before then ends a start-up, and the BBS is told too.
+extern bool GlimraStarted;
 
 // The whole program after the command line: start-up, menu, main loop, quit.
 void GlimraMain(int argc, const char* const* argv);

@@ -27,7 +27,17 @@ template <class TWait> int WaitWhileBusy(void* AWait, int ACount) {
     return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
 }
 
+std::string StatementFailure(const std::string& AFile, std::string_view AStatement,
+                             const std::string& AReason) {
+    return "Database " + Quoted(AFile) + ": " + std::string(AStatement) + " failed: " + AReason;
+}
+
 } // namespace
+
+GameDatabaseError::GameDatabaseError(const std::string& AFile, std::string_view AStatement,
+                                     const std::string& AReason, int ACode)
+    : std::runtime_error(StatementFailure(AFile, AStatement, AReason)), FCode(ACode), FFile(AFile),
+      FStatement(AStatement), FReason(AReason) {}
 
 bool GameDatabaseError::Transient() const {
     switch (FCode) {
@@ -39,6 +49,40 @@ bool GameDatabaseError::Transient() const {
     }
 }
 
+TDatabaseFault GameDatabaseError::Fault() const {
+    if (FFault) return *FFault;
+    switch (FCode) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return TDatabaseFault::Busy;
+    case SQLITE_FULL: return TDatabaseFault::Full;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: return TDatabaseFault::Damaged;
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return TDatabaseFault::NotWritable;
+    default: return TDatabaseFault::Other;
+    }
+}
+
+std::string GameDatabaseError::CallerText() const {
+    if (!FFault && FCode == 0 && FStatement.empty()) return what();
+    switch (Fault()) {
+    case TDatabaseFault::Busy: return "The game database is busy; please try again later.";
+    case TDatabaseFault::Full: return "The game database is full: its disk has no room left.";
+    case TDatabaseFault::Damaged: return "The game database is damaged.";
+    case TDatabaseFault::Missing: return "The game database is missing or not set up.";
+    case TDatabaseFault::NotWritable: return "The game database cannot be opened or written.";
+    case TDatabaseFault::Other: break;
+    }
+    return "The game database could not be used.";
+}
+
+std::string GameDatabaseError::LogText(std::size_t AMaxStatement) const {
+    if (FStatement.size() <= AMaxStatement) return what();
+    return StatementFailure(FFile, FStatement.substr(0, AMaxStatement) + "...", FReason);
+}
+
 SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FFileName(AFileName) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (AMode == TOpenMode::Create) flags |= SQLITE_OPEN_CREATE;
@@ -47,7 +91,7 @@ SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FF
         std::string why = FDb ? sqlite3_errmsg(FDb) : sqlite3_errstr(rc);
         sqlite3_close(FDb);
         FDb = nullptr;
-        throw GameDatabaseError("Cannot open the database " + Quoted(FFileName) + ": " + why);
+        throw GameDatabaseError(FFileName, "opening the file", why, rc & 0xFF);
     }
     sqlite3_extended_result_codes(FDb, 1);
     sqlite3_busy_handler(FDb, WaitWhileBusy<TBusyWait>, &FBusy);
@@ -68,8 +112,7 @@ void SqlConnection::Fail(std::string_view AWhat) const {
     if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
         why += " (another node held it for more than " + std::to_string(FBusy.LimitMs / 1000) +
                " seconds)";
-    throw GameDatabaseError(
-        "Database " + Quoted(FFileName) + ": " + std::string(AWhat) + " failed: " + why, rc & 0xFF);
+    throw GameDatabaseError(FFileName, AWhat, why, rc & 0xFF);
 }
 
 void SqlConnection::Exec(const std::string& ASql) {
@@ -100,7 +143,8 @@ SqlStatement::~SqlStatement() {
 
 SqlStatement& SqlStatement::Bind(int AIndex, std::string_view AText) {
     if (AText.size() > INT_MAX)
-        throw GameDatabaseError("Database " + Quoted(FConn.FileName()) + ": value too long");
+        throw GameDatabaseError(TDatabaseFault::Other,
+                                "Database " + Quoted(FConn.FileName()) + ": value too long");
     // A bound text is stored byte for byte, whatever quotes or non-UTF-8 bytes it holds.
     if (sqlite3_bind_text(FStmt, AIndex, AText.data(), static_cast<int>(AText.size()),
                           SQLITE_TRANSIENT) != SQLITE_OK)
@@ -160,8 +204,9 @@ int SqlStatement::ColumnIndex(std::string_view AName) const {
             sqlite3_strnicmp(name.data(), AName.data(), static_cast<int>(name.size())) == 0)
             return i;
     }
-    throw GameDatabaseError("Database " + Quoted(FConn.FileName()) + ": no column " +
-                            std::string(AName) + " in " + sqlite3_sql(FStmt));
+    throw GameDatabaseError(TDatabaseFault::Damaged, "Database " + Quoted(FConn.FileName()) +
+                                                         ": no column " + std::string(AName) +
+                                                         " in " + sqlite3_sql(FStmt));
 }
 
 SqlTransaction::SqlTransaction(SqlConnection& AConn, TKind AKind) : FConn(AConn) {

@@ -21,14 +21,33 @@ bool HasScoreTotals(SqlConnection& AConn) {
     return AConn.HasTable("tblTotals") && AConn.HasTable("tblMonthTotals");
 }
 
-void RebuildScoreTotals(SqlConnection& AConn) {
+std::string RebuildScoreTotals(SqlConnection& AConn) {
+    // Files of earlier versions allow NULLs in tblScores. A row without a name belongs to no
+    // player and one without a date to no month; a score without points counts as 0.
     AConn.Exec("DELETE FROM tblTotals;"
                "DELETE FROM tblMonthTotals;"
                "INSERT INTO tblTotals (strUserName, intTotal) "
-               "SELECT strUserName, SUM(intScore) FROM tblScores GROUP BY strUserName;"
+               "SELECT strUserName, COALESCE(SUM(intScore), 0) FROM tblScores "
+               "WHERE strUserName IS NOT NULL GROUP BY strUserName;"
                "INSERT INTO tblMonthTotals (strMonth, strUserName, intTotal, intDays) "
-               "SELECT substr(dtDate, 1, length(dtDate) - 3), strUserName, SUM(intScore), "
-               "COUNT(DISTINCT dtDate) FROM tblScores GROUP BY 1, 2;");
+               "SELECT substr(dtDate, 1, length(dtDate) - 3), strUserName, "
+               "COALESCE(SUM(intScore), 0), COUNT(DISTINCT dtDate) FROM tblScores "
+               "WHERE strUserName IS NOT NULL AND dtDate IS NOT NULL GROUP BY 1, 2;");
+    SqlStatement query(AConn, "SELECT TOTAL(strUserName IS NULL), "
+                              "TOTAL(strUserName IS NOT NULL AND dtDate IS NULL), "
+                              "TOTAL(intScore IS NULL) FROM tblScores");
+    query.Step();
+    const char* const what[] = {" without a name left out of the totals",
+                                " without a date left out of the monthly totals",
+                                " without points counted as 0"};
+    std::string skipped;
+    for (int i = 0; i < 3; ++i) {
+        const std::int64_t count = query.ColumnInt(i);
+        if (count == 0) continue;
+        skipped += (skipped.empty() ? "" : "; ") + std::to_string(count) +
+                   (count == 1 ? " score" : " scores") + what[i];
+    }
+    return skipped.empty() ? skipped : "tblScores: " + skipped;
 }
 
 // Among equal totals SQLite returns the sums of tblScores by name, ascending over all dates

@@ -20,8 +20,9 @@ struct TScoreTotal {
 // lacks them; every operation below then works on tblScores alone).
 bool HasScoreTotals(SqlConnection& AConn);
 
-// Computes both totals afresh from tblScores (makedb; a file from before the totals).
-void RebuildScoreTotals(SqlConnection& AConn);
+// Computes both totals afresh from tblScores (makedb; a file from before the totals). Returns
+// what it left out or counted as 0 (rows of an older file with NULLs), "" when nothing.
+std::string RebuildScoreTotals(SqlConnection& AConn);
 
 // The ALimit best all-time totals, best first: the rows, in the order, of
 //   select strUserName, sum (intScore) as p from tblScores group by strUserName

@@ -2,6 +2,7 @@
 #include "game/upgrade.h"
 
 #include "door/ansi.h"
+#include "door/doorlog.h"
 #include "game/database.h"
 #include "game/schema_sql.h"
 #include "game/totals.h"
@@ -111,10 +112,12 @@ bool UpgradeGameDatabase() {
     const auto start = std::chrono::steady_clock::now();
     conn.Exec(GLIMRA_SCHEMA_SQL);
     // A totals table or trigger that was missing leaves the totals short of some scores.
+    std::string skipped;
     if (std::any_of(missing.begin(), missing.end(),
                     [](const TSchemaObject& AObject) { return AObject.Type != "index"; }))
-        RebuildScoreTotals(conn);
+        skipped = RebuildScoreTotals(conn);
     trans.Commit();
+    if (!skipped.empty()) DoorLog("upgrade of " + GameDatabaseFile + ": " + skipped);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char done[64];

@@ -159,16 +159,57 @@ TEST(Visit, HangUpDuringTheUpdateCheckAndAFailure) {
     EXPECT_EQ(check.WaitExit(4s), 0) << "the door did not wait for the 10 s time-out";
     EXPECT_EQ(LogEvents(check.Dir()), "session start\nsession end: signal SIGHUP\n");
     TBbs bbs;
-    bbs.Write("bbsglimra.cfg", "0\n300\n\n"); // and no database
-    bbs.Start(Glimra(bbs));
-    ASSERT_TRUE(bbs.See("Glimra stopped: The game database \"glimradb.db\" was not found."))
+    bbs.Start(Glimra(bbs)); // with no configuration file and no database
+    ASSERT_TRUE(bbs.See("Glimra stopped: The game database is missing or not set up."))
         << bbs.Log();
     EXPECT_TRUE(bbs.HandedBack());
+    EXPECT_TRUE(bbs.Log().starts_with("bbsglimra: File handling error occurred. Details "
+                                      "(bbsglimra.cfg): File not found\nbbsglimra: The game "));
     EXPECT_FALSE(fs::exists(bbs.Dir() / "glimradb.db")) << "no empty file is left";
     const std::string log = LogEvents(bbs.Dir());
-    EXPECT_TRUE(log.starts_with("session start\nGlimra stopped: The game database") &&
+    EXPECT_TRUE(log.starts_with("session start\nFile handling error occurred.") &&
+                log.find("\nGlimra stopped: The game database \"glimradb.db\" was not") != npos &&
                 log.ends_with(".\nsession end: failure\n"))
         << log;
+}
+
+// A database the door cannot use: damaged under a caller, who then quits, or at start-up on a
+// full or read-only small disk (linked from the door directory, so the log is still written).
+// The caller sees one plain line, never SQL; the log and, at start-up, the BBS the whole reason.
+TEST(Visit, ADamagedFullOrReadOnlyDatabaseStopsTheDoorWithOnePlainLine) {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"damaged", "is damaged.", "file is not a database"},
+        {"full", "is full: its disk has no room left.", "database or disk is full"},
+        {"read-only", "cannot be opened or written.", "attempt to write a readonly database"}};
+    for (const auto& [how, shown, reason] : cases) {
+        TBbs bbs;
+        InstallGlimra(bbs.Dir());
+        const fs::path db = bbs.Dir() / "glimradb.db", disk = bbs.Dir() / "disk";
+        std::shared_ptr<void> unmount(nullptr, [&](void*) { TestUnmount(disk.string()); });
+        if (how != "damaged") {
+            if (!TestSmallDisk(disk.string())) GTEST_SKIP() << "no small disk (needs root)";
+            if (how == "full") Query(bbs.Dir(), "DROP TABLE tblMonthTotals"); // to upgrade
+            fs::copy_file(db, disk / "glimradb.db");
+            fs::remove(db), fs::create_symlink(disk / "glimradb.db", db);
+            if (how == "full") TestRun("cat /dev/zero >" + (disk / "fill").string() + " 2>&-");
+            ASSERT_TRUE(how == "full" || TestRun("mount -o remount,ro " + disk.string()) == 0);
+        }
+        bbs.Start(Glimra(bbs));
+        if (how == "damaged" && Menu(bbs)) WriteFile(db.string(), std::string(4096, 'x'));
+        bbs.Send("q");
+        EXPECT_TRUE(bbs.See("Glimra stopped: The game database " + shown) && bbs.HandedBack())
+            << how;
+        for (const char* detail : {"glimradb", "tbl", "failed", "SQLite", reason.c_str()})
+            EXPECT_EQ(bbs.Received().find(detail), npos) << how << ": " << detail;
+        const std::string log = LogEvents(bbs.Dir());
+        EXPECT_TRUE(log.starts_with("session start\nGlimra stopped: ") &&
+                    log.find("\"glimradb.db\"") != npos && log.find(reason) != npos &&
+                    log.ends_with("\nsession end: failure\n"))
+            << how << ": " << log;
+        EXPECT_EQ(bbs.Log().starts_with("bbsglimra: ") && bbs.Log().find(reason) != npos,
+                  how != "damaged")
+            << how << ": " << bbs.Log();
+    }
 }
 
 TEST(Nodes, EightCallersPlayViewEveryBoardAndQuitAtOnce) {
@@ -322,6 +363,9 @@ TEST(InstalledGlimra, SetsUpADoorDirectoryFromElsewhereAndPlaysAGame) {
     Query(door, "INSERT INTO tblWordsByDate VALUES (?, 'cider')", kToday);
     ASSERT_EQ(run(setup), 0) << out;
     EXPECT_NE(out.find("glimradb.db: kept, it holds 1 score"), npos) << out;
+    Query(door, "DROP TABLE tblAllWords"); // a half-made file is completed, its scores kept
+    ASSERT_EQ(run(setup), 0) << out;
+    EXPECT_NE(out.find("completed, it lacked tblAllWords: added 0 answer words and "), npos) << out;
     EXPECT_EQ(ReadFile(door / "bbsglimra.cfg"), "0\n60\nYes!\n");
     EXPECT_EQ(ReadFile(door / "del_glimra.ans"), "the sysop's own");
     // One game through the installed door, started in the door directory as a BBS would.
@@ -353,12 +397,15 @@ TEST(Nodes, NodesStartingAtOnceUpgradeAnEarlierDatabaseOnce) {
     InstallGlimra(dir.Dir());
     const fs::path db = dir.Dir() / "glimradb.db";
     // An earlier version's file: the four tables only, with twelve callers every day for six
-    // weeks of February and March.
+    // weeks of February and March, and scores without a name, a date or points (NULLs).
     for (const auto& drop : Query(dir.Dir(), "SELECT 'DROP ' || type || ' ' || name FROM "
                                              "sqlite_master WHERE name NOT LIKE 'sqlite%' AND name "
-                                             "NOT IN ('tblWords', 'tblAllWords', 'tblWordsByDate', "
-                                             "'tblScores') ORDER BY type = 'table'"))
+                                             "NOT IN ('tblWords', 'tblAllWords', 'tblWordsByDate') "
+                                             "ORDER BY type = 'table'"))
         Query(dir.Dir(), drop);
+    Query(dir.Dir(), "CREATE TABLE tblScores (strUserName, dtDate, intScore)");
+    Query(dir.Dir(), "INSERT INTO tblScores VALUES (NULL, '2026-03-01', 4), ('Caller 1', NULL, 8), "
+                     "('Caller 2', '2026-03-02', NULL)");
     Query(dir.Dir(),
           "WITH RECURSIVE d(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM d WHERE n < 41), "
           "c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 12) INSERT INTO "
@@ -396,13 +443,15 @@ TEST(Nodes, NodesStartingAtOnceUpgradeAnEarlierDatabaseOnce) {
     EXPECT_EQ(MissingSchemaObjects(conn), std::vector<std::string>{});
     EXPECT_EQ(Query(dir.Dir(), "SELECT * FROM tblScores ORDER BY 1, 2"), scores) << "kept";
     // The totals the boards rank by, all-time and per month, are the sums over the scores.
-    EXPECT_EQ(
-        Query(dir.Dir(), "SELECT * FROM tblTotals ORDER BY 1"),
-        Query(dir.Dir(), "SELECT strUserName, SUM(intScore) FROM tblScores GROUP BY 1 ORDER BY 1"));
+    EXPECT_EQ(Query(dir.Dir(), "SELECT * FROM tblTotals ORDER BY 1"),
+              Query(dir.Dir(), "SELECT strUserName, SUM(intScore) FROM tblScores WHERE "
+                               "strUserName NOT NULL GROUP BY 1 ORDER BY 1"));
     EXPECT_EQ(Query(dir.Dir(), "SELECT * FROM tblMonthTotals ORDER BY 1, 2"),
-              Query(dir.Dir(),
-                    "SELECT substr(dtDate, 1, 7), strUserName, SUM(intScore), "
-                    "COUNT(DISTINCT dtDate) FROM tblScores GROUP BY 1, 2 ORDER BY 1, 2"));
+              Query(dir.Dir(), "SELECT substr(dtDate, 1, 7), strUserName, SUM(intScore), "
+                               "COUNT(DISTINCT dtDate) FROM tblScores WHERE strUserName NOT NULL "
+                               "AND dtDate NOT NULL GROUP BY 1, 2 ORDER BY 1, 2"));
+    EXPECT_NE(LogEvents(dir.Dir()).find("upgrade of glimradb.db: tblScores: 1 score without a"),
+              npos);
 }
 
 // The example door started as "socket", "-N -S", "pty" (type 0) or "pty -X" (type 2); AMinutes

@@ -319,8 +319,15 @@ TEST_F(SysopTest, MakeDbBuildsKeepsScoresAndAddsWords) {
               (std::vector<std::string>{"160", "1"}));
     ASSERT_EQ(run("--force"), 0) << output;
     EXPECT_EQ(Sql("SELECT COUNT(*) FROM tblScores")[0], "0");
-    Sql("DROP TABLE tblScores"); // --add also completes a file that lacks a table
+    Sql("DROP TABLE tblScores"); // --add also completes an older table, which allows NULLs
+    Sql("CREATE TABLE tblScores (strUserName, dtDate, intScore)");
+    Sql("INSERT INTO tblScores VALUES (NULL, '2024-03-05', 10), ('Bob', NULL, NULL)");
     ASSERT_EQ(run("--add"), 0) << output;
+    EXPECT_NE(output.find(": tblScores: 1 score without a name left out of the totals; 1 score "
+                          "without a date left out of the monthly totals; 1 score without points "
+                          "counted as 0"),
+              std::string::npos)
+        << output;
     std::filesystem::remove("glimradb.db");
     WriteFile("answers.txt", "cider\ncrane\nbad-1\n");
     EXPECT_TRUE(run("") == 1 && output.find("answers.txt:3: \"bad-1\" is not a five-letter word") !=
