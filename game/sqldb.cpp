@@ -22,7 +22,7 @@ template <class TWait> int WaitWhileBusy(void* AWait, int ACount) {
     const auto now = steady_clock::now();
     if (ACount == 0) wait.Since = now;
     const auto waited = duration_cast<milliseconds>(now - wait.Since).count();
-    if (waited >= wait.LimitMs) return 0;
+    if (waited >= wait.LimitMs || (wait.KeepWaiting && !wait.KeepWaiting())) return 0;
     const auto step = std::min<long long>(std::min(5 * (ACount + 1), 100), wait.LimitMs - waited);
     return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
 }
@@ -35,8 +35,12 @@ bool GameDatabaseError::Transient() const {
     case SQLITE_LOCKED:
     case SQLITE_FULL:
     case SQLITE_IOERR: return true;
-    default: return false;
+    default: return Replaced();
     }
+}
+
+bool GameDatabaseError::Replaced() const {
+    return FCode == SQLITE_READONLY_DBMOVED;
 }
 
 SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FFileName(AFileName) {
@@ -69,7 +73,7 @@ void SqlConnection::Fail(std::string_view AWhat) const {
         why += " (another node held it for more than " + std::to_string(FBusy.LimitMs / 1000) +
                " seconds)";
     throw GameDatabaseError(
-        "Database " + Quoted(FFileName) + ": " + std::string(AWhat) + " failed: " + why, rc & 0xFF);
+        "Database " + Quoted(FFileName) + ": " + std::string(AWhat) + " failed: " + why, rc);
 }
 
 void SqlConnection::Exec(const std::string& ASql) {
@@ -81,6 +85,12 @@ bool SqlConnection::HasTable(std::string_view ATable) {
                           "COLLATE NOCASE");
     q.Bind(1, ATable);
     return q.Step();
+}
+
+bool SqlConnection::FileMoved() const {
+    int moved = 0;
+    return sqlite3_file_control(FDb, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+           moved != 0;
 }
 
 int SqlConnection::Changes() const {

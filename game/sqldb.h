@@ -18,10 +18,14 @@ class GameDatabaseError : public std::runtime_error {
     explicit GameDatabaseError(const std::string& AWhat, int ACode = 0)
         : std::runtime_error(AWhat), FCode(ACode) {}
     // SQLite's primary result code of the failure; 0 when SQLite reported none.
-    int Code() const { return FCode; }
-    // True for a failure that may pass if the write is tried again later: another process held
-    // the file too long (busy, locked), the disk is full, or a read or write of the file failed.
+    int Code() const { return FCode & 0xFF; }
+    // True for a failure that may pass if the step is tried again later: another process held
+    // the file too long (busy, locked), the disk is full, a read or write of the file failed, or
+    // the file was replaced under the open connection (Replaced).
     bool Transient() const;
+    // True when the file was moved or replaced (a restore with mv) while the connection had it
+    // open: only a new connection reaches the file now under the name.
+    bool Replaced() const;
 
   private:
     int FCode;
@@ -45,6 +49,11 @@ class SqlConnection {
     sqlite3* Handle() const { return FDb; }
     // How long a statement on this connection waits for a lock (BUSY_TIMEOUT_MS unless changed).
     void SetBusyTimeout(int AMilliseconds) { FBusy.LimitMs = AMilliseconds; }
+    // Asked between the short sleeps of a wait for a lock: false ends the wait at once (the
+    // statement then fails as busy). nullptr: the wait goes on to its limit.
+    void SetBusyCheck(bool (*ACheck)()) { FBusy.KeepWaiting = ACheck; }
+    // True when the file under the connection's name is no longer the one it has open.
+    bool FileMoved() const;
     const std::string& FileName() const { return FFileName; }
 
     // Runs SQL text without values (transaction control, a schema script).
@@ -63,6 +72,7 @@ class SqlConnection {
     struct TBusyWait {
         std::chrono::steady_clock::time_point Since; // when the current wait for a lock began
         int LimitMs = BUSY_TIMEOUT_MS;
+        bool (*KeepWaiting)() = nullptr;
     } FBusy;
 };
 
