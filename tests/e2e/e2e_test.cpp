@@ -209,6 +209,53 @@ TEST(Nodes, EightCallersPlayViewEveryBoardAndQuitAtOnce) {
     EXPECT_EQ(events, (std::map<std::string, int>{{"session end: quit", 8}, {"session start", 8}}));
 }
 
+// Callers win while a backup holds the file past the 10 s busy timeout (an exclusive lock, or a
+// reader's transaction as sqlite3's .dump holds) or after a restore with mv: every win is stored,
+// and the win of a caller ended by SIGHUP during the wait is logged as lost.
+TEST(Nodes, WinsOutlastABackupsLockAndARestoreWithMv) {
+    const std::string holds[] = {"BEGIN EXCLUSIVE", "BEGIN; SELECT COUNT(*) FROM tblScores", "mv"};
+    std::vector<std::unique_ptr<TBbs>> dirs, nodes;
+    for (const auto& hold : holds) {
+        const fs::path dir = dirs.emplace_back(std::make_unique<TBbs>())->Dir();
+        InstallGlimra(dir);
+        for (int n = 1; n <= (hold == "mv" ? 1 : 3); ++n) {
+            TBbs& node = *nodes.emplace_back(std::make_unique<TBbs>());
+            node.Start(Glimra(node, "Caller" + std::to_string(n), n, kToday, dir));
+            node.Send("1");
+        }
+    }
+    for (auto& node : nodes) ASSERT_TRUE(node->See(30, 16, "Enter Guess 1: "));
+    std::vector<std::unique_ptr<SqlConnection>> locks;
+    for (int i = 0; i < 2; ++i)
+        locks
+            .emplace_back(
+                std::make_unique<SqlConnection>((dirs[i]->Dir() / "glimradb.db").string()))
+            ->Exec(holds[i]);
+    const fs::path restored = dirs[2]->Dir() / "glimradb.db";
+    fs::copy_file(restored, dirs[2]->Dir() / "backup.db");
+    fs::rename(dirs[2]->Dir() / "backup.db", restored);
+    for (auto& node : nodes) node->Send("cider\r");
+    for (int i = 0; i < 6; ++i) ASSERT_TRUE(nodes[i]->See("please wait", 30s)) << i;
+    int hup = 3; // a caller whose own commit waits, and who hangs up, on a standard-input door
+    while (hup < 6 && !nodes[hup]->Screen().Shows("Saving your score")) ++hup;
+    ASSERT_LT(hup, 6);
+    nodes[hup]->Signal(SIGHUP);
+    EXPECT_EQ(nodes[hup]->WaitExit(1s), 0);
+    for (auto& lock : locks) lock->Exec("ROLLBACK");
+    for (int i = 0; i < 7; ++i)
+        EXPECT_TRUE(i == hup || nodes[i]->See(2, 24, "The Word Was: CIDER")) << i;
+    const std::string lost = "Caller" + std::to_string(hup - 2);
+    for (int d = 0; d < 3; ++d)
+        EXPECT_EQ(Query(dirs[d]->Dir(), "SELECT COUNT(*) FROM tblScores WHERE intScore = 320")[0] +
+                      Query(dirs[d]->Dir(), "SELECT group_concat(strUserName) FROM tblScores "
+                                            "WHERE intScore = 0")[0],
+                  d == 0   ? "3"
+                  : d == 1 ? "2" + lost
+                           : "1");
+    EXPECT_NE(LogEvents(dirs[1]->Dir()).find("score 320 for " + kToday + " of " + lost + " lost"),
+              npos);
+}
+
 TEST(Nodes, ACallerHangingUpOnAnyScreenEndsTheDoorWithinFourSeconds) {
     // Played today before, the keys to the screen, the text it then shows at a column and row (0:
     // anywhere), today's score after.
@@ -263,8 +310,18 @@ TEST(Client, IdleTimeIgnoresWallClockStepsAndKeepAlives) {
     EXPECT_EQ(bbs.WaitExit(), 0);
 }
 
+// True when the door has AFile open.
+bool Holds(const TBbs& ANode, const fs::path& AFile) {
+    std::error_code ec;
+    const fs::path fds = "/proc/" + std::to_string(ANode.Pid()) + "/fd";
+    return std::any_of(fs::directory_iterator(fds, ec), {},
+                       [&](const auto& AFd) { return fs::read_symlink(AFd, ec) == AFile; });
+}
+
 TEST(Client, EndingSignalsCutStalledSendsAndLockedDatabasesShort) {
-    const std::pair<int, bool> cases[] = {{SIGTERM, false}, {SIGINT, false}, {SIGHUP, true}};
+    // 0: a hang-up, on a door that waits at start-up for the lock
+    const std::pair<int, bool> cases[] = {
+        {SIGTERM, false}, {SIGINT, false}, {SIGHUP, true}, {0, true}};
     for (const auto& [signal, locked] : cases) {
         TBbs bbs;
         InstallGlimra(bbs.Dir());
@@ -272,8 +329,10 @@ TEST(Client, EndingSignalsCutStalledSendsAndLockedDatabasesShort) {
         if (locked) lock.Exec("BEGIN EXCLUSIVE");
         bbs.Start(Glimra(bbs));
         if (locked) {
-            ASSERT_TRUE(bbs.WaitFor([&](auto&) { return bbs.Received().find("\x1b[2J") != npos; }))
-                << "start-up cleared the screen";
+            ASSERT_TRUE(bbs.WaitFor([&](auto&) { // start-up is past the screen's set-up
+                return bbs.Received().find("\x1b[2J") != npos &&
+                       Holds(bbs, bbs.Dir() / "glimradb.db");
+            }));
         } else {
             // The caller asks for screen after screen and reads none, until the door's send waits.
             ASSERT_TRUE(Menu(bbs));
@@ -286,10 +345,10 @@ TEST(Client, EndingSignalsCutStalledSendsAndLockedDatabasesShort) {
             }
             ASSERT_EQ(same, 5) << "the door's sends do not stall";
         }
-        bbs.Signal(signal);
-        EXPECT_EQ(bbs.WaitExit(1s, false), 0) << strsignal(signal) << "\n" << bbs.Log();
-        bbs.Settle();
-        EXPECT_TRUE(bbs.HandedBack()) << strsignal(signal);
+        signal ? bbs.Signal(signal) : bbs.HangUp(); // a hang-up ends it with the 2.5 s pause
+        EXPECT_EQ(bbs.WaitExit(signal ? 1s : 4s, false), 0) << strsignal(signal) << bbs.Log();
+        EXPECT_TRUE(signal || LogEvents(bbs.Dir()).ends_with("session end: dropped carrier\n"));
+        EXPECT_TRUE(!signal || (bbs.Settle(), bbs.HandedBack())) << strsignal(signal);
     }
 }
 
@@ -338,16 +397,6 @@ TEST(InstalledGlimra, SetsUpADoorDirectoryFromElsewhereAndPlaysAGame) {
               (std::vector<std::string>{"Old Timer|2026-03-01|80", "Tester|2026-03-15|320"}));
 }
 
-// True when every node's door has AFile open.
-bool AllHold(const std::vector<std::unique_ptr<TBbs>>& ANodes, const fs::path& AFile) {
-    std::error_code ec;
-    return std::all_of(ANodes.begin(), ANodes.end(), [&](const auto& ANode) {
-        const fs::path fds = "/proc/" + std::to_string(ANode->Pid()) + "/fd";
-        return std::any_of(fs::directory_iterator(fds, ec), {},
-                           [&](const auto& AFd) { return fs::read_symlink(AFd, ec) == AFile; });
-    });
-}
-
 TEST(Nodes, NodesStartingAtOnceUpgradeAnEarlierDatabaseOnce) {
     TBbs dir;
     InstallGlimra(dir.Dir());
@@ -377,7 +426,9 @@ TEST(Nodes, NodesStartingAtOnceUpgradeAnEarlierDatabaseOnce) {
         launch.LocalTerminal = true;
         node.Start(launch);
     }
-    for (const auto end = Clock::now() + 20s; !AllHold(nodes, db) && Clock::now() < end;)
+    for (const auto end = Clock::now() + 20s;
+         !std::all_of(nodes.begin(), nodes.end(), [&](auto& N) { return Holds(*N, db); }) &&
+         Clock::now() < end;)
         for (const auto& node : nodes) node->Local().Pump(10ms);
     conn.Exec("COMMIT");
     int upgraded = 0;
