@@ -232,7 +232,7 @@ TEST(Nodes, WinsOutlastABackupsLockAndARestoreWithMv) {
     fs::rename(dirs[2]->Dir() / "backup.db", dirs[2]->Dir() / "glimradb.db");
     for (auto& node : nodes) node->Send("cider\r");
     for (int i = 0; i < 6; ++i) ASSERT_TRUE(nodes[i]->See("please wait", 30s)) << i;
-    int hup = 3; // a caller whose own commit waits, and who hangs up, on a standard-input door
+    int hup = 3; // a caller whose commit waits gets SIGHUP, as a standard-input door on a hang-up
     while (hup < 6 && !nodes[hup]->Screen().Shows("Saving your score")) ++hup;
     ASSERT_LT(hup, 6);
     nodes[hup]->Signal(SIGHUP);
