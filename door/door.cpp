@@ -580,6 +580,11 @@ bool DoorCarrier() {
     return DoorLocal() || Stdio || CommCarrier();
 }
 
+bool DoorCarrierNow() {
+    if (RemoteIO()) CommCharAvail();
+    return DoorCarrier();
+}
+
 namespace {
 
 // Calls a warning hook when ASeconds is one second past a whole minute, five minutes or less.

@@ -124,6 +124,9 @@ void DoorDoEvents();
 std::int32_t DoorSecondsIdle();
 std::int32_t DoorSecondsLeft();
 bool DoorCarrier();
+// DoorCarrier after one look at the connection (no key is taken): a caller who hung up while the
+// door waited on something else is noticed without a read or a send.
+bool DoorCarrierNow();
 
 // Shows a closing message to both screens, logs it with AHow as the session's ending, and ends
 // the program after 2.5 seconds.

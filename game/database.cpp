@@ -16,6 +16,7 @@ std::string Word;
 std::int32_t NumberOfDays = 0;
 
 std::string GameDatabaseFile = "glimradb.db";
+TDatabaseRetry DatabaseRetry;
 
 namespace {
 
@@ -36,6 +37,12 @@ void CheckSetUp(SqlConnection& AConn) {
         try {
             found = AConn.HasTable(table);
         } catch (const GameDatabaseError& error) {
+            // A lock passes (a backup, another node's upgrade): building the file would not help.
+            if (error.Transient())
+                throw GameDatabaseError(TDatabaseFault::Busy,
+                                        "The game database \"" + GameDatabaseFile +
+                                            "\" is busy: another program is using it (" +
+                                            AConn.LastError() + ").");
             throw GameDatabaseError(error.Fault(), "The game database \"" + GameDatabaseFile +
                                                        "\" cannot be read: " + AConn.LastError() +
                                                        "." + BuildHint());
@@ -48,7 +55,80 @@ void CheckSetUp(SqlConnection& AConn) {
     }
 }
 
+// Whether a wait for the database goes on: no ending signal, the caller there with time left.
+bool CallerWaits() {
+    return !DoorEnding() && DoorCarrierNow() && DoorSecondsLeft() > 0;
+}
+
+// The one-line wait the caller sees while a step waits for the database, and its removal.
+constexpr std::uint8_t NOTICE_X = 2, NOTICE_Y = 24;
+
+std::string Notice(TDatabaseStep AKind) {
+    return AKind == TDatabaseStep::Score ? "Saving your score, please wait..."
+                                         : "The database is busy, please wait...";
+}
+
+void ShowNotice(TDatabaseStep AKind, bool AShow) {
+    DoorGotoXY(NOTICE_X, NOTICE_Y);
+    DoorTextBackground(COLOUR_BLACK);
+    DoorTextColour(COLOUR_YELLOW);
+    DoorWrite(AShow ? Notice(AKind) : std::string(Notice(AKind).size(), ' '));
+}
+
+// The wait ends without the step: logged (a score as lost, with the caller's alias), then the
+// door ends for whatever ended the wait. A hook that lets the door go on gets a failure.
+[[noreturn]] void GiveUp(TDatabaseStep AKind, const std::string& AWhat, int AAttempts,
+                         const GameDatabaseError& AError) {
+    const bool score = AKind == TDatabaseStep::Score;
+    const char* why = DoorEnding()     ? "an ending signal"
+                      : !DoorCarrier() ? "the caller hung up"
+                                       : "the caller's time is up";
+    DoorLog(AWhat + (score ? " of " + DoorDropInfo.Alias + " lost" : " given up") + " after " +
+            std::to_string(AAttempts) + " attempts, " + why + ": " + AError.LogText());
+    DoorEndIfSignalled();
+    const TDoorProc end = DoorCarrier() ? DoorOnTimeUp : DoorOnHangup;
+    if (end) end();
+    throw GameDatabaseError(score ? "your score could not be saved: the game database stayed busy. "
+                                    "The sysop's log has the details."
+                                  : "the game database stayed busy. The sysop's log has the "
+                                    "details.");
+}
+
 } // namespace
+
+void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
+                   const std::function<void(SqlConnection&)>& AStep) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            // A file restored with mv: the connection would go on reading the old one.
+            if (TheConnection && TheConnection->FileMoved()) {
+                DoorLog(GameDatabaseFile + " was replaced: opened afresh");
+                CloseGameDatabase();
+            }
+            AStep(OpenGameDatabase());
+            if (attempt > 1) {
+                DoorLog(AWhat + (AKind == TDatabaseStep::Score ? " saved" : " done") +
+                        " at attempt " + std::to_string(attempt));
+                ShowNotice(AKind, false);
+                // The caller waited for the database, not idled: the idle limit starts afresh.
+                DoorLastKey.Time = DoorSteadyNow();
+            }
+            return;
+        } catch (const GameDatabaseError& error) {
+            // A full disk is waited out for a score only: anything else would keep the caller
+            // at a wait line for the rest of their time, where a plain failure tells them now.
+            if (!error.Transient() ||
+                (AKind != TDatabaseStep::Score && error.Fault() == TDatabaseFault::Full))
+                throw;
+            if (error.Replaced()) CloseGameDatabase();
+            if (attempt == 1) DoorLog(AWhat + " waits: " + error.LogText());
+            // Shown again at every attempt: a write to a caller who hung up is what finds out.
+            ShowNotice(AKind, true);
+            if (!CallerWaits()) GiveUp(AKind, AWhat, attempt, error);
+            DoorDelay(DatabaseRetry.PauseMs);
+        }
+    }
+}
 
 SqlConnection& OpenGameDatabase() {
     if (TheConnection) return *TheConnection;
@@ -57,6 +137,7 @@ SqlConnection& OpenGameDatabase() {
         throw GameDatabaseError(TDatabaseFault::Missing, "The game database \"" + GameDatabaseFile +
                                                              "\" was not found." + BuildHint());
     auto conn = std::make_unique<SqlConnection>(GameDatabaseFile);
+    conn->SetBusyCheck(CallerWaits);
     CheckSetUp(*conn);
     TheConnection = std::move(conn);
     return *TheConnection;
@@ -86,7 +167,8 @@ static bool DrawRandomWord(SqlConnection& AConn, std::string& AWord) {
 }
 
 void GetRandomWord() {
-    DrawRandomWord(OpenGameDatabase(), Word);
+    RetryDatabase(TDatabaseStep::Other, "word draw",
+                  [](SqlConnection& AConn) { DrawRandomWord(AConn, Word); });
 }
 
 // The word rows of a date.
@@ -113,13 +195,15 @@ bool IsPlayableWord(const std::string& AWord) {
 }
 
 void GetWord() {
-    SqlStatement query(OpenGameDatabase(), WORD_OF_DATE_SQL);
-    query.Bind(1, DateKey(Year, Month, Day));
-    while (query.Step()) Word = query.ColumnText("strWord");
+    const std::string key = DateKey(Year, Month, Day);
+    RetryDatabase(TDatabaseStep::Other, "word of " + key, [&](SqlConnection& AConn) {
+        if (const auto word = StoredWord(AConn, key)) Word = *word;
+    });
 }
 
-std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADays) {
-    SqlConnection& conn = OpenGameDatabase();
+// One attempt of AssignMonthWords.
+static std::vector<bool> AssignWords(SqlConnection& conn, std::int32_t AYear, std::int32_t AMonth,
+                                     std::int32_t ADays) {
     std::vector<bool> added(static_cast<std::size_t>(std::max(ADays, 0)), false);
     // Most starts find every day given and take no write lock.
     std::int32_t first = 1;
@@ -176,6 +260,13 @@ void CheckGameDatabaseWritable() {
                                                    " (the door needs to write the file and, for "
                                                    "SQLite's journal, its directory).");
     }
+}
+
+std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADays) {
+    std::vector<bool> added;
+    RetryDatabase(TDatabaseStep::Other, "words of " + DateKey(AYear, AMonth, 1).substr(0, 7),
+                  [&](SqlConnection& AConn) { added = AssignWords(AConn, AYear, AMonth, ADays); });
+    return added;
 }
 
 void DBCheck() {

@@ -5,6 +5,7 @@
 #include "game/sqldb.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,27 @@ void CloseGameDatabase();
 // directory, where SQLite makes its journal, so that no caller finds out at the first score. A
 // write transaction that is rolled back; a database busy past the timeout passes.
 void CheckGameDatabaseWritable();
+
+// How a database step that meets a busy file is tried again. Tests shorten the pause.
+struct TDatabaseRetry {
+    std::int32_t PauseMs = 1000; // between two attempts (each also waits for a lock)
+};
+extern TDatabaseRetry DatabaseRetry;
+
+// A caller's score, whose loss is logged as such, or any other step.
+enum class TDatabaseStep { Other, Score };
+
+// Runs AStep on the game database until it succeeds: every step a game depends on goes through
+// here. A file that is busy or locked (a backup, a database browser, another node's commit),
+// full (for a score only), failing to read or write, or replaced under the open connection
+// (then opened afresh) is tried again every DatabaseRetry.PauseMs for as long as the caller is
+// there and has time left, with a line on row 24 meanwhile ("Saving your score, please wait..." for
+// a score); each wait, its outcome and a step given up (a score with the caller's alias) are
+// logged. An ending signal, a hang-up or the end of the caller's time ends the door the usual way,
+// noticed within a second also in the midst of a wait for a lock. AStep must keep no state of a
+// failed attempt. Other failures are raised (GameDatabaseError).
+void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
+                   const std::function<void(SqlConnection&)>& AStep);
 
 // The text form of every date in the database: 2024-03-05. Dates become text only here, where
 // they meet SQL.

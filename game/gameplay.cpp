@@ -216,16 +216,17 @@ void GrayOutLetter(char Letter) {
 }
 
 bool GuessInWordLists(const std::string& AGuess) {
-    SqlConnection& conn = OpenGameDatabase();
-    WordCheck =
-        Count(conn, "SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
-              AGuess);
-    // The answer words are compared without regard to case as well: the answer typed in
-    // capitals must never be refused while the same word in small letters is accepted.
-    if (WordCheck == 0)
-        WordCheck =
-            Count(conn, "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=? COLLATE NOCASE",
-                  AGuess);
+    RetryDatabase(TDatabaseStep::Other, "word check", [&](SqlConnection& AConn) {
+        WordCheck = Count(
+            AConn, "SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
+            AGuess);
+        // The answer words are compared without regard to case as well: the answer typed in
+        // capitals must never be refused while the same word in small letters is accepted.
+        if (WordCheck == 0)
+            WordCheck = Count(
+                AConn, "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=? COLLATE NOCASE",
+                AGuess);
+    });
     return WordCheck != 0;
 }
 

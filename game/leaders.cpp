@@ -66,13 +66,11 @@ void PanelValue(std::uint8_t ARow, const std::string& AName, std::int32_t AScore
     DoorWrite(std::to_string(AScore));
 }
 
-} // namespace
-
-void SetMonthlyAndDaily() {
+// SetMonthlyAndDaily on one connection: one attempt, every value set afresh.
+void ReadLeaders(SqlConnection& conn) {
     StrDailyLeader = StrMonthlyLeader = StrLastMonthLeader = NOBODY_NAME;
     StrAllTimeLeader = StrAllTimeLeader2 = NOBODY_NAME;
     IntMonthlyLeader = IntDailyLeader = IntLastMonthLeader = 0;
-    SqlConnection& conn = OpenGameDatabase();
 
     if (const auto best = DayTopScores(conn, GameDay(Day), 1); !best.empty()) {
         StrDailyLeader = CutName(best[0].UserName);
@@ -120,6 +118,14 @@ void SetMonthlyAndDaily() {
     // Also covers a stored empty user name; the other standings keep theirs as stored.
     if (StrDailyLeader.empty()) StrDailyLeader = NOBODY_NAME;
     if (StrMonthlyLeader.empty()) StrMonthlyLeader = NOBODY_NAME;
+}
+
+} // namespace
+
+// The figures of the game screen and the menu: waited for on a busy database like the game's
+// other steps.
+void SetMonthlyAndDaily() {
+    RetryDatabase(TDatabaseStep::Other, "leader figures", ReadLeaders);
 }
 
 void DrawLeaderPanel(bool APlayedToday) {

@@ -28,7 +28,7 @@ inline constexpr const char* NOBODY_NAME = "NOBODY";
 inline constexpr std::size_t LEADER_NAME_LENGTH = 14;
 
 // Fills every value above for the game date (Day, Month, Year). Among equal scores or totals
-// the row the database returns first leads. Database errors propagate.
+// the row the database returns first leads. A busy database is waited for (RetryDatabase).
 void SetMonthlyAndDaily();
 
 // Paints the leader panel of the main menu in columns 58 (names) and 73 (scores), rows 10 to

@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 TDaysArray DaysPlayed;
-TScoreRetry ScoreRetry;
 
 namespace {
 
@@ -51,37 +50,6 @@ void WriteScore(SqlConnection& AConn, const std::string& AKey, std::int32_t ASco
     trans.Commit();
 }
 
-// The one-line wait the caller sees while the score waits for the database, and its removal.
-constexpr std::uint8_t NOTICE_X = 2, NOTICE_Y = 24;
-const std::string SAVING_NOTICE = "Saving your score, please wait...";
-
-void ShowSavingNotice(bool AShow) {
-    DoorGotoXY(NOTICE_X, NOTICE_Y);
-    DoorTextBackground(COLOUR_BLACK);
-    DoorTextColour(COLOUR_YELLOW);
-    DoorWrite(AShow ? SAVING_NOTICE : std::string(SAVING_NOTICE.size(), ' '));
-}
-
-// Whether a score that met a busy or full database is tried again: while the caller is there
-// and has time left, then for ScoreRetry.AfterCallerSeconds more.
-class TScoreWait {
-  public:
-    bool KeepTrying() {
-        if (DoorCarrier() && DoorSecondsLeft() > 0) return true;
-        const TDateTime now = DoorSteadyNow();
-        if (FCallerGone == TDateTime{}) {
-            FCallerGone = now;
-            DoorLogEnding(DoorCarrier() ? "time up" : "dropped carrier");
-            DoorLog("score: the caller is gone or out of time; trying for " +
-                    std::to_string(ScoreRetry.AfterCallerSeconds) + " s more");
-        }
-        return now - FCallerGone < std::chrono::seconds(ScoreRetry.AfterCallerSeconds);
-    }
-
-  private:
-    TDateTime FCallerGone{};
-};
-
 } // namespace
 
 bool IsCaller(const std::string& AUserName) {
@@ -89,7 +57,11 @@ bool IsCaller(const std::string& AUserName) {
 }
 
 bool DayPlayedCheck(const TGameDate& ADate) {
-    return HasScoreRow(OpenGameDatabase(), Key(ADate));
+    const std::string key = Key(ADate);
+    bool played = false;
+    RetryDatabase(TDatabaseStep::Other, "played-day check for " + key,
+                  [&](SqlConnection& AConn) { played = HasScoreRow(AConn, key); });
+    return played;
 }
 
 bool PlayedDay(std::int32_t ADay) {
@@ -98,34 +70,8 @@ bool PlayedDay(std::int32_t ADay) {
 
 void SetScore(std::int32_t AScore, const TGameDate& ADate) {
     const std::string key = Key(ADate);
-    const std::string what = "score " + std::to_string(AScore) + " for " + key;
-    TScoreWait wait;
-    for (int attempt = 1;; ++attempt) {
-        try {
-            WriteScore(OpenGameDatabase(), key, AScore);
-            if (attempt > 1) {
-                DoorLog(what + " saved at attempt " + std::to_string(attempt));
-                ShowSavingNotice(false);
-                // The caller waited for the database, not idled: the idle limit starts afresh.
-                DoorLastKey.Time = DoorSteadyNow();
-            }
-            return;
-        } catch (const GameDatabaseError& error) {
-            DoorEndIfSignalled(); // a wait cut short by an ending signal: the door ends
-            if (!error.Transient()) throw;
-            if (attempt == 1) DoorLog(what + " waits: " + error.what());
-            // Shown again at every attempt: a write to a caller who hung up is what finds out.
-            ShowSavingNotice(true);
-            if (!wait.KeepTrying()) {
-                DoorLog(what + " lost after " + std::to_string(attempt) +
-                        " attempts: " + error.what());
-                throw GameDatabaseError("your score could not be saved: the game database stayed "
-                                        "busy or full. The sysop's log has the details.");
-            }
-            DoorDelay(ScoreRetry.PauseMs);
-            DoorEndIfSignalled();
-        }
-    }
+    RetryDatabase(TDatabaseStep::Score, "score " + std::to_string(AScore) + " for " + key,
+                  [&](SqlConnection& AConn) { WriteScore(AConn, key, AScore); });
 }
 
 bool DayPlayedCheck(const std::string& AMonth, const std::string& ADay, const std::string& AYear) {

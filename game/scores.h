@@ -19,24 +19,14 @@ extern TDaysArray DaysPlayed;
 // True when a stored user name is the caller's own (the whole stored name, exactly).
 bool IsCaller(const std::string& AUserName);
 
-// True when the caller has a score row for the date.
+// True when the caller has a score row for the date (a busy database is waited for).
 bool DayPlayedCheck(const TGameDate& ADate);
 // True when the caller has played day ADay of the month of the game date.
 bool PlayedDay(std::int32_t ADay);
-// How a score that meets a busy or full database is tried again. Tests shorten the times.
-struct TScoreRetry {
-    std::int32_t PauseMs = 1000;          // between two attempts (each also waits for a lock)
-    std::int32_t AfterCallerSeconds = 60; // attempts go on this long once the caller is gone
-};
-extern TScoreRetry ScoreRetry;
-
 // Stores AScore for the caller and the date: adds the row, or replaces the score of the row
 // already there (one immediate transaction, so the caller never gets two rows for a date).
-// A database that is busy (another program holds it past the busy timeout) or full is tried
-// again while the caller is there and has time left, then for ScoreRetry.AfterCallerSeconds
-// more, with the line "Saving your score, please wait..." on row 24 meanwhile; each wait, its
-// outcome and a lost score are logged. An ending signal ends the door at once. Other failures,
-// and a score still not saved, raise GameDatabaseError.
+// A busy database is waited for as RetryDatabase (game/database.h) says, the score's own line
+// "Saving your score, please wait..." shown meanwhile, a score never stored logged as lost.
 void SetScore(std::int32_t AScore, const TGameDate& ADate);
 
 // The same two with the date as decimal texts ("3", "12", "2024"; note the order month, day,

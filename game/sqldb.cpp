@@ -22,7 +22,7 @@ template <class TWait> int WaitWhileBusy(void* AWait, int ACount) {
     const auto now = steady_clock::now();
     if (ACount == 0) wait.Since = now;
     const auto waited = duration_cast<milliseconds>(now - wait.Since).count();
-    if (waited >= wait.LimitMs) return 0;
+    if (waited >= wait.LimitMs || (wait.KeepWaiting && !wait.KeepWaiting())) return 0;
     const auto step = std::min<long long>(std::min(5 * (ACount + 1), 100), wait.LimitMs - waited);
     return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
 }
@@ -40,18 +40,19 @@ GameDatabaseError::GameDatabaseError(const std::string& AFile, std::string_view 
       FStatement(AStatement), FReason(AReason) {}
 
 bool GameDatabaseError::Transient() const {
-    switch (FCode) {
+    if (FFault == TDatabaseFault::Busy) return true;
+    switch (Code()) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
     case SQLITE_FULL:
     case SQLITE_IOERR: return true;
-    default: return false;
+    default: return Replaced();
     }
 }
 
 TDatabaseFault GameDatabaseError::Fault() const {
     if (FFault) return *FFault;
-    switch (FCode) {
+    switch (Code()) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED: return TDatabaseFault::Busy;
     case SQLITE_FULL: return TDatabaseFault::Full;
@@ -83,6 +84,10 @@ std::string GameDatabaseError::LogText(std::size_t AMaxStatement) const {
     return StatementFailure(FFile, FStatement.substr(0, AMaxStatement) + "...", FReason);
 }
 
+bool GameDatabaseError::Replaced() const {
+    return FCode == SQLITE_READONLY_DBMOVED;
+}
+
 SqlConnection::SqlConnection(const std::string& AFileName, TOpenMode AMode) : FFileName(AFileName) {
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (AMode == TOpenMode::Create) flags |= SQLITE_OPEN_CREATE;
@@ -112,7 +117,7 @@ void SqlConnection::Fail(std::string_view AWhat) const {
     if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
         why += " (another node held it for more than " + std::to_string(FBusy.LimitMs / 1000) +
                " seconds)";
-    throw GameDatabaseError(FFileName, AWhat, why, rc & 0xFF);
+    throw GameDatabaseError(FFileName, AWhat, why, rc);
 }
 
 void SqlConnection::Exec(const std::string& ASql) {
@@ -124,6 +129,12 @@ bool SqlConnection::HasTable(std::string_view ATable) {
                           "COLLATE NOCASE");
     q.Bind(1, ATable);
     return q.Step();
+}
+
+bool SqlConnection::FileMoved() const {
+    int moved = 0;
+    return sqlite3_file_control(FDb, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+           moved != 0;
 }
 
 int SqlConnection::Changes() const {

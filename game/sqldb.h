@@ -32,9 +32,10 @@ class GameDatabaseError : public std::runtime_error {
     GameDatabaseError(const std::string& AFile, std::string_view AStatement,
                       const std::string& AReason, int ACode);
     // SQLite's primary result code of the failure; 0 when SQLite reported none.
-    int Code() const { return FCode; }
-    // True for a failure that may pass if the write is tried again later: another process held
-    // the file too long (busy, locked), the disk is full, or a read or write of the file failed.
+    int Code() const { return FCode & 0xFF; }
+    // True for a failure that may pass if the step is tried again later: another process held
+    // the file too long (busy, locked), the disk is full, a read or write of the file failed, or
+    // the file was replaced under the open connection (Replaced).
     bool Transient() const;
     TDatabaseFault Fault() const;
     // SQLite's words for a failed statement; what() for any other failure.
@@ -44,6 +45,9 @@ class GameDatabaseError : public std::runtime_error {
     // what() with the statement cut to at most AMaxStatement characters, so that a log line's
     // cap never cuts off the reason, which comes after it.
     std::string LogText(std::size_t AMaxStatement = 160) const;
+    // True when the file was moved or replaced (a restore with mv) while the connection had it
+    // open: only a new connection reaches the file now under the name.
+    bool Replaced() const;
 
   private:
     int FCode;
@@ -69,6 +73,11 @@ class SqlConnection {
     sqlite3* Handle() const { return FDb; }
     // How long a statement on this connection waits for a lock (BUSY_TIMEOUT_MS unless changed).
     void SetBusyTimeout(int AMilliseconds) { FBusy.LimitMs = AMilliseconds; }
+    // Asked between the short sleeps of a wait for a lock: false ends the wait at once (the
+    // statement then fails as busy). nullptr: the wait goes on to its limit.
+    void SetBusyCheck(bool (*ACheck)()) { FBusy.KeepWaiting = ACheck; }
+    // True when the file under the connection's name is no longer the one it has open.
+    bool FileMoved() const;
     const std::string& FileName() const { return FFileName; }
 
     // Runs SQL text without values (transaction control, a schema script).
@@ -87,6 +96,7 @@ class SqlConnection {
     struct TBusyWait {
         std::chrono::steady_clock::time_point Since; // when the current wait for a lock began
         int LimitMs = BUSY_TIMEOUT_MS;
+        bool (*KeepWaiting)() = nullptr;
     } FBusy;
 };
 

@@ -15,10 +15,6 @@
 
 namespace {
 
-// How long a node waits for another node's upgrade (or for the lock it needs for its own):
-// longer than an upgrade of years of scores takes, so a node starting meanwhile does not fail.
-constexpr int UPGRADE_WAIT_MS = 15 * 60 * 1000;
-
 // SQLite's names ignore case (ASCII).
 bool SameName(const std::string& A, const std::string& B) {
     return std::equal(A.begin(), A.end(), B.begin(), B.end(), [](char AOne, char ATwo) {
@@ -50,20 +46,6 @@ const std::vector<TSchemaObject>& ExpectedObjects() {
     return objects;
 }
 
-// The connection waits up to AMilliseconds for a lock until the scope ends, then as usual.
-class TBusyWait {
-  public:
-    TBusyWait(SqlConnection& AConn, int AMilliseconds) : FConn(AConn) {
-        FConn.SetBusyTimeout(AMilliseconds);
-    }
-    ~TBusyWait() { FConn.SetBusyTimeout(SqlConnection::BUSY_TIMEOUT_MS); }
-    TBusyWait(const TBusyWait&) = delete;
-    TBusyWait& operator=(const TBusyWait&) = delete;
-
-  private:
-    SqlConnection& FConn;
-};
-
 std::vector<TSchemaObject> Missing(SqlConnection& AConn) {
     const auto present = SchemaObjects(AConn);
     std::vector<TSchemaObject> missing;
@@ -76,21 +58,6 @@ std::vector<TSchemaObject> Missing(SqlConnection& AConn) {
     return missing;
 }
 
-// A look on a connection of its own that waits out another node's upgrade: an upgrade holds
-// the file's exclusive lock for a while, longer than the usual busy timeout. True when the file
-// lacks anything; false also when it cannot be read (OpenGameDatabase then says why).
-bool LacksAnything() {
-    std::error_code ec;
-    if (!std::filesystem::exists(GameDatabaseFile, ec)) return false;
-    try {
-        SqlConnection look(GameDatabaseFile);
-        TBusyWait wait(look, UPGRADE_WAIT_MS);
-        return !Missing(look).empty();
-    } catch (const GameDatabaseError&) {
-        return false;
-    }
-}
-
 } // namespace
 
 std::vector<std::string> MissingSchemaObjects(SqlConnection& AConn) {
@@ -100,28 +67,35 @@ std::vector<std::string> MissingSchemaObjects(SqlConnection& AConn) {
 }
 
 bool UpgradeGameDatabase() {
-    if (!LacksAnything()) return false;
-    SqlConnection& conn = OpenGameDatabase(); // refuses a file without the four game tables
-    TBusyWait wait(conn, UPGRADE_WAIT_MS);
-    SqlTransaction trans(conn);
-    // Another node may have upgraded the file since the look.
-    const auto missing = Missing(conn);
-    if (missing.empty()) return false;
-    AnsiWrite("Upgrading " + GameDatabaseFile + " for this version (" +
-              std::to_string(missing.size()) + " indexes, tables and triggers)... ");
-    const auto start = std::chrono::steady_clock::now();
-    conn.Exec(GLIMRA_SCHEMA_SQL);
-    // A totals table or trigger that was missing leaves the totals short of some scores.
-    std::string skipped;
-    if (std::any_of(missing.begin(), missing.end(),
-                    [](const TSchemaObject& AObject) { return AObject.Type != "index"; }))
-        skipped = RebuildScoreTotals(conn);
-    trans.Commit();
-    if (!skipped.empty()) DoorLog("upgrade of " + GameDatabaseFile + ": " + skipped);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    char done[64];
-    std::snprintf(done, sizeof done, "done in %.1f s\r\n", seconds);
-    AnsiWrite(done);
-    return true;
+    // A missing file is left to OpenGameDatabase to report, after the start-up's other steps.
+    std::error_code ec;
+    if (!std::filesystem::exists(GameDatabaseFile, ec)) return false;
+    bool upgraded = false;
+    // Waits for another node's upgrade, or a backup's lock, as every other step does.
+    RetryDatabase(TDatabaseStep::Other, "start-up look for an upgrade", [&](SqlConnection& conn) {
+        // Most starts find nothing missing and take no write lock.
+        if (Missing(conn).empty()) return;
+        SqlTransaction trans(conn);
+        // Another node may have upgraded the file since the look.
+        const auto missing = Missing(conn);
+        if (missing.empty()) return;
+        std::string skipped;
+        AnsiWrite("Upgrading " + GameDatabaseFile + " for this version (" +
+                  std::to_string(missing.size()) + " indexes, tables and triggers)... ");
+        const auto start = std::chrono::steady_clock::now();
+        conn.Exec(GLIMRA_SCHEMA_SQL);
+        // A totals table or trigger that was missing leaves the totals short of some scores.
+        if (std::any_of(missing.begin(), missing.end(),
+                        [](const TSchemaObject& AObject) { return AObject.Type != "index"; }))
+            skipped = RebuildScoreTotals(conn);
+        trans.Commit();
+        if (!skipped.empty()) DoorLog("upgrade of " + GameDatabaseFile + ": " + skipped);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        char done[64];
+        std::snprintf(done, sizeof done, "done in %.1f s\r\n", seconds);
+        AnsiWrite(done);
+        upgraded = true;
+    });
+    return upgraded;
 }

@@ -15,7 +15,7 @@ std::vector<std::string> MissingSchemaObjects(SqlConnection& AConn);
 // Start-up step before DBCheck: when GameDatabaseFile lacks any object of the schema, adds them
 // all and computes the score totals afresh, in one BEGIN IMMEDIATE transaction, with a line on
 // the local console. Nodes that start at once upgrade it once: each looks again once it holds
-// the write lock, and waits for another node's upgrade however long it takes. The scores and
-// words are not touched. A missing file, or one without the four game tables, is left to
-// OpenGameDatabase to report. True when this process upgraded the file.
+// the write lock. A lock (another node's upgrade, a backup) is waited for as RetryDatabase says,
+// for as long as the caller may wait. The scores and words are not touched. A missing file is
+// left to OpenGameDatabase to report. True when this process upgraded the file.
 bool UpgradeGameDatabase();

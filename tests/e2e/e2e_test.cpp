@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <deque>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -250,6 +251,46 @@ TEST(Nodes, EightCallersPlayViewEveryBoardAndQuitAtOnce) {
     EXPECT_EQ(events, (std::map<std::string, int>{{"session end: quit", 8}, {"session start", 8}}));
 }
 
+// Callers win while a backup holds the file past the 10 s busy timeout (an exclusive lock, or a
+// reader's transaction as sqlite3's .dump holds) or after a restore with mv: every win is stored,
+// and the win of a caller ended by SIGHUP during the wait is logged as lost.
+TEST(Nodes, WinsOutlastABackupsLockAndARestoreWithMv) {
+    const std::string holds[] = {"BEGIN EXCLUSIVE", "BEGIN; SELECT COUNT(*) FROM tblScores", "mv"};
+    std::vector<std::unique_ptr<TBbs>> dirs, nodes;
+    for (const auto& hold : holds) {
+        const fs::path dir = dirs.emplace_back(std::make_unique<TBbs>())->Dir();
+        InstallGlimra(dir);
+        for (int n = 1; n <= (hold == "mv" ? 1 : 3); ++n) {
+            TBbs& node = *nodes.emplace_back(std::make_unique<TBbs>());
+            node.Start(Glimra(node, "Caller" + std::to_string(n), n, kToday, dir));
+            node.Send("1");
+        }
+    }
+    for (auto& node : nodes) ASSERT_TRUE(node->See(30, 16, "Enter Guess 1: "));
+    std::deque<SqlConnection> locks; // held by a second connection, as a backup holds them
+    for (int i = 0; i < 2; ++i) locks.emplace_back(dirs[i]->Dir() / "glimradb.db").Exec(holds[i]);
+    fs::copy_file(dirs[2]->Dir() / "glimradb.db", dirs[2]->Dir() / "backup.db");
+    fs::rename(dirs[2]->Dir() / "backup.db", dirs[2]->Dir() / "glimradb.db");
+    for (auto& node : nodes) node->Send("cider\r");
+    for (int i = 0; i < 6; ++i) ASSERT_TRUE(nodes[i]->See("please wait", 30s)) << i;
+    int hup = 3; // a caller whose commit waits gets SIGHUP, as a standard-input door on a hang-up
+    while (hup < 6 && !nodes[hup]->Screen().Shows("Saving your score")) ++hup;
+    ASSERT_LT(hup, 6);
+    nodes[hup]->Signal(SIGHUP);
+    EXPECT_EQ(nodes[hup]->WaitExit(1s), 0);
+    for (auto& lock : locks) lock.Exec("ROLLBACK");
+    for (int i = 0; i < 7; ++i)
+        EXPECT_TRUE(i == hup || nodes[i]->See(2, 24, "The Word Was: CIDER")) << i;
+    const std::string lost = "Caller" + std::to_string(hup - 2),
+                      wins[] = {"960", "640" + lost, "320"};
+    for (int d = 0; d < 3; ++d) // the points, and who has 0
+        EXPECT_EQ(Query(dirs[d]->Dir(), "SELECT SUM(intScore) || group_concat(iif(intScore, '', "
+                                        "strUserName), '') FROM tblScores")[0],
+                  wins[d]);
+    EXPECT_NE(LogEvents(dirs[1]->Dir()).find("score 320 for " + kToday + " of " + lost + " lost"),
+              npos);
+}
+
 TEST(Nodes, ACallerHangingUpOnAnyScreenEndsTheDoorWithinFourSeconds) {
     // Played today before, the keys to the screen, the text it then shows at a column and row (0:
     // anywhere), today's score after.
@@ -305,7 +346,8 @@ TEST(Client, IdleTimeIgnoresWallClockStepsAndKeepAlives) {
 }
 
 TEST(Client, EndingSignalsCutStalledSendsAndLockedDatabasesShort) {
-    const std::pair<int, bool> cases[] = {{SIGTERM, false}, {SIGINT, false}, {SIGHUP, true}};
+    const std::pair<int, bool> cases[] = {
+        {SIGTERM, false}, {SIGINT, false}, {SIGHUP, true}, {0, true}}; // 0: a hang-up
     for (const auto& [signal, locked] : cases) {
         TBbs bbs;
         InstallGlimra(bbs.Dir());
@@ -327,10 +369,10 @@ TEST(Client, EndingSignalsCutStalledSendsAndLockedDatabasesShort) {
             }
             ASSERT_EQ(same, 5) << "the door's sends do not stall";
         }
-        bbs.Signal(signal);
-        EXPECT_EQ(bbs.WaitExit(1s, false), 0) << strsignal(signal) << "\n" << bbs.Log();
-        bbs.Settle();
-        EXPECT_TRUE(bbs.HandedBack()) << strsignal(signal);
+        signal ? bbs.Signal(signal) : bbs.HangUp(); // a hang-up ends it with the 2.5 s pause
+        EXPECT_EQ(bbs.WaitExit(signal ? 1s : 4s, false), 0) << strsignal(signal) << bbs.Log();
+        EXPECT_TRUE(signal || LogEvents(bbs.Dir()).ends_with("session end: dropped carrier\n"));
+        EXPECT_TRUE(!signal || (bbs.Settle(), bbs.HandedBack())) << strsignal(signal);
     }
 }
 
