@@ -123,7 +123,7 @@ bool ReadDoor32(const std::string& AFileName) {
     d.ComType = static_cast<std::uint8_t>(std::clamp(type, 0, 255));
     d.ComNum = Number(f.Line(), -1);
     d.Baud = Number(f.Line(), 38400);
-    f.Skip(1);
+    d.BbsName = f.Line();
     d.RecPos = RecordFromOne(f.Line());
     d.RealName = f.Line();
     d.Alias = f.Line();
