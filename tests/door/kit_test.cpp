@@ -185,10 +185,18 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
                   "min\n node 7 [] session end: no user name\n"
                   " node 7 [Al] session start: drop file DOOR32.SYS, connection type 2 handle , 0 "
                   "min\n node 7 [Al] session end: no ANSI terminal\n");
-    DoorLogMaxBytes = 300; // a log that would pass it moves to .1 and starts afresh
-    for (int i = 0; i < 10; ++i) DoorLog("line " + std::to_string(i));
-    EXPECT_TRUE(ReadFile("door.log").ends_with("line 9\n") && ReadFile("door.log").size() <= 300);
-    EXPECT_TRUE(ReadFile("door.log.1").ends_with("line 6\n"));
+    // Eight nodes log at once onto a full log: every line is in the log or its .1, and .1 is the
+    // full log, never a nearly empty new one moved over it.
+    DoorLogMaxBytes = 8000;
+    for (int round = 0; round < 50; ++round) {
+        WriteFile("door.log", std::string(7990, 'x') + "\n");
+        std::vector<std::thread> nodes;
+        while (nodes.size() < 8)
+            nodes.emplace_back([] { DoorLog("1"), DoorLog("2"), DoorLog("3"); });
+        for (auto& node : nodes) node.join();
+        const std::string all = ReadFile("door.log.1") + ReadFile("door.log");
+        EXPECT_TRUE(all.starts_with("xxx") && std::count(all.begin(), all.end(), '\n') == 25);
+    }
     DoorLogMaxBytes = 1 << 20;
 }
 
