@@ -1,5 +1,6 @@
 // The socket transport: telnet offers, IAC doubling on output, and a small receive buffer filled
-// without blocking, passed through the telnet filter before it holds keys. The socket calls
+// without blocking, passed through the telnet filter before it holds keys (in raw mode only its
+// line-end folding). The socket calls
 // themselves are in comm_posix.cpp and comm_windows.cpp.
 #include "door/comm.h"
 
@@ -28,6 +29,8 @@ std::size_t FLen = 0;
 TTelnetReceiver FReceiver;
 // Bytes 0x80 to 0xFF go out as the UTF-8 of their CP437 glyphs (CommSetUtf8).
 bool FUtf8 = false;
+// Byte 255 goes out doubled (telnet mode).
+bool FDoubleIac = true;
 // Ready once the door is ending (CommSetEndingFd); kNoWaitHandle: none.
 TWaitHandle FEnding = kNoWaitHandle;
 
@@ -98,14 +101,17 @@ bool WaitForByte(int ATimeoutMs) {
 
 int CommSendStallMs = 60000;
 
-void CommOpen(std::int32_t ACommNumber) {
+void CommOpen(std::int32_t ACommNumber, TCommMode AMode) {
     if (FOpen) CommClose(false);
     FPos = FLen = 0;
     FReceiver = {};
+    FReceiver.Raw = AMode == TCommMode::Raw;
+    FDoubleIac = AMode == TCommMode::Telnet;
     FUtf8 = false;
     FCarrier = SockOpen(ACommNumber);
     if (!FCarrier) return;
     FOpen = true;
+    if (AMode == TCommMode::Raw) return;
     CommWriteRaw(std::string("\xFF\xFB\x00", 3)); // IAC WILL TRANSMIT-BINARY
     CommWriteRaw(std::string("\xFF\xFB\x01", 3)); // IAC WILL ECHO
 }
@@ -152,7 +158,7 @@ void CommWrite(const std::string& AText) {
         for (std::size_t i = 0; i < length; ++i) {
             const auto b = static_cast<std::uint8_t>(glyph[i]);
             chunk[used++] = b;
-            if (b == kIAC) chunk[used++] = kIAC;
+            if (b == kIAC && FDoubleIac) chunk[used++] = kIAC;
         }
     }
     SendAll(chunk, used);

@@ -1,5 +1,6 @@
 // The socket transport: the door's one connection to the remote caller, a telnet socket that
-// the BBS accepted and handed over as an inherited descriptor.
+// the BBS accepted and handed over as an inherited descriptor, or a raw door socket: a plain
+// byte pipe through a BBS that speaks telnet to the caller itself.
 #pragma once
 
 #include "door/telnet.h"
@@ -8,11 +9,16 @@
 #include <cstdint>
 #include <string>
 
-// Takes over the inherited descriptor: puts it into blocking mode and offers binary
-// transmission and echo (nothing else is ever negotiated or answered). A descriptor that is -1,
-// closed, or not a stream socket is not used: the carrier is then false and nothing is sent
-// anywhere.
-void CommOpen(std::int32_t ACommNumber);
+// Telnet: the door offers binary transmission and echo, doubles byte 255 on output and takes
+// the client's telnet commands out of what it reads. Raw: the BBS handles telnet and escapes
+// byte 255 itself, so the door sends no command, doubles nothing and reads 255 as data.
+enum class TCommMode : std::uint8_t { Telnet, Raw };
+
+// Takes over the inherited descriptor: puts it into blocking mode and, in telnet mode, offers
+// binary transmission and echo (nothing else is ever negotiated or answered). A descriptor that
+// is -1, closed, or not a stream socket is not used: the carrier is then false and nothing is
+// sent anywhere.
+void CommOpen(std::int32_t ACommNumber, TCommMode AMode = TCommMode::Telnet);
 // Closes our descriptor once; shuts the connection down first only when ADisconnect is set.
 // Without it the caller stays connected through the BBS's own descriptor.
 void CommClose(bool ADisconnect);
@@ -20,8 +26,9 @@ void CommClose(bool ADisconnect);
 bool CommCarrier();
 // Polls the socket once when nothing is buffered; true when a received byte is waiting.
 bool CommCharAvail();
-// Received bytes are keys: the telnet filter has taken the client's commands out of them and
-// folded CR LF, CR NUL (also when split over two receives) and a lone LF into one CR.
+// Received bytes are keys: the telnet filter has taken the client's commands out of them (not
+// in raw mode) and folded CR LF, CR NUL (also when split over two receives) and a lone LF into
+// one CR.
 
 // The next received byte without taking it; waits for one if none is buffered. Returns
 // character 0 at once when the connection is closed or lost.
@@ -34,8 +41,9 @@ bool CommWaitChar(int ATimeoutMs);
 void CommUnread(const std::string& AKeys);
 // As CommPeekChar, but takes the byte.
 char CommReadChar();
-// Sends AText with every byte 255 (telnet IAC) doubled. In UTF-8 mode every byte from 0x80 to
-// 0xFF goes out as the UTF-8 encoding of its CP437 glyph first (which never holds a 255).
+// Sends AText with every byte 255 (telnet IAC) doubled, in telnet mode. In UTF-8 mode every byte
+// from 0x80 to 0xFF goes out as the UTF-8 encoding of its CP437 glyph first (which never holds a
+// 255).
 void CommWrite(const std::string& AText);
 // UTF-8 mode for CommWrite, for a caller whose terminal takes UTF-8 instead of CP437; off at start.
 void CommSetUtf8(bool AUtf8);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Local clock time; the zero value (the epoch) means "never".
@@ -28,6 +29,7 @@ struct TDoorDropInfo {
     std::int32_t Node = 0;
     std::string RealName;
     std::int32_t RecPos = 0;
+    std::string BbsName; // DOOR32.SYS line 4: the BBS's name and version (other formats: empty)
 };
 
 struct TDoorLastKey {
@@ -148,8 +150,12 @@ struct TDoorCommandLine {
     std::int32_t Socket = -1; // -S (not a number: -1)
     bool Stdio = false;       // -X
     bool Utf8 = false;        // -U: the caller's terminal takes UTF-8
+    // -R or -R1: a raw door socket (no telnet); -R0: telnet. Unset: raw exactly when DOOR32.SYS
+    // names a BBS whose door socket is known not to be telnet (DoorRawSocket).
+    std::optional<bool> Raw;
 };
-// Parses argv[1..argc-1]; letters other than D, N, S, U, X and ? go to DoorOnCLP when it is set.
+// Parses argv[1..argc-1]; letters other than D, N, R, S, U, X and ? go to DoorOnCLP when it is
+// set.
 TDoorCommandLine DoorParseCommandLine(int argc, const char* const* argv);
 
 // The session a command line gives; the first that applies, in this order.
@@ -164,14 +170,19 @@ enum class TDoorSessionKind {
     Usage,           // nothing usable
 };
 TDoorSessionKind DoorChooseSession(const TDoorCommandLine& ACommandLine);
+// Whether the caller's socket is a raw door socket: -R says so either way; without it, a
+// DOOR32.SYS whose BBS line names Synchronet (any case) means raw, since that BBS hands doors a
+// plain pipe and speaks telnet to the caller itself.
+bool DoorRawSocket(const TDoorCommandLine& ACommandLine, const TDoorDropInfo& ADropInfo);
 
 // Parses the command line, fills DoorDropInfo (command line, drop file or local log-in), opens
 // the transport and, for a remote caller, arms the event pass and the exit guard and finds out
 // the caller's terminal (DoorDetectTerminal). The usage screen, the start-up failures and a
 // caller whose drop file says no ANSI end the program with exit code 0.
 void DoorStartup(int argc, const char* const* argv);
-// Opens the transport when there is one; true when the session can go on.
-bool DoorOpenComm();
+// Opens the transport when there is one (a raw door socket when ARaw); true when the session can
+// go on.
+bool DoorOpenComm(bool ARaw = false);
 // Closes the transport of a remote session (hanging up only when ADisconnect is set).
 void DoorClose(bool ADisconnect);
 // Releases the caller's connection without hanging up; the BBS takes the caller back.

@@ -84,9 +84,10 @@ class DropFile {
 };
 
 // The whole text as a decimal integer, blanks (and a byte-order mark) around it allowed, or
-// ADefault when it is not one.
+// ADefault when it is not one. A number beyond 32 bits is held to the nearest 32-bit value: a
+// BBS that writes "unlimited" as a huge number of minutes means plenty, not none.
 std::int32_t Number(const std::string& AText, std::int32_t ADefault) {
-    return ReadInteger(AText, TIntegerText::FileField).value_or(ADefault);
+    return ReadInteger(AText, TIntegerText::FileField, TIntegerRange::Clamp).value_or(ADefault);
 }
 
 // A port line, "COM1:" or "COM1": the number after "COM" (any case) and before a colon; -1 when
@@ -122,7 +123,7 @@ bool ReadDoor32(const std::string& AFileName) {
     d.ComType = static_cast<std::uint8_t>(std::clamp(type, 0, 255));
     d.ComNum = Number(f.Line(), -1);
     d.Baud = Number(f.Line(), 38400);
-    f.Skip(1);
+    d.BbsName = f.Line();
     d.RecPos = RecordFromOne(f.Line());
     d.RealName = f.Line();
     d.Alias = f.Line();

@@ -47,7 +47,7 @@ void KeepOnTerminal(const std::string& AText) {
 }
 
 // Start-up failures are shown on the local console only: the caller is not being served yet.
-// The log keeps them, for a console nobody watches.
+// The log and standard error (the BBS's log) keep them, for a console nobody watches.
 void LocalFailureScreen(const std::string& ALines, const std::string& AHow) {
     DoorLog(ALines);
     DoorTellBbs(ALines);
@@ -66,7 +66,7 @@ bool IsDropFile(TDoorSessionKind AKind) {
 }
 
 // The log's account of the session the start-up found.
-std::string SessionText(TDoorSessionKind AKind, const TDoorCommandLine& ACommandLine) {
+std::string SessionText(TDoorSessionKind AKind, const TDoorCommandLine& ACommandLine, bool ARaw) {
     const TDoorDropInfo& d = DoorDropInfo;
     std::string text = AKind == TDoorSessionKind::Local    ? "local"
                        : AKind == TDoorSessionKind::Socket ? "command line"
@@ -75,18 +75,21 @@ std::string SessionText(TDoorSessionKind AKind, const TDoorCommandLine& ACommand
         text += ", connection type " + std::to_string(d.ComType) + " handle " +
                 std::to_string(d.ComNum) + ", " + std::to_string(d.MaxSeconds / 60) + " min";
     if (Stdio) text += ", -X";
+    if (ARaw && d.ComType != 0 && !Stdio) text += ", raw socket";
     return text;
 }
 
 // A drop file with neither alias nor real name: every such caller would be one player.
 void EndWithoutName(TDoorSessionKind AKind) {
-    if (IsDropFile(AKind) && DoorDropInfo.Alias.empty())
-        DoorEndSession("  The BBS Gave No User Name.  Returning To BBS...", "no user name");
+    if (!IsDropFile(AKind) || !DoorDropInfo.Alias.empty()) return;
+    DoorTellBbs("The drop file gives no user name");
+    DoorEndSession("  The BBS Gave No User Name.  Returning To BBS...", "no user name");
 }
 
 // A caller whose drop file says the terminal has no ANSI is told so in plain text and handed
 // back before anything else is sent.
 void RefuseWithoutAnsi() {
+    DoorTellBbs("The drop file says the caller's terminal has no ANSI");
     DoorWrite("\r\nSorry, this door needs a terminal with ANSI graphics.\r\n"
               "Returning you to the BBS...\r\n");
     DoorLogEnding("no ANSI terminal");
@@ -123,6 +126,7 @@ TDoorCommandLine DoorParseCommandLine(int argc, const char* const* argv) {
             result.Socket = ReadInteger(value, TIntegerText::Signed).value_or(-1);
             result.Local = false;
             break;
+        case 'R': result.Raw = value != "0"; break;
         case '?': result.Local = false; break;
         case 'U': result.Utf8 = true; break;
         case 'X': result.Stdio = true; break;
@@ -145,6 +149,11 @@ TDoorSessionKind DoorChooseSession(const TDoorCommandLine& ACommandLine) {
     if (name.find("DORINFO") != std::string::npos) return TDoorSessionKind::DorInfo;
     if (name.find("INFO.") != std::string::npos) return TDoorSessionKind::LordInfo;
     return TDoorSessionKind::MissingDropFile;
+}
+
+bool DoorRawSocket(const TDoorCommandLine& ACommandLine, const TDoorDropInfo& ADropInfo) {
+    if (ACommandLine.Raw.has_value()) return *ACommandLine.Raw;
+    return UpperCase(ADropInfo.BbsName).find("SYNCHRONET") != std::string::npos;
 }
 
 std::string DoorProgramFileName() {
@@ -200,7 +209,8 @@ void DoorStartup(int argc, const char* const* argv) {
     const TDateTime now = DoorSteadyNow();
     DoorLastKey.Time = now;
     DoorSession.TimeOn = now;
-    DoorLogSessionStart(SessionText(kind, commandLine));
+    const bool raw = DoorRawSocket(commandLine, DoorDropInfo);
+    DoorLogSessionStart(SessionText(kind, commandLine, raw));
 
     // A drop file without a usable connection never becomes a local session that nobody sees
     // (with -X the caller is on standard input and output, and no handle is needed).
@@ -209,7 +219,7 @@ void DoorStartup(int argc, const char* const* argv) {
         EndWithoutName(kind);
         return;
     }
-    if (!DoorOpenComm()) LocalFailureScreen("  No Carrier Detected\r\n", "no carrier");
+    if (!DoorOpenComm(raw)) LocalFailureScreen("  No Carrier Detected\r\n", "no carrier");
     if (DoorDropInfo.Emulation == TDoorEmulationType::etASCII) RefuseWithoutAnsi();
     if (!FExitGuardRegistered) {
         FExitGuardRegistered = true;
@@ -226,11 +236,11 @@ void DoorStartup(int argc, const char* const* argv) {
     WarnSmallTerminal();
 }
 
-bool DoorOpenComm() {
+bool DoorOpenComm(bool ARaw) {
     // Descriptor 0 is a handle like any other here (a BBS may pass the caller as standard
     // input); CommOpen finds out whether it is a connected socket.
     if (DoorDropInfo.ComType == 0 || Stdio) return true;
-    CommOpen(DoorDropInfo.ComNum);
+    CommOpen(DoorDropInfo.ComNum, ARaw ? TCommMode::Raw : TCommMode::Telnet);
     return CommCarrier();
 }
 
@@ -276,6 +286,7 @@ void DefaultOnUsage() {
         " Optional parameters",
         "  -X         DISABLE COMM ROUTINES (STDIO MODE)",
         "  -U         SEND UTF-8 TO THE CALLER INSTEAD OF CP437",
+        "  -R         RAW SOCKET, NO TELNET (-R0 TELNET; DEFAULT: RAW FOR SYNCHRONET)",
         "",
     };
     std::string text;

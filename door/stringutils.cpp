@@ -44,7 +44,8 @@ std::int32_t Clamp32(std::int64_t AValue) {
                                  std::numeric_limits<std::int32_t>::max()));
 }
 
-std::optional<std::int32_t> ReadInteger(std::string_view AText, TIntegerText AForm) {
+std::optional<std::int32_t> ReadInteger(std::string_view AText, TIntegerText AForm,
+                                        TIntegerRange ARange) {
     std::size_t i = 0;
     std::size_t end = AText.size();
     bool negative = false;
@@ -56,16 +57,16 @@ std::optional<std::int32_t> ReadInteger(std::string_view AText, TIntegerText AFo
         if (i < end && (AText[i] == '+' || AText[i] == '-')) negative = AText[i++] == '-';
     }
     if (i == end) return std::nullopt;
+    // Held at one past the largest value, which still tells an overflow in either direction.
+    constexpr std::int64_t kBeyond = std::int64_t{1} << 32;
     std::int64_t value = 0;
     for (; i < end; ++i) {
         if (AText[i] < '0' || AText[i] > '9') return std::nullopt;
-        value = value * 10 + (AText[i] - '0');
-        // One past the largest value still fits the smallest negative one.
-        if (value > std::int64_t{1} << 31) return std::nullopt;
+        value = std::min(value * 10 + (AText[i] - '0'), kBeyond);
     }
     if (negative) value = -value;
-    if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-    return static_cast<std::int32_t>(value);
+    if (Clamp32(value) != value && ARange == TIntegerRange::Reject) return std::nullopt;
+    return Clamp32(value);
 }
 
 std::string PipeToAnsi(const std::string& AText) {

@@ -40,6 +40,14 @@ enum class TIntegerText {
                   // editor may put one at the start of the file)
 };
 
+// What ReadInteger does with a number beyond the 32-bit signed range.
+enum class TIntegerRange {
+    Reject, // nothing
+    Clamp,  // the nearest value in the range (a drop file's minutes left: huge means plenty)
+};
+
 // The whole of AText as a decimal number in the 32-bit signed range, or nothing when it holds
-// anything else (no digits, other characters, a number out of range).
-std::optional<std::int32_t> ReadInteger(std::string_view AText, TIntegerText AForm);
+// anything else (no digits, other characters, a number out of range unless clamped). Any number
+// of digits is read.
+std::optional<std::int32_t> ReadInteger(std::string_view AText, TIntegerText AForm,
+                                        TIntegerRange ARange = TIntegerRange::Reject);

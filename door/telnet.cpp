@@ -82,6 +82,10 @@ std::size_t TelnetFilter(TTelnetReceiver& AReceiver, std::uint8_t* ABuf, std::si
     TKeyOut out{ABuf, AReceiver.LineEnd};
     for (std::size_t i = 0; i < ALength; ++i) {
         const std::uint8_t byte = ABuf[i];
+        if (AReceiver.Raw) {
+            out.Data(byte);
+            continue;
+        }
         switch (AReceiver.Phase) {
         case TPhase::Data:
             if (byte == kIAC) {

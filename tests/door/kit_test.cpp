@@ -80,6 +80,28 @@ void Startup(std::vector<const char*> AArgs) {
     DoorStartup(static_cast<int>(AArgs.size()), AArgs.data());
 }
 
+// A raw door socket (Synchronet's, or -R) gets no telnet command and no doubled 255, its 255 in
+// is data, and the probe still finds the terminal.
+TEST_F(StartupTest, RawDoorSocketFromTheDropFileOrTheSwitch) {
+    DoorLogFileName = "door.log";
+    CheckCases("rawsocket.cases", 2, [this](const std::vector<std::string>& ACase) {
+        const TSocketPair pair = TestSocketPair();
+        TestClose(std::exchange(Caller, pair.Caller));
+        WriteFile("DOOR32.SYS", "2\r\n" + std::to_string(pair.Door) + "\r\n38400\r\n" + ACase[0] +
+                                    "\r\n1\r\nAnn\r\nAnn\r\n10\r\n60\r\n1\r\n1\r\n");
+        Send("\x1b[1;1R\x1b[1;4R\x1b[25;80R"); // the terminal's answers to the probe: CP437, 80x25
+        Startup({"-DDOOR32.SYS", ACase[1].c_str()});
+        const std::string sent = Received(), log = ReadFile("door.log");
+        DoorWrite("\xFF!"), Send("\xFF\xFB\x01q\r\n\xFF\xFF.");
+        std::string keys;
+        while (!keys.ends_with('.') && CommWaitChar(2000)) keys += CommReadChar();
+        return std::vector<std::string>{
+            std::to_string(std::count(sent.begin(), sent.end(), '\xFF')),
+            std::to_string(DoorTerminal.Columns) + "x" + std::to_string(DoorTerminal.Rows), keys,
+            Received(), log.substr(log.rfind(", ") + 2)};
+    });
+}
+
 TEST_F(StartupTest, LocalLoginAndDropFilesThatStayLocal) {
     DoorOnLocalLogin = [] {
         DefaultOnLocalLogin(); // an emptied name asks again
@@ -108,34 +130,44 @@ TEST_F(StartupTest, LocalLoginAndDropFilesThatStayLocal) {
 
 TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
     DoorLogFileName = "door.log"; // the children's lines, read at the end
-    // The program ends (in a death test's child) with code 0 on the screen it returns.
-    const auto ends = [](std::vector<const char*> AArgs) {
+    // The program ends (in a death test's child) with code 0 on the screen it returns, and says
+    // AStderr on standard error (what the BBS logs when standard output is /dev/null).
+    const auto ends = [](std::vector<const char*> AArgs, const std::string& AStderr = "") {
         std::filesystem::remove("ended.screen");
         EXPECT_EXIT((std::atexit([] { WriteFile("ended.screen", Shot(LocalScreen())); }),
                      Startup(AArgs), std::exit(1)),
-                    ::testing::ExitedWithCode(0), "");
+                    ::testing::ExitedWithCode(0), AStderr);
         return ReadFile("ended.screen");
     };
-    const auto text = [&](std::vector<const char*> AArgs) { // without the attribute map
-        const std::string shot = ends(AArgs); // substr: no throw in a child where it is empty
-        return shot.substr(0, shot.find("@@"));
+    const auto text = [&](std::vector<const char*> AArgs, const std::string& AStderr) {
+        const std::string shot = ends(AArgs, AStderr); // without the attribute map; substr: no
+        return shot.substr(0, shot.find("@@"));        // throw in a child where it is empty
     };
     const std::string usage = ends({"-S1000"});
     ExpectFixture("usage.screen", usage);
     EXPECT_EQ((DoorOnUsage = nullptr, ends({"-?"})), "@@\n");
-    EXPECT_EQ(text({"-D/no/such/DOOR32.SYS"}),
+    EXPECT_EQ(text({"-D/no/such/DOOR32.SYS"}, "mydoor: Drop File Does Not Exist Or Is Not "
+                                              "Supported: /no/such/DOOR32.SYS\n"),
               "\n  Drop File Does Not Exist Or Is Not Supported:\n  /no/such/DOOR32.SYS\n");
-    const std::string noCarrier = "\n  No Carrier Detected\n";
-    EXPECT_EQ(text({"-N1", "-S1000"}), noCarrier);
+    const std::string noCarrier = "\n  No Carrier Detected\n",
+                      lostLine = "mydoor: No Carrier Detected\n";
+    EXPECT_EQ(text({"-N1", "-S1000"}, lostLine), noCarrier);
     // No usable connection in the drop file is no local session either.
     for (const char* drop : {"2\r\n-1\r\n", "", "x\r\n5\r\n"}) {
         WriteFile("DOOR32.SYS", drop);
-        EXPECT_EQ(text({"-DDOOR32.SYS"}), noCarrier) << drop;
+        EXPECT_EQ(text({"-DDOOR32.SYS"}, lostLine), noCarrier) << drop;
     }
-    const TSocketPair pair = TestSocketPair(); // a caller without any name is told so, and leaves
-    WriteFile("DOOR32.SYS",
-              "2\r\n" + std::to_string(pair.Door) + "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n7\r\n");
-    EXPECT_EQ(text({"-DDOOR32.SYS"}), "\n  The BBS Gave No User Name.  Returning To BBS...\n");
+    const TSocketPair pair = TestSocketPair(); // a caller without a name or ANSI is told so
+    for (const char* alias : {"", "Al"}) {     // ... and leaves
+        WriteFile("DOOR32.SYS", "2\r\n" + std::to_string(pair.Door) + "\r\n\r\n\r\n\r\n\r\n" +
+                                    alias + "\r\n\r\n\r\n" + (*alias ? "0" : "1") + "\r\n7\r\n");
+        EXPECT_EQ(text({"-DDOOR32.SYS"},
+                       *alias ? "mydoor: The drop file says the caller's terminal has no ANSI\n"
+                              : "mydoor: The drop file gives no user name\n"),
+                  *alias ? "\nSorry, this door needs a terminal with ANSI graphics.\nReturning you "
+                           "to the BBS...\n"
+                         : "\n  The BBS Gave No User Name.  Returning To BBS...\n");
+    }
     TestClose(pair.Door), TestClose(pair.Caller);
     // Without the date and time, nor the child's handle of node 7 (maybe not ours).
     const std::string log = std::regex_replace(
@@ -150,11 +182,21 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
                   drop + "2 handle -1, 0 min\n" + lost + drop + "0 handle -1, 0 min\n" + lost +
                   drop + "0 handle 5, 0 min\n" + lost +
                   " node 7 [] session start: drop file DOOR32.SYS, connection type 2 handle , 0 "
-                  "min\n node 7 [] session end: no user name\n");
-    DoorLogMaxBytes = 300; // a log that would pass it moves to .1 and starts afresh
-    for (int i = 0; i < 10; ++i) DoorLog("line " + std::to_string(i));
-    EXPECT_TRUE(ReadFile("door.log").ends_with("line 9\n") && ReadFile("door.log").size() <= 300);
-    EXPECT_TRUE(ReadFile("door.log.1").ends_with("line 6\n"));
+                  "min\n node 7 [] session end: no user name\n"
+                  " node 7 [Al] session start: drop file DOOR32.SYS, connection type 2 handle , 0 "
+                  "min\n node 7 [Al] session end: no ANSI terminal\n");
+    // Eight nodes log at once onto a full log: every line is in the log or its .1, and .1 is the
+    // full log, never a nearly empty new one moved over it.
+    DoorLogMaxBytes = 8000;
+    for (int round = 0; round < 50; ++round) {
+        WriteFile("door.log", std::string(7990, 'x') + "\n");
+        std::vector<std::thread> nodes;
+        while (nodes.size() < 8)
+            nodes.emplace_back([] { DoorLog("1"), DoorLog("2"), DoorLog("3"); });
+        for (auto& node : nodes) node.join();
+        const std::string all = ReadFile("door.log.1") + ReadFile("door.log");
+        EXPECT_TRUE(all.starts_with("xxx") && std::count(all.begin(), all.end(), '\n') == 25);
+    }
     DoorLogMaxBytes = 1 << 20;
 }
 

@@ -514,10 +514,10 @@ void Start(TBbs& ABbs, const std::string& AHow, int AMinutes = 60, const std::st
 }
 
 TEST(Doors, GreetingLineAndEveryEndHandTheCallerBack) {
-    TBbs small; // a caller smaller than 80x24 is told once, and the door goes on
-    Start(small, "socket", 60, "", 1, 20);
+    TBbs small; // a caller smaller than 80x24 is told once, and the door goes on; on a raw door
+    Start(small, "socket", 60, "-R", 1, 20); // socket the probe alone finds that, and no 255 goes
     EXPECT_TRUE(small.See("Your screen is 80x20; this door needs 80x24 and may look wrong.") &&
-                small.See("Type a line"));
+                small.See("Type a line") && small.Received().find('\xFF') == npos);
     TBbs plain; // a drop file that says no ANSI: a plain-text refusal and the caller back
     Start(plain, "socket", 60, "", 0);
     EXPECT_TRUE(plain.HandedBack());
