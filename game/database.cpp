@@ -55,11 +55,6 @@ void CheckSetUp(SqlConnection& AConn) {
     }
 }
 
-// Whether a wait for the database goes on: no ending signal, the caller there with time left.
-bool CallerWaits() {
-    return !DoorEnding() && DoorCarrierNow() && DoorSecondsLeft() > 0;
-}
-
 // The one-line wait the caller sees while a step waits for the database, and its removal.
 constexpr std::uint8_t NOTICE_X = 2, NOTICE_Y = 24;
 
@@ -68,11 +63,24 @@ std::string Notice(TDatabaseStep AKind) {
                                          : "The database is busy, please wait...";
 }
 
+// The step RetryDatabase runs now (none outside it), and whether its wait line is up.
+std::optional<TDatabaseStep> FRunningStep;
+bool FNoticeUp = false;
+
 void ShowNotice(TDatabaseStep AKind, bool AShow) {
+    FNoticeUp = AShow;
     DoorGotoXY(NOTICE_X, NOTICE_Y);
     DoorTextBackground(COLOUR_BLACK);
     DoorTextColour(COLOUR_YELLOW);
     DoorWrite(AShow ? Notice(AKind) : std::string(Notice(AKind).size(), ' '));
+}
+
+// Whether a wait for the database goes on: no ending signal, the caller there with time left.
+// A step kept waiting for a lock (AWaitedMs so far) for over a second puts its wait line up
+// then, not only after the busy timeout, so that a caller never faces ten silent seconds.
+bool CallerWaits(int AWaitedMs) {
+    if (FRunningStep && !FNoticeUp && AWaitedMs >= 1000) ShowNotice(*FRunningStep, true);
+    return !DoorEnding() && DoorCarrierNow() && DoorSecondsLeft() > 0;
 }
 
 // The wait ends without the step: logged (a score as lost, with the caller's alias), then the
@@ -98,6 +106,10 @@ void ShowNotice(TDatabaseStep AKind, bool AShow) {
 
 void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
                    const std::function<void(SqlConnection&)>& AStep) {
+    struct TRunning {
+        explicit TRunning(TDatabaseStep AStepKind) { FRunningStep = AStepKind; }
+        ~TRunning() { FRunningStep.reset(); }
+    } running(AKind);
     for (int attempt = 1;; ++attempt) {
         try {
             // A file restored with mv: the connection would go on reading the old one.
@@ -106,9 +118,10 @@ void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
                 CloseGameDatabase();
             }
             AStep(OpenGameDatabase());
-            if (attempt > 1) {
+            if (attempt > 1)
                 DoorLog(AWhat + (AKind == TDatabaseStep::Score ? " saved" : " done") +
                         " at attempt " + std::to_string(attempt));
+            if (FNoticeUp) {
                 ShowNotice(AKind, false);
                 // The caller waited for the database, not idled: the idle limit starts afresh.
                 DoorLastKey.Time = DoorSteadyNow();
@@ -124,7 +137,7 @@ void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
             if (attempt == 1) DoorLog(AWhat + " waits: " + error.LogText());
             // Shown again at every attempt: a write to a caller who hung up is what finds out.
             ShowNotice(AKind, true);
-            if (!CallerWaits()) GiveUp(AKind, AWhat, attempt, error);
+            if (!CallerWaits(0)) GiveUp(AKind, AWhat, attempt, error);
             DoorDelay(DatabaseRetry.PauseMs);
         }
     }

@@ -22,7 +22,8 @@ template <class TWait> int WaitWhileBusy(void* AWait, int ACount) {
     const auto now = steady_clock::now();
     if (ACount == 0) wait.Since = now;
     const auto waited = duration_cast<milliseconds>(now - wait.Since).count();
-    if (waited >= wait.LimitMs || (wait.KeepWaiting && !wait.KeepWaiting())) return 0;
+    if (waited >= wait.LimitMs || (wait.KeepWaiting && !wait.KeepWaiting(static_cast<int>(waited))))
+        return 0;
     const auto step = std::min<long long>(std::min(5 * (ACount + 1), 100), wait.LimitMs - waited);
     return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
 }

@@ -75,7 +75,7 @@ class SqlConnection {
     void SetBusyTimeout(int AMilliseconds) { FBusy.LimitMs = AMilliseconds; }
     // Asked between the short sleeps of a wait for a lock: false ends the wait at once (the
     // statement then fails as busy). nullptr: the wait goes on to its limit.
-    void SetBusyCheck(bool (*ACheck)()) { FBusy.KeepWaiting = ACheck; }
+    void SetBusyCheck(bool (*ACheck)(int AWaitedMs)) { FBusy.KeepWaiting = ACheck; }
     // True when the file under the connection's name is no longer the one it has open.
     bool FileMoved() const;
     const std::string& FileName() const { return FFileName; }
@@ -96,7 +96,7 @@ class SqlConnection {
     struct TBusyWait {
         std::chrono::steady_clock::time_point Since; // when the current wait for a lock began
         int LimitMs = BUSY_TIMEOUT_MS;
-        bool (*KeepWaiting)() = nullptr;
+        bool (*KeepWaiting)(int AWaitedMs) = nullptr;
     } FBusy;
 };
 
