@@ -5,12 +5,14 @@
 
 #include "door/ansi.h"
 #include "door/cp437.h"
+#include "door/keys.h"
 #include "door/screen.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -86,79 +88,6 @@ bool LocaleIsUtf8() {
     return utf8;
 }
 
-// Decodes the bytes of an escape sequence from a terminal's keyboard.
-enum class TKeyParse { Incomplete, NotASequence, Done };
-
-// Scan code of a CSI or SS3 sequence's final byte and first parameter; 0 for keys the local
-// keyboard does not have.
-int ScanCode(char AFinal, int AParam) {
-    switch (AFinal) {
-    case 'A': return 72;
-    case 'B': return 80;
-    case 'C': return 77;
-    case 'D': return 75;
-    case 'H': return 71;
-    case 'F': return 79;
-    case 'P':
-    case 'Q':
-    case 'R':
-    case 'S': return 59 + (AFinal - 'P');
-    case '~': break;
-    default: return 0;
-    }
-    switch (AParam) {
-    case 1:
-    case 7: return 71;
-    case 2: return 82;
-    case 3: return 83;
-    case 4:
-    case 8: return 79;
-    case 5: return 73;
-    case 6: return 81;
-    default: break;
-    }
-    if (AParam >= 11 && AParam <= 15) return 59 + AParam - 11;
-    if (AParam >= 17 && AParam <= 21) return 64 + AParam - 17;
-    return 0;
-}
-
-// Longest parameter run accepted in a key sequence before the bytes are thrown away.
-constexpr std::size_t MaxKeySequence = 16;
-
-TKeyParse ParseKeySequence(const unsigned char* p, std::size_t n, std::size_t& used, int& scan) {
-    scan = 0;
-    if (n < 2) return TKeyParse::Incomplete;
-    if (p[1] == 'O') {
-        if (n < 3) return TKeyParse::Incomplete;
-        used = 3;
-        scan = ScanCode(static_cast<char>(p[2]), 0);
-        return TKeyParse::Done;
-    }
-    if (p[1] != '[') return TKeyParse::NotASequence;
-    if (n < 3) return TKeyParse::Incomplete;
-    if (p[2] == '[') { // the Linux console's F1 to F5: ESC [ [ A ... E
-        if (n < 4) return TKeyParse::Incomplete;
-        used = 4;
-        if (p[3] >= 'A' && p[3] <= 'E') scan = 59 + (p[3] - 'A');
-        return TKeyParse::Done;
-    }
-    std::size_t i = 2;
-    int param = 0;
-    bool first = true;
-    while (i < n && p[i] >= 0x30 && p[i] <= 0x3F) {
-        if (p[i] == ';') first = false;
-        if (first && p[i] >= '0' && p[i] <= '9' && param < 1000) param = param * 10 + (p[i] - '0');
-        if (++i - 2 > MaxKeySequence) {
-            used = i;
-            return TKeyParse::Done;
-        }
-    }
-    if (i == n) return TKeyParse::Incomplete;
-    used = i + 1;
-    scan = ScanCode(static_cast<char>(p[i]), param);
-    return TKeyParse::Done;
-}
-
 // Length of the UTF-8 sequence that starts with ALead, or 0 when it cannot start one.
 std::size_t Utf8Length(unsigned char ALead) {
     if (ALead >= 0xC2 && ALead <= 0xDF) return 2;
@@ -206,12 +135,21 @@ class TTerminalConsole final : public TConsoleBackend {
     bool KeyPressed() override {
         if (!Keys.Empty()) return true;
         ReadInput(0);
-        Decode(false);
-        if (Keys.Empty() && PendingLen_ > 0) {
-            // An ESC or a partial sequence: give the rest a moment to arrive, then take what is
-            // there as it stands.
-            ReadInput(30);
-            Decode(true);
+        Decode();
+        // A sequence or a character under way: give the rest a moment to arrive, then take what
+        // is there as it stands.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kLocalSequenceWaitMs);
+        while (Keys.Empty() && Busy() && !Ended_) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) break;
+            ReadInput(static_cast<int>(left.count()));
+            Decode();
+        }
+        if (Keys.Empty() && Busy()) {
+            Take(Decoder_.TimeOut());
+            Utf8Length_ = 0;
         }
         return !Keys.Empty();
     }
@@ -225,16 +163,10 @@ class TTerminalConsole final : public TConsoleBackend {
 
   private:
     void ReadInput(int ATimeoutMs);
-    void Decode(bool AFlush);
-    void PushScan(int AScan) {
-        if (AScan == 0) return;
-        Keys.Push(0);
-        Keys.Push(static_cast<char>(AScan));
-    }
-    void Consume(std::size_t n) {
-        std::memmove(Pending_.data(), Pending_.data() + n, PendingLen_ - n);
-        PendingLen_ -= n;
-    }
+    void Decode();
+    void Take(const TTermInput& AInput);
+    void TakeChar(unsigned char AByte);
+    bool Busy() const { return Decoder_.Busy() || Utf8Length_ > 0; }
     void CheckSize();
     void AppendPen(std::uint8_t AAttr);
     void AppendGlyph(std::uint8_t AByte);
@@ -248,6 +180,9 @@ class TTerminalConsole final : public TConsoleBackend {
     bool AfterCR_ = false; // the last key byte decoded was a CR
     std::array<unsigned char, 64> Pending_{};
     std::size_t PendingLen_ = 0;
+    TKeyDecoder Decoder_;
+    std::array<unsigned char, 4> Utf8Bytes_{}; // a UTF-8 character under way
+    std::size_t Utf8Length_ = 0;
 
     // What the terminal shows now, so that a refresh sends only the difference.
     std::array<std::array<TScreenCell, TScreen::Width>, TScreen::Height> Shown_{};
@@ -277,47 +212,49 @@ void TTerminalConsole::ReadInput(int ATimeoutMs) {
         Ended_ = true;
 }
 
-void TTerminalConsole::Decode(bool AFlush) {
-    while (PendingLen_ > 0) {
-        const unsigned char b = Pending_[0];
-        // When the terminal is a caller's line (a BBS running the door on a pseudo-terminal),
-        // Enter may come as CR LF or CR NUL: one Enter, as the socket transport folds it. A NUL
-        // is never a key here (0 announces a scan code), and a lone LF is Enter too.
-        const bool afterCR = AfterCR_;
-        AfterCR_ = b == '\r';
-        if (b == 0 || (afterCR && b == '\n')) {
-            Consume(1);
-        } else if (b == 0x1B) {
-            std::size_t used = 0;
-            int scan = 0;
-            const auto r = ParseKeySequence(Pending_.data(), PendingLen_, used, scan);
-            if (r == TKeyParse::Incomplete && !AFlush) return;
-            if (r == TKeyParse::Done) {
-                PushScan(scan);
-                Consume(used);
-            } else {
-                Keys.Push(27);
-                Consume(1);
-            }
-        } else if (b >= 0x80 && Utf8_) {
-            const std::size_t len = Utf8Length(b);
-            if (len == 0) {
-                Consume(1);
-                continue;
-            }
-            if (PendingLen_ < len) {
-                if (!AFlush) return;
-                Consume(PendingLen_);
-                continue;
-            }
-            const int cp = UnicodeToCp437(Utf8Decode(Pending_.data(), len));
-            if (cp > 0) Keys.Push(static_cast<char>(cp));
-            Consume(len);
-        } else {
-            Keys.Push(b == 0x7F ? char(8) : b == '\n' ? '\r' : static_cast<char>(b));
-            Consume(1);
-        }
+void TTerminalConsole::Decode() {
+    for (std::size_t i = 0; i < PendingLen_; ++i) {
+        TTermInput input;
+        do {
+            input = Decoder_.Take(Pending_[i]);
+            Take(input);
+        } while (!input.Used);
     }
+    PendingLen_ = 0;
+}
+
+// What the decoder made of the bytes: a key, a character, or nothing (reports and sequences no
+// key has vanish).
+void TTerminalConsole::Take(const TTermInput& AInput) {
+    if (AInput.Kind == TTermInputKind::Char) return TakeChar(static_cast<unsigned char>(AInput.Ch));
+    if (AInput.Kind == TTermInputKind::None) return;
+    AfterCR_ = false;
+    if (AInput.Kind != TTermInputKind::Key) return;
+    Keys.Push(0);
+    Keys.Push(static_cast<char>(AInput.Key));
+}
+
+void TTerminalConsole::TakeChar(unsigned char AByte) {
+    // When the terminal is a caller's line (a BBS running the door on a pseudo-terminal), Enter
+    // may come as CR LF or CR NUL: one Enter, as the socket transport folds it. A NUL is never a
+    // key here (0 announces a scan code), and a lone LF is Enter too.
+    const bool afterCR = AfterCR_;
+    AfterCR_ = AByte == '\r';
+    if (Utf8Length_ > 0 && (AByte & 0xC0) == 0x80) {
+        Utf8Bytes_[Utf8Length_++] = AByte;
+        if (Utf8Length_ < Utf8Length(Utf8Bytes_[0])) return;
+        const int cp = UnicodeToCp437(Utf8Decode(Utf8Bytes_.data(), Utf8Length_));
+        if (cp > 0) Keys.Push(static_cast<char>(cp));
+        Utf8Length_ = 0;
+        return;
+    }
+    Utf8Length_ = 0; // a character cut short is dropped
+    if (AByte == 0 || (afterCR && AByte == '\n')) return;
+    if (AByte >= 0x80 && Utf8_) {
+        if (Utf8Length(AByte) > 0) Utf8Bytes_[Utf8Length_++] = AByte;
+        return;
+    }
+    Keys.Push(AByte == 0x7F ? char(8) : AByte == '\n' ? '\r' : static_cast<char>(AByte));
 }
 
 // A terminal of another size gets a full repaint, clipped to what fits.

@@ -6,9 +6,9 @@
 #include "door/comm.h"
 #include "door/console.h"
 #include "door/doorlog.h"
+#include "door/keys.h"
 #include "door/screen.h"
 #include "door/stringutils.h"
-#include "door/termprobe.h"
 #include "door/videoutils.h"
 #include "door/wait.h"
 
@@ -106,7 +106,6 @@ constexpr char kEnter = 13;
 constexpr char kCtrlY = 25;
 constexpr char kEsc = 27;
 constexpr char kDelete = 127;
-constexpr int kEscapeWaitMs = 500;
 
 // The caller is served through the socket (not a local session, not -X).
 bool RemoteIO() {
@@ -413,11 +412,11 @@ void WaitForKey() {
     }
 }
 
-// True once a byte from the caller is buffered, waiting up to 500 ms for it.
+// True once a byte from the caller is buffered, waiting up to the sequence wait for it.
 bool WaitRemoteByte() {
     if (CommCharAvail()) return true;
     const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kEscapeWaitMs);
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kRemoteSequenceWaitMs);
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -445,38 +444,41 @@ char ReadLocalKey() {
     return ch;
 }
 
-// Reads the rest of a sequence after Esc [ or Esc O: the letter of a cursor key (A, B, C or D),
-// or 0 when the sequence is swallowed. After Esc [ the whole control sequence is read, so that
-// neither a function key's parameters nor a cursor position report that came late (from the
-// start-up probe) turn into keys. A sequence that stops coming ends after the escape wait.
-char ReadSequenceRest(char AIntro) {
-    if (AIntro == 'O') return WaitRemoteByte() ? CommReadChar() : 0;
-    TCsiReader csi;
-    while (WaitRemoteByte() && csi.Take(static_cast<std::uint8_t>(CommReadChar()))) {
-    }
-    return csi.CursorKey();
-}
+// The caller's bytes between two keys: only a UTF-8 character may run on from one key to the next.
+TKeyDecoder RemoteDecoder;
 
-// Reads a remote key, folding the cursor sequences Esc [ A/B/C/D and Esc O A/B/C/D (a terminal in
-// application cursor mode) into the local scan codes. Any other sequence is swallowed.
+// Reads what the caller's next bytes come to: a key (extended for the four cursor keys), or
+// nothing when they were a report or any other sequence, which vanishes whole. A sequence
+// that stops coming ends after the sequence wait. Event passes run meanwhile, so a sequence that
+// never ends cannot hold off the limits.
 char ReadRemoteKey() {
-    const char ch = CommReadChar();
-    if (ch != kEsc || !WaitRemoteByte() || (CommPeekChar() != '[' && CommPeekChar() != 'O')) {
-        SetKey(false, TDoorLastKeyType::lkRemote);
-        return ch;
-    }
-    switch (ReadSequenceRest(CommReadChar())) {
-    case 'A': SetKey(true, TDoorLastKeyType::lkRemote); return 'H';
-    case 'B': SetKey(true, TDoorLastKeyType::lkRemote); return 'P';
-    case 'C': SetKey(true, TDoorLastKeyType::lkRemote); return 'M';
-    case 'D': SetKey(true, TDoorLastKeyType::lkRemote); return 'K';
-    default: return ch;
+    if (RemoteDecoder.Busy()) RemoteDecoder.TimeOut(); // a read that a hook broke off
+    for (;;) {
+        TTermInput input;
+        if (!RemoteDecoder.Busy() || WaitRemoteByte()) {
+            input = RemoteDecoder.Take(static_cast<std::uint8_t>(CommPeekChar()));
+            if (input.Used) CommReadChar();
+        } else {
+            input = RemoteDecoder.TimeOut();
+        }
+        switch (input.Kind) {
+        case TTermInputKind::None: DoorDoEvents(); continue;
+        case TTermInputKind::Char: SetKey(false, TDoorLastKeyType::lkRemote); return input.Ch;
+        case TTermInputKind::Key:
+            // The caller's four cursor keys only: the scan codes of the others are letters (PgDn
+            // is Q, F7 is A) that a menu reading the key would take for its own.
+            if (!IsCursorKey(input.Key)) return 0;
+            SetKey(true, TDoorLastKeyType::lkRemote);
+            return static_cast<char>(input.Key);
+        default: return 0;
+        }
     }
 }
 
 } // namespace
 
 bool DoorKeyPressed() {
+    DoorEndIfSignalled(); // also when keys are queued: nothing waits, so nothing else looks
     DoorDoEvents();
     bool pressed = ConsoleKeyPressed();
     if (!pressed && RemoteIO()) pressed = CommCharAvail();

@@ -99,6 +99,11 @@ std::size_t TelnetFilter(TTelnetReceiver& AReceiver, std::uint8_t* ABuf, std::si
         case TPhase::Sub:
             if (byte == kIAC) {
                 AReceiver.Phase = TPhase::SubCommand;
+            } else if (AReceiver.SubLength >= TTelnetReceiver::MaxSub) {
+                // Longer than any the door reads: a client that never ends it must not swallow
+                // every later key, so it is given up and the bytes are keys again.
+                AReceiver.Phase = TPhase::Data;
+                out.Data(byte);
             } else {
                 KeepSub(AReceiver, byte);
             }

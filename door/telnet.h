@@ -19,7 +19,8 @@ struct TTelnetTerminal {
 struct TTelnetReceiver {
     enum class TPhase : std::uint8_t { Data, Command, Option, Sub, SubCommand };
     enum class TLineEnd : std::uint8_t { None, AfterCR, AfterCRLF };
-    static constexpr std::size_t MaxSub = 48; // the longest subnegotiation kept (TTYPE IS + 40)
+    // The longest subnegotiation kept (TTYPE IS + 40); a longer one is given up at its next byte.
+    static constexpr std::size_t MaxSub = 48;
 
     bool Raw = false; // a raw door socket: every byte is data, only line ends are folded
     TPhase Phase = TPhase::Data;
@@ -31,6 +32,6 @@ struct TTelnetReceiver {
 
 // Rewrites ABuf[0, ALength) in place to the keys it holds and returns their count. Removed: IAC
 // with a command byte, WILL/WONT/DO/DONT with their option, whole subnegotiations (SB ... IAC
-// SE). IAC IAC is one byte 255. CR LF, CR NUL and CR LF NUL become one CR, a lone LF a CR. A Raw
-// receiver removes nothing but the line ends.
+// SE) of at most MaxSub bytes. IAC IAC is one byte 255. CR LF, CR NUL and CR LF NUL become one CR,
+// a lone LF a CR. A Raw receiver removes nothing but the line ends.
 std::size_t TelnetFilter(TTelnetReceiver& AReceiver, std::uint8_t* ABuf, std::size_t ALength);

@@ -1,44 +1,16 @@
 // The caller's terminal at start-up: the telnet reports, then cursor position requests around a
-// probe character for what remains unknown; and the control sequence reader the key reader uses.
+// probe character for what remains unknown.
 #include "door/termprobe.h"
 
 #include "door/comm.h"
 #include "door/door.h"
+#include "door/keys.h"
 #include "door/stringutils.h"
 
 #include <algorithm>
 #include <chrono>
 
 TDoorTerminal DoorTerminal;
-
-bool TCsiReader::Take(std::uint8_t AByte) {
-    ++Length;
-    if (AByte >= 0x40 && AByte <= 0x7E) {
-        Final = static_cast<char>(AByte);
-        return false;
-    }
-    if (AByte < 0x20 || AByte > 0x3F || Length >= MaxLength) return false;
-    if (AByte >= '0' && AByte <= '9') {
-        if (Count == 0) Count = 1;
-        if (Count <= 2) {
-            std::uint16_t& param = Params[Count - 1];
-            param = static_cast<std::uint16_t>(std::min(param * 10 + (AByte - '0'), 9999));
-        }
-    } else if (AByte == ';') {
-        Count = static_cast<std::uint8_t>(std::max(Count, std::uint8_t{1}) + 1);
-    } else {
-        Other = true;
-    }
-    return true;
-}
-
-bool TCsiReader::IsCursorReport() const {
-    return Final == 'R' && Count == 2 && !Other;
-}
-
-char TCsiReader::CursorKey() const {
-    return Count == 0 && !Other && Final >= 'A' && Final <= 'D' ? Final : 0;
-}
 
 bool TermTypeIsCp437(const std::string& AType) {
     const std::string type = UpperCase(AType);
@@ -74,35 +46,38 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// Within one answer the bytes may come apart as far as a key's escape sequence may.
-constexpr int kAnswerByteWaitMs = 500;
-
 int MillisecondsLeft(TClock::time_point ADeadline) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(ADeadline - TClock::now());
     return static_cast<int>(std::max<std::int64_t>(0, left.count()));
 }
 
-// Reads up to ACount cursor position reports into AOut until ADeadline; returns how many came.
-// Other bytes among them are keys typed ahead: they are put back for the key reader.
+// Reads up to ACount cursor position reports into AOut until ADeadline (within one answer the
+// bytes may come apart as far as a key's sequence may); returns how many came. A report cut short
+// takes its place with row and column 0, so the answers after it still line up with their
+// requests; a report equal to the one before it is a second copy of that answer (the probe
+// character always moves the cursor, and the bottom-right corner is elsewhere). Keys typed ahead
+// are put back for the key reader as they came; other sequences are dropped.
 int ReadReports(TCursorReport* AOut, int ACount, TClock::time_point ADeadline) {
     std::string keys;
+    TKeyDecoder decoder;
     int got = 0;
-    while (got < ACount && CommWaitChar(MillisecondsLeft(ADeadline))) {
-        std::string read(1, CommReadChar());
-        if (read[0] == '\x1B' && CommWaitChar(kAnswerByteWaitMs) && CommPeekChar() == '[') {
-            read += CommReadChar();
-            TCsiReader csi;
-            bool more = true;
-            while (more && CommWaitChar(kAnswerByteWaitMs)) {
-                read += CommReadChar();
-                more = csi.Take(static_cast<std::uint8_t>(read.back()));
-            }
-            if (csi.IsCursorReport()) {
-                AOut[got++] = {csi.Params[0], csi.Params[1]};
-                continue;
-            }
+    while (got < ACount) {
+        TTermInput input;
+        if (CommWaitChar(decoder.Busy() ? kRemoteSequenceWaitMs : MillisecondsLeft(ADeadline))) {
+            input = decoder.Take(static_cast<std::uint8_t>(CommPeekChar()));
+            if (input.Used) CommReadChar();
+        } else if (decoder.Busy()) {
+            input = decoder.TimeOut();
+        } else {
+            break;
         }
-        keys += read;
+        const TCursorReport report{input.Row, input.Column};
+        if (input.Kind == TTermInputKind::Char) keys += input.Ch;
+        if (input.Kind == TTermInputKind::Key) keys += decoder.Sequence();
+        if (input.Kind == TTermInputKind::Broken) AOut[got++] = {};
+        if (input.Kind == TTermInputKind::Report &&
+            (got == 0 || AOut[got - 1].Row != report.Row || AOut[got - 1].Column != report.Column))
+            AOut[got++] = report;
     }
     CommUnread(keys);
     return got;

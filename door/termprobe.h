@@ -1,9 +1,7 @@
 // The caller's terminal: whether it takes UTF-8 and how large it is, from what its telnet client
-// reported or from its answers to cursor position requests at start-up; and the reader of the
-// control sequences a caller's terminal sends (its answers and its cursor keys).
+// reported or from its answers to cursor position requests at start-up.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,27 +12,6 @@ struct TDoorTerminal {
     std::uint16_t Rows = 0;
 };
 extern TDoorTerminal DoorTerminal;
-
-// A control sequence from the caller (Esc [ parameters intermediates final), read one byte at a
-// time after its Esc [. Bounded: a sequence longer than MaxLength bytes is broken off.
-struct TCsiReader {
-    static constexpr std::size_t MaxLength = 16;
-
-    std::uint16_t Params[2] = {}; // the first two numeric parameters (each at most 9999)
-    std::uint8_t Count = 0;       // parameters seen: 0 when none is given
-    bool Other = false;           // a private marker (< = > ?), a colon or an intermediate byte
-    char Final = 0;               // the final byte; 0 while unfinished or when broken off
-    std::size_t Length = 0;
-
-    // Takes the next byte; true while the sequence goes on, false once it has its final byte or
-    // is broken off (by a byte that cannot be in a sequence, or by its length). The byte that
-    // ends it is taken too.
-    bool Take(std::uint8_t AByte);
-    // A cursor position report: Esc [ row ; column R.
-    bool IsCursorReport() const;
-    // A plain cursor key: Esc [ A, B, C or D without parameters; its letter, else 0.
-    char CursorKey() const;
-};
 
 // True for the terminal types that BBS terminal programs report ("ansi", "ansi-bbs", "syncterm",
 // "pcansi", ...): they take CP437. Any other type settles nothing and the probe decides.
@@ -70,5 +47,6 @@ inline constexpr int kProbeLimitMs = 900;
 // terminal type means CP437, a window size is the size. What remains unknown is asked of the
 // terminal with TermProbeText; a terminal that does not answer within kProbeLimitMs is taken as
 // CP437 of unknown size. Keys typed ahead of the answers stay for the key reader; answers that
-// come after the limit reach the key reader, which swallows them.
+// come after the limit reach the key reader, which swallows them. A broken answer is dropped and
+// counts as an answer that told nothing; an answer given twice counts once.
 void DoorDetectTerminal(bool AForceUtf8);

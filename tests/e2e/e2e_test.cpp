@@ -345,18 +345,32 @@ TEST(Client, IdleTimeIgnoresWallClockStepsAndKeepAlives) {
     EXPECT_EQ(bbs.WaitExit(), 0);
 }
 
-TEST(Client, EndingSignalsCutStalledSendsAndLockedDatabasesShort) {
-    const std::pair<int, bool> cases[] = {
-        {SIGTERM, false}, {SIGINT, false}, {SIGHUP, true}, {0, true}}; // 0: a hang-up
-    for (const auto& [signal, locked] : cases) {
+TEST(Client, EndingSignalsCutStalledSendsQueuedKeysAndLockedDatabasesShort) {
+    enum class TDoing { StalledSend, QueuedKeys, LockedDatabase };
+    const std::pair<int, TDoing> cases[] = {{SIGTERM, TDoing::StalledSend},
+                                            {SIGINT, TDoing::QueuedKeys},
+                                            {SIGHUP, TDoing::LockedDatabase},
+                                            {0, TDoing::LockedDatabase}}; // 0: a hang-up
+    for (const auto& [signal, doing] : cases) {
         TBbs bbs;
         InstallGlimra(bbs.Dir());
         SqlConnection lock((bbs.Dir() / "glimradb.db").string());
-        if (locked) lock.Exec("BEGIN EXCLUSIVE");
+        if (doing == TDoing::LockedDatabase) lock.Exec("BEGIN EXCLUSIVE");
         bbs.Start(Glimra(bbs));
-        if (locked) {
+        if (doing == TDoing::LockedDatabase) {
             ASSERT_TRUE(bbs.WaitFor([&](auto&) { return bbs.Received().find("\x1b[2J") != npos; }))
                 << "start-up cleared the screen";
+        } else if (doing == TDoing::QueuedKeys) {
+            // The caller reads every screen but types far ahead: thousands of keys wait.
+            ASSERT_TRUE(Menu(bbs));
+            std::string keys;
+            for (int i = 0; i < 100000; ++i) keys += "Axx";
+            std::size_t sent = 0;
+            int queued = 0;
+            ASSERT_TRUE(bbs.WaitFor([&](auto&) {
+                sent += bbs.Offer(std::string_view(keys).substr(sent));
+                return ::ioctl(bbs.Handle(), FIONREAD, &queued) == 0 && queued >= 30000;
+            })) << queued;
         } else {
             // The caller asks for screen after screen and reads none, until the door's send waits.
             ASSERT_TRUE(Menu(bbs));
@@ -370,9 +384,15 @@ TEST(Client, EndingSignalsCutStalledSendsAndLockedDatabasesShort) {
             ASSERT_EQ(same, 5) << "the door's sends do not stall";
         }
         signal ? bbs.Signal(signal) : bbs.HangUp(); // a hang-up ends it with the 2.5 s pause
-        EXPECT_EQ(bbs.WaitExit(signal ? 1s : 4s, false), 0) << strsignal(signal) << bbs.Log();
+        EXPECT_EQ(bbs.WaitExit(signal ? 1s : 4s, doing == TDoing::QueuedKeys), 0)
+            << strsignal(signal) << "\n"
+            << bbs.Log();
         EXPECT_TRUE(signal || LogEvents(bbs.Dir()).ends_with("session end: dropped carrier\n"));
-        EXPECT_TRUE(!signal || (bbs.Settle(), bbs.HandedBack())) << strsignal(signal);
+        if (!signal) continue;
+        bbs.Settle();
+        while (!TestReceive(bbs.Handle()).empty()) { // the keys typed ahead are the BBS's now
+        }
+        EXPECT_TRUE(bbs.HandedBack()) << strsignal(signal);
     }
 }
 

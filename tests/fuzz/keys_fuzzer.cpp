@@ -2,11 +2,13 @@
 // keys, read by DoorReadKey or the line editor until the caller hangs up or a limit ends the
 // session. Nothing may crash, hang or sleep; a field holds its default or allowed characters and
 // never more than its maximum; every byte 255 sent to the caller is doubled; the cursor stays in
-// the window; the telnet filter gives the same keys however the caller's bytes are split.
+// the window; the telnet filter gives the same keys however the caller's bytes are split; the key
+// decoder lets no part of a sequence through as characters.
 #include "door/ansi.h"
 #include "door/comm.h"
 #include "door/console.h"
 #include "door/door.h"
+#include "door/keys.h"
 #include "door/screen.h"
 #include "door/telnet.h"
 
@@ -51,6 +53,28 @@ void CheckTelnetSplit(const std::string& ABytes, std::size_t AAt) {
           one.Terminal.Type.size() <= 40);
 }
 
+// The key decoder over ABytes: a byte is offered again only after an Esc that no [ or O follows
+// or after a sequence it ended, and is then taken; characters are the bytes as they came, 0x9B
+// and 0x8F only inside a UTF-8 character; a time-out leaves the decoder idle.
+void CheckDecoder(const std::string& ABytes) {
+    TKeyDecoder decoder;
+    std::uint8_t last = 0; // the byte before, when it came out as a character
+    for (const char c : ABytes) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        TTermInput input = decoder.Take(byte);
+        if (!input.Used) {
+            Check(!decoder.Busy() &&
+                  (input.Kind != TTermInputKind::Char || (byte != '[' && byte != 'O')));
+            Check((input = decoder.Take(byte)).Used);
+        }
+        const bool isChar = input.Kind == TTermInputKind::Char;
+        Check(!isChar || (input.Ch == c && ((byte != 0x9B && byte != 0x8F) || last >= 0x80)));
+        last = isChar ? byte : 0;
+    }
+    decoder.TimeOut();
+    Check(!decoder.Busy());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASize) {
@@ -70,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASi
     const std::string defaultText = take(AData[3] % 48), local = take(AData[4] % 16),
                       remote = take(ASize);
     CheckTelnetSplit(remote, (std::size_t{AData[7]} << 8 | visible) % (remote.size() + 1));
+    CheckDecoder(remote);
     AnsiReset();
     while (ConsoleKeyPressed()) ConsoleReadKey();
     ConsolePushKeys(local);

@@ -9,6 +9,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +50,11 @@ void TLine::Send(const std::string& ABytes) {
         if (n <= 0) throw std::runtime_error("cannot send to the door");
         done += n;
     }
+}
+
+std::size_t TLine::Offer(std::string_view ABytes) {
+    const ssize_t n = ::send(Fd, ABytes.data(), ABytes.size(), MSG_DONTWAIT);
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
 bool TLine::WaitFor(const TCondition& ACondition, TMs ALimit) {

@@ -53,6 +53,7 @@ struct TLine {
     void Pump(TMs ALimit); // reads what arrives, waiting at most ALimit for the first byte
     bool WaitFor(const TCondition& ACondition, TMs ALimit = 10s);
     void Send(const std::string& ABytes);
+    std::size_t Offer(std::string_view ABytes); // sends what the connection takes now
     void Close();
 };
 
@@ -87,6 +88,7 @@ class TBbs {
     TVTermScreen& Screen() { return *FCaller.Screen; }
     const std::string& Received() const { return FCaller.Received; }
     void Send(const std::string& AKeys) { FCaller.Send(AKeys); }
+    std::size_t Offer(std::string_view AKeys) { return FCaller.Offer(AKeys); }
     bool WaitFor(const TCondition& ACondition, TMs ALimit = 10s);
     bool See(const std::string& AText, TMs ALimit = 10s) {
         return WaitFor([&](const TVTermScreen& S) { return S.Shows(AText); }, ALimit);
