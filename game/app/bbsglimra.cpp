@@ -3,9 +3,9 @@
 #include "door/ansi.h"
 #include "door/door.h"
 #include "door/doorlog.h"
-#include "game/gamedate.h"
-#include "game/program.h"
-#include "game/sqldb.h"
+#include "game/app/program.h"
+#include "game/rules/gamedate.h"
+#include "game/store/sqldb.h"
 
 #include <cstdlib>
 #include <exception>

@@ -3,8 +3,8 @@
 // the boards, the leaders and the bulletins share.
 #pragma once
 
-#include "game/gamedate.h"
-#include "game/sqldb.h"
+#include "game/rules/gamedate.h"
+#include "game/store/sqldb.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
 // Score totals per caller, all-time and per month, read by the boards in place of sums over the
 // whole scores table.
-#include "game/totals.h"
+#include "game/store/totals.h"
 
 #include "door/stringutils.h"
-#include "game/database.h"
+#include "game/store/database.h"
 
 namespace {
 

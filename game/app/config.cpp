@@ -1,13 +1,13 @@
 // Reading "bbsglimra.cfg" at start-up: the update check switch, the idle limit and the winner
 // text, each from its own line.
-#include "game/config.h"
+#include "game/app/config.h"
 
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/files.h"
 #include "door/stringutils.h"
-#include "game/gameplay.h"
-#include "game/updatecheck.h"
+#include "game/app/updatecheck.h"
+#include "game/screens/gameplay.h"
 
 #include <cerrno>
 #include <cstring>

@@ -2,15 +2,15 @@
 // fixture files: the boards, the leader panel and summary, the menu and its boxes, the
 // instructions, the about pages, the calendar, games played from the keyboard and the bulletins.
 // A local session; F10, which the sysop hook takes, photographs the screen while it waits.
-#include "game/bulletins.h"
-#include "game/calendar.h"
-#include "game/dailyboards.h"
-#include "game/gameplay.h"
-#include "game/leaders.h"
-#include "game/monthlyboards.h"
-#include "game/program.h"
-#include "game/screens.h"
-#include "game/updatecheck.h"
+#include "game/app/program.h"
+#include "game/app/updatecheck.h"
+#include "game/screens/about.h"
+#include "game/screens/bulletins.h"
+#include "game/screens/calendar.h"
+#include "game/screens/dailyboards.h"
+#include "game/screens/gameplay.h"
+#include "game/screens/leaders.h"
+#include "game/screens/monthlyboards.h"
 #include "tests/support/kit_fixture.h"
 
 namespace {

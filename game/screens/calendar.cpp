@@ -1,13 +1,13 @@
 // The play-ahead calendar: draws the month grid with playable days in yellow and the others
 // in dark gray, reads a day and plays it.
-#include "game/calendar.h"
+#include "game/screens/calendar.h"
 
 #include "door/door.h"
-#include "game/dailyboards.h"
-#include "game/database.h"
-#include "game/gamedate.h"
-#include "game/gameplay.h"
-#include "game/scores.h"
+#include "game/rules/gamedate.h"
+#include "game/screens/dailyboards.h"
+#include "game/screens/gameplay.h"
+#include "game/store/database.h"
+#include "game/store/scores.h"
 
 #include <chrono>
 

@@ -1,13 +1,13 @@
 // The update check: the system's HTTP client (door/http.h) fetches the version file, every failure
 // is silent and remembered for the rest of the run, and a body naming an unknown release becomes a
 // notice on the menu.
-#include "game/updatecheck.h"
+#include "game/app/updatecheck.h"
 
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/http.h"
 #include "door/system.h"
-#include "game/gamedate.h"
+#include "game/rules/gamedate.h"
 
 #ifndef GLIMRA_UPDATE_URL
 #define GLIMRA_UPDATE_URL "http://www.glimra.example/glimraversion.txt"

@@ -1,12 +1,12 @@
 // Last month's board, the all-time board and the recent monthly winners, drawn from tblScores.
-#include "game/monthlyboards.h"
+#include "game/screens/monthlyboards.h"
 
 #include "door/door.h"
-#include "game/dailyboards.h"
-#include "game/database.h"
-#include "game/gamedate.h"
-#include "game/scores.h"
-#include "game/totals.h"
+#include "game/rules/gamedate.h"
+#include "game/screens/dailyboards.h"
+#include "game/store/database.h"
+#include "game/store/scores.h"
+#include "game/store/totals.h"
 
 #include <string>
 

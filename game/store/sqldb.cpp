@@ -1,5 +1,5 @@
 // The SQLite RAII layer: open, prepare, bind, step, read columns, transactions.
-#include "game/sqldb.h"
+#include "game/store/sqldb.h"
 
 #include "door/door.h"
 

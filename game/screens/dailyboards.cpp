@@ -1,13 +1,13 @@
 // The daily score boards: today's and one day's top ten, the month's totals and the daily
 // champions, read afresh from tblScores each time a board is drawn; and the day rows that last
 // month's board draws as well.
-#include "game/dailyboards.h"
+#include "game/screens/dailyboards.h"
 
 #include "door/door.h"
 #include "door/stringutils.h"
-#include "game/database.h"
-#include "game/gamedate.h"
-#include "game/totals.h"
+#include "game/rules/gamedate.h"
+#include "game/store/database.h"
+#include "game/store/totals.h"
 
 #include <string>
 #include <vector>

@@ -1,11 +1,11 @@
 // The game database on real SQLite files (score rows, the totals against plain sums over the
 // scores, the word of each day, files that are missing or bare), the configuration file and the
 // update check against tables in tests/fixtures/, and makedb run as a program.
-#include "game/config.h"
-#include "game/gameplay.h"
-#include "game/scores.h"
-#include "game/totals.h"
-#include "game/updatecheck.h"
+#include "game/app/config.h"
+#include "game/app/updatecheck.h"
+#include "game/screens/gameplay.h"
+#include "game/store/scores.h"
+#include "game/store/totals.h"
 #include "tests/support/httpserver.h"
 #include "tests/support/kit_fixture.h"
 

@@ -3,7 +3,7 @@
 // hidden from the caller.
 #pragma once
 
-#include "game/scores.h"
+#include "game/store/scores.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // years of scores.
 #pragma once
 
-#include "game/sqldb.h"
+#include "game/store/sqldb.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 // The game database: its one connection, date keys, and the word of each date.
-#include "game/database.h"
+#include "game/store/database.h"
 
-#include "game/gamedate.h"
+#include "game/rules/gamedate.h"
 
 #include "door/door.h"
 #include "door/doorlog.h"

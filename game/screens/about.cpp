@@ -1,9 +1,9 @@
 // The about pages and the instructions screen: fixed text, drawn at absolute positions.
-#include "game/screens.h"
+#include "game/screens/about.h"
 
 #include "door/door.h"
-#include "game/gamedate.h"
-#include "game/leaders.h"
+#include "game/rules/gamedate.h"
+#include "game/screens/leaders.h"
 
 #include <cstdint>
 #include <string>

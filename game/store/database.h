@@ -2,7 +2,7 @@
 // (DBCheck fills the current month at start-up) and the shared word of the game date.
 #pragma once
 
-#include "game/sqldb.h"
+#include "game/store/sqldb.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,14 +1,14 @@
 // One game: set-up (leaders, fixed screen, zero score, word), up to six guesses checked against
 // the word lists and marked on the board and the letter chart, the winning score, the end line.
-#include "game/gameplay.h"
+#include "game/screens/gameplay.h"
 
 #include "door/door.h"
 #include "door/stringutils.h"
-#include "game/database.h"
-#include "game/gamedate.h"
-#include "game/leaders.h"
-#include "game/scores.h"
-#include "game/screens.h"
+#include "game/rules/gamedate.h"
+#include "game/screens/about.h"
+#include "game/screens/leaders.h"
+#include "game/store/database.h"
+#include "game/store/scores.h"
 
 #include <algorithm>
 

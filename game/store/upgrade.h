@@ -3,7 +3,7 @@
 // immediate transaction before the menu, and the totals are computed from the scores.
 #pragma once
 
-#include "game/sqldb.h"
+#include "game/store/sqldb.h"
 
 #include <string>
 #include <vector>

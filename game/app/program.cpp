@@ -1,23 +1,23 @@
 // The program's spine: start-up in order, the main menu, the key table of the main loop, the
 // already-played and day-select boxes, and quit.
-#include "game/program.h"
+#include "game/app/program.h"
 
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/stringutils.h"
-#include "game/bulletins.h"
-#include "game/calendar.h"
-#include "game/config.h"
-#include "game/dailyboards.h"
-#include "game/database.h"
-#include "game/gamedate.h"
-#include "game/gameplay.h"
-#include "game/leaders.h"
-#include "game/monthlyboards.h"
-#include "game/scores.h"
-#include "game/screens.h"
-#include "game/updatecheck.h"
-#include "game/upgrade.h"
+#include "game/app/config.h"
+#include "game/app/updatecheck.h"
+#include "game/rules/gamedate.h"
+#include "game/screens/about.h"
+#include "game/screens/bulletins.h"
+#include "game/screens/calendar.h"
+#include "game/screens/dailyboards.h"
+#include "game/screens/gameplay.h"
+#include "game/screens/leaders.h"
+#include "game/screens/monthlyboards.h"
+#include "game/store/database.h"
+#include "game/store/scores.h"
+#include "game/store/upgrade.h"
 
 #include <cstdint>
 #include <string>

@@ -1,12 +1,12 @@
 // The bulletin files: built whole in memory from the scores table and the header art, then put in
 // place with one rename so that the BBS and other nodes only ever see complete files.
-#include "game/bulletins.h"
+#include "game/screens/bulletins.h"
 
 #include "door/door.h"
-#include "game/database.h"
-#include "game/gamedate.h"
-#include "game/scores.h"
-#include "game/totals.h"
+#include "game/rules/gamedate.h"
+#include "game/store/database.h"
+#include "game/store/scores.h"
+#include "game/store/totals.h"
 
 #include <array>
 #include <cstdint>

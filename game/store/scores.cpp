@@ -1,10 +1,10 @@
 // Score records and played days of the session's caller, and the best scores of a day.
-#include "game/scores.h"
+#include "game/store/scores.h"
 
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/stringutils.h"
-#include "game/database.h"
+#include "game/store/database.h"
 
 #include <stdexcept>
 

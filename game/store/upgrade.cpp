@@ -1,11 +1,11 @@
 // Brings a database from an earlier version up to the built-in schema at start-up.
-#include "game/upgrade.h"
+#include "game/store/upgrade.h"
 
 #include "door/ansi.h"
 #include "door/doorlog.h"
-#include "game/database.h"
-#include "game/schema_sql.h"
-#include "game/totals.h"
+#include "game/store/database.h"
+#include "game/store/schema_sql.h"
+#include "game/store/totals.h"
 
 #include <algorithm>
 #include <cctype>

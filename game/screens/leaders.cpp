@@ -1,12 +1,12 @@
 // The leader summary: six read-only queries, on tblScores and on the totals kept from it, each
 // in its own autocommit statement, and the panel the main menu paints from their results.
-#include "game/leaders.h"
+#include "game/screens/leaders.h"
 
 #include "door/door.h"
-#include "game/dailyboards.h"
-#include "game/database.h"
-#include "game/gamedate.h"
-#include "game/totals.h"
+#include "game/rules/gamedate.h"
+#include "game/screens/dailyboards.h"
+#include "game/store/database.h"
+#include "game/store/totals.h"
 
 #include <optional>
 

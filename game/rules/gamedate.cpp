@@ -1,6 +1,6 @@
 // The game date and its clock, month lengths, drawing helpers, header art, letter-state colours
 // and the shown form of stored names.
-#include "game/gamedate.h"
+#include "game/rules/gamedate.h"
 
 #include "door/door.h"
 #include "door/system.h"

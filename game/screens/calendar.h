@@ -2,7 +2,7 @@
 // today makes up a missed day or, from the 20th on, plays the rest of the month ahead.
 #pragma once
 
-#include "game/gamedate.h"
+#include "game/rules/gamedate.h"
 
 #include <cstdint>
 #include <string>
