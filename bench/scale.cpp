@@ -13,6 +13,7 @@
 #include "game/screens/gameplay.h"
 #include "game/screens/leaders.h"
 #include "game/screens/monthlyboards.h"
+#include "game/screens/today.h"
 #include "game/store/database.h"
 #include "game/store/scores.h"
 #include "game/store/sqldb.h"

@@ -8,6 +8,7 @@
 #include "game/rules/gamedate.h"
 #include "game/screens/bulletins.h"
 #include "game/screens/monthlyboards.h"
+#include "game/screens/today.h"
 #include "game/store/database.h"
 
 #include <algorithm>

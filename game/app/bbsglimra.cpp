@@ -5,6 +5,7 @@
 #include "door/doorlog.h"
 #include "game/app/program.h"
 #include "game/rules/gamedate.h"
+#include "game/screens/theme.h"
 #include "game/store/sqldb.h"
 
 #include <cstdlib>

@@ -8,6 +8,7 @@
 #include "door/http.h"
 #include "door/system.h"
 #include "game/rules/gamedate.h"
+#include "game/screens/theme.h"
 
 #ifndef GLIMRA_UPDATE_URL
 #define GLIMRA_UPDATE_URL "http://www.glimra.example/glimraversion.txt"

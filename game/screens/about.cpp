@@ -4,6 +4,7 @@
 #include "door/door.h"
 #include "game/rules/gamedate.h"
 #include "game/screens/leaders.h"
+#include "game/screens/theme.h"
 
 #include <cstdint>
 #include <string>

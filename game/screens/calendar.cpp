@@ -6,6 +6,8 @@
 #include "game/rules/gamedate.h"
 #include "game/screens/dailyboards.h"
 #include "game/screens/gameplay.h"
+#include "game/screens/theme.h"
+#include "game/screens/today.h"
 #include "game/store/database.h"
 #include "game/store/scores.h"
 

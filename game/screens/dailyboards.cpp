@@ -6,6 +6,8 @@
 #include "door/door.h"
 #include "door/stringutils.h"
 #include "game/rules/gamedate.h"
+#include "game/screens/theme.h"
+#include "game/screens/today.h"
 #include "game/store/database.h"
 #include "game/store/totals.h"
 

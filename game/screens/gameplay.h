@@ -2,24 +2,15 @@
 // the marking of every letter (green, orange, gray) and the caller's stored score.
 #pragma once
 
+#include "game/rules/marking.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// The three letter states. Each is drawn as black text on its background: green 2 (right
-// place), orange 14 (in the word elsewhere; reaches the caller as brown, SGR 43), gray 7 (not
-// in the word, or an occurrence beyond those the word has).
-enum class TLetterState { lsGreen, lsOrange, lsGray };
-using TGuessMarks = std::array<TLetterState, 5>;
-
 // The background colour number sent for a letter state.
 std::uint8_t LetterStateBackground(TLetterState AState);
-
-// Marks the five letters of AGuess against AWord (both upper case). Repeated letters follow
-// fixed rules for two and three occurrences in the guess; see gameplay.cpp. Positions beyond
-// the end of either text never match.
-TGuessMarks MarkGuess(std::string_view AWord, std::string_view AGuess);
 
 // The game's shared values, reset at the start of each game or guess.
 extern std::string WordGuess;    // the guess being read, upper-cased once accepted

@@ -5,6 +5,7 @@
 #include "door/door.h"
 #include "game/rules/gamedate.h"
 #include "game/screens/dailyboards.h"
+#include "game/screens/theme.h"
 #include "game/store/database.h"
 #include "game/store/totals.h"
 

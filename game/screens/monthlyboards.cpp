@@ -4,6 +4,8 @@
 #include "door/door.h"
 #include "game/rules/gamedate.h"
 #include "game/screens/dailyboards.h"
+#include "game/screens/theme.h"
+#include "game/screens/today.h"
 #include "game/store/database.h"
 #include "game/store/scores.h"
 #include "game/store/totals.h"

@@ -6,6 +6,8 @@
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/stringutils.h"
+#include "game/screens/theme.h"
+#include "game/screens/today.h"
 
 #include <algorithm>
 #include <filesystem>
