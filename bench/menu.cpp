@@ -8,6 +8,7 @@
 #include "game/app/config.h"
 #include "game/app/program.h"
 #include "game/rules/gamedate.h"
+#include "game/screens/maintenance.h"
 #include "game/screens/today.h"
 #include "game/store/database.h"
 

@@ -12,6 +12,7 @@
 #include "game/screens/dailyboards.h"
 #include "game/screens/gameplay.h"
 #include "game/screens/leaders.h"
+#include "game/screens/maintenance.h"
 #include "game/screens/monthlyboards.h"
 #include "game/screens/today.h"
 #include "game/store/database.h"

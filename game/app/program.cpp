@@ -14,6 +14,7 @@
 #include "game/screens/dailyboards.h"
 #include "game/screens/gameplay.h"
 #include "game/screens/leaders.h"
+#include "game/screens/maintenance.h"
 #include "game/screens/monthlyboards.h"
 #include "game/screens/theme.h"
 #include "game/screens/today.h"

@@ -34,14 +34,6 @@ struct TChartRow {
 constexpr TChartRow CHART_ROWS[] = {
     {"QWERTYUIOP", 12, 10}, {"ASDFGHJKL", 12, 11}, {"ZXCVBNM", 13, 12}};
 
-int Count(SqlConnection& AConn, const char* ASql, const std::string& AGuess) {
-    SqlStatement query(AConn, ASql);
-    query.Bind(1, AGuess);
-    std::int64_t found = 0;
-    while (query.Step()) found = query.ColumnInt("findword");
-    return static_cast<std::int32_t>(found);
-}
-
 // Loads the word of the game date. A session that ran past midnight into a new month finds
 // no word for the date (start-up maintenance gave words to the old month only), and a word
 // edited by hand may be unplayable: the month's days get their words as start-up maintenance
@@ -150,17 +142,7 @@ void GrayOutLetter(char Letter) {
 }
 
 bool GuessInWordLists(const std::string& AGuess) {
-    RetryDatabase(TDatabaseStep::Other, "word check", [&](SqlConnection& AConn) {
-        WordCheck = Count(
-            AConn, "SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
-            AGuess);
-        // The answer words are compared without regard to case as well: the answer typed in
-        // capitals must never be refused while the same word in small letters is accepted.
-        if (WordCheck == 0)
-            WordCheck = Count(
-                AConn, "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=? COLLATE NOCASE",
-                AGuess);
-    });
+    WordCheck = WordListMatches(AGuess);
     return WordCheck != 0;
 }
 

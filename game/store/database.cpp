@@ -1,13 +1,10 @@
 // The game database: its one connection, date keys, and the word of each date.
 #include "game/store/database.h"
 
-#include "game/rules/gamedate.h"
-
-#include "door/door.h"
 #include "door/doorlog.h"
 #include "door/stringutils.h"
-#include "game/screens/theme.h"
-#include "game/screens/today.h"
+#include "game/rules/gamedate.h"
+#include "game/store/host.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -58,8 +55,6 @@ void CheckSetUp(SqlConnection& AConn) {
 }
 
 // The one-line wait the caller sees while a step waits for the database, and its removal.
-constexpr std::uint8_t NOTICE_X = 2, NOTICE_Y = 24;
-
 std::string Notice(TDatabaseStep AKind) {
     return AKind == TDatabaseStep::Score ? "Saving your score, please wait..."
                                          : "The database is busy, please wait...";
@@ -71,10 +66,7 @@ bool FNoticeUp = false;
 
 void ShowNotice(TDatabaseStep AKind, bool AShow) {
     FNoticeUp = AShow;
-    DoorGotoXY(NOTICE_X, NOTICE_Y);
-    DoorTextBackground(COLOUR_BLACK);
-    DoorTextColour(COLOUR_YELLOW);
-    DoorWrite(AShow ? Notice(AKind) : std::string(Notice(AKind).size(), ' '));
+    StoreHost().ShowWaitLine(AShow ? Notice(AKind) : std::string(Notice(AKind).size(), ' '));
 }
 
 // Whether a wait for the database goes on: no ending signal, the caller there with time left.
@@ -82,7 +74,7 @@ void ShowNotice(TDatabaseStep AKind, bool AShow) {
 // then, not only after the busy timeout, so that a caller never faces ten silent seconds.
 bool CallerWaits(int AWaitedMs) {
     if (FRunningStep && !FNoticeUp && AWaitedMs >= 1000) ShowNotice(*FRunningStep, true);
-    return !DoorEnding() && DoorCarrierNow() && DoorSecondsLeft() > 0;
+    return StoreHost().MayKeepWaiting();
 }
 
 // The wait ends without the step: logged (a score as lost, with the caller's alias), then the
@@ -90,14 +82,10 @@ bool CallerWaits(int AWaitedMs) {
 [[noreturn]] void GiveUp(TDatabaseStep AKind, const std::string& AWhat, int AAttempts,
                          const GameDatabaseError& AError) {
     const bool score = AKind == TDatabaseStep::Score;
-    const char* why = DoorEnding()     ? "an ending signal"
-                      : !DoorCarrier() ? "the caller hung up"
-                                       : "the caller's time is up";
-    DoorLog(AWhat + (score ? " of " + DoorDropInfo.Alias + " lost" : " given up") + " after " +
-            std::to_string(AAttempts) + " attempts, " + why + ": " + AError.LogText());
-    DoorEndIfSignalled();
-    const TDoorProc end = DoorCarrier() ? DoorOnTimeUp : DoorOnHangup;
-    if (end) end();
+    const char* why = StoreHost().WhyWaitEnded();
+    DoorLog(AWhat + (score ? " of " + StoreHost().CallerAlias() + " lost" : " given up") +
+            " after " + std::to_string(AAttempts) + " attempts, " + why + ": " + AError.LogText());
+    StoreHost().EndSession();
     throw GameDatabaseError(score ? "your score could not be saved: the game database stayed busy. "
                                     "The sysop's log has the details."
                                   : "the game database stayed busy. The sysop's log has the "
@@ -126,7 +114,7 @@ void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
             if (FNoticeUp) {
                 ShowNotice(AKind, false);
                 // The caller waited for the database, not idled: the idle limit starts afresh.
-                DoorLastKey.Time = DoorSteadyNow();
+                StoreHost().CallerWaited();
             }
             return;
         } catch (const GameDatabaseError& error) {
@@ -140,7 +128,7 @@ void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
             // Shown again at every attempt: a write to a caller who hung up is what finds out.
             ShowNotice(AKind, true);
             if (!CallerWaits(0)) GiveUp(AKind, AWhat, attempt, error);
-            DoorDelay(DatabaseRetry.PauseMs);
+            StoreHost().Pause(DatabaseRetry.PauseMs);
         }
     }
 }
@@ -207,6 +195,30 @@ bool IsPlayableWord(const std::string& AWord) {
     return AWord.size() == 5 && std::all_of(AWord.begin(), AWord.end(), [](char c) {
                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
            });
+}
+
+static std::int32_t Count(SqlConnection& AConn, const char* ASql, const std::string& AGuess) {
+    SqlStatement query(AConn, ASql);
+    query.Bind(1, AGuess);
+    std::int64_t found = 0;
+    while (query.Step()) found = query.ColumnInt("findword");
+    return static_cast<std::int32_t>(found);
+}
+
+std::int32_t WordListMatches(const std::string& AGuess) {
+    std::int32_t matches = 0;
+    RetryDatabase(TDatabaseStep::Other, "word check", [&](SqlConnection& AConn) {
+        matches = Count(
+            AConn, "SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
+            AGuess);
+        // The answer words are compared without regard to case as well: the answer typed in
+        // capitals must never be refused while the same word in small letters is accepted.
+        if (matches == 0)
+            matches = Count(
+                AConn, "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=? COLLATE NOCASE",
+                AGuess);
+    });
+    return matches;
 }
 
 void GetWord() {
@@ -282,14 +294,4 @@ std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std:
     RetryDatabase(TDatabaseStep::Other, "words of " + DateKey(AYear, AMonth, 1).substr(0, 7),
                   [&](SqlConnection& AConn) { added = AssignWords(AConn, AYear, AMonth, ADays); });
     return added;
-}
-
-void DBCheck() {
-    GetToday();
-    NumberOfDays = DaysInMonth(Year, Month);
-    DoorTextColour(COLOUR_HEADING);
-    DoorWriteLn("Database Maintenance");
-    // The marks go out after the transaction ends, so no lock is held while writing to a caller.
-    for (bool added : AssignMonthWords(Year, Month, NumberOfDays)) DoorWrite(added ? "+" : ".");
-    DoorClrScr();
 }

@@ -55,10 +55,6 @@ void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
 // they meet SQL.
 std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay);
 
-// Start-up maintenance: fixes today's date, writes "Database Maintenance", gives every day of
-// the current month without a word one ("+") and leaves the others alone ("."), then clears
-// the screen.
-void DBCheck();
 // Gives every day from 1 to ADays of the month without a playable word one (an unplayable word
 // is deleted and logged), in one immediate transaction
 // (none when every day has its word), and says, per day, whether it was given one. Two nodes can
@@ -70,6 +66,9 @@ bool IsPlayableWord(const std::string& AWord);
 
 // Draws a word uniformly from tblWords into Word; Word is unchanged when tblWords is empty.
 void GetRandomWord();
+// How often AGuess stands in the accepted words (any letter case), or else in the answer words
+// (any letter case too): 0 when in neither. A busy database is waited for (RetryDatabase).
+std::int32_t WordListMatches(const std::string& AGuess);
 // Loads the word of the game date (Day, Month, Year) into Word; unchanged when the date has
 // no word. With several rows for a date the last one returned wins.
 void GetWord();

@@ -1,10 +1,10 @@
 // Score records and played days of the session's caller, and the best scores of a day.
 #include "game/store/scores.h"
 
-#include "door/door.h"
 #include "door/doorlog.h"
 #include "door/stringutils.h"
 #include "game/store/database.h"
+#include "game/store/host.h"
 
 #include <stdexcept>
 
@@ -28,7 +28,7 @@ std::string Key(const TGameDate& ADate) {
 
 bool HasScoreRow(SqlConnection& AConn, const std::string& AKey) {
     SqlStatement query(AConn, "SELECT * FROM tblScores where dtDate=? and strUserName=?");
-    query.Bind(1, AKey).Bind(2, DoorDropInfo.Alias);
+    query.Bind(1, AKey).Bind(2, StoreHost().CallerAlias());
     return query.Step();
 }
 
@@ -39,12 +39,12 @@ void WriteScore(SqlConnection& AConn, const std::string& AKey, std::int32_t ASco
     if (!HasScoreRow(AConn, AKey)) {
         SqlStatement insert(
             AConn, "insert into tblScores (strUserName, dtDate, intScore) values (?, ?, ?);");
-        insert.Bind(1, DoorDropInfo.Alias).Bind(2, AKey).Bind(3, std::int64_t{AScore});
+        insert.Bind(1, StoreHost().CallerAlias()).Bind(2, AKey).Bind(3, std::int64_t{AScore});
         insert.Execute();
     } else {
         SqlStatement update(
             AConn, "update tblScores set intScore = ? where strUserName = ? and dtDate = ?;");
-        update.Bind(1, std::int64_t{AScore}).Bind(2, DoorDropInfo.Alias).Bind(3, AKey);
+        update.Bind(1, std::int64_t{AScore}).Bind(2, StoreHost().CallerAlias()).Bind(3, AKey);
         update.Execute();
     }
     trans.Commit();
@@ -53,7 +53,7 @@ void WriteScore(SqlConnection& AConn, const std::string& AKey, std::int32_t ASco
 } // namespace
 
 bool IsCaller(const std::string& AUserName) {
-    return AUserName == DoorDropInfo.Alias;
+    return AUserName == StoreHost().CallerAlias();
 }
 
 bool DayPlayedCheck(const TGameDate& ADate) {

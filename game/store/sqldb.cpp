@@ -1,7 +1,7 @@
 // The SQLite RAII layer: open, prepare, bind, step, read columns, transactions.
 #include "game/store/sqldb.h"
 
-#include "door/door.h"
+#include "game/store/host.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,7 +25,7 @@ template <class TWait> int WaitWhileBusy(void* AWait, int ACount) {
     if (waited >= wait.LimitMs || (wait.KeepWaiting && !wait.KeepWaiting(static_cast<int>(waited))))
         return 0;
     const auto step = std::min<long long>(std::min(5 * (ACount + 1), 100), wait.LimitMs - waited);
-    return DoorSleep(static_cast<std::int32_t>(step)) ? 1 : 0;
+    return StoreHost().Sleep(static_cast<std::int32_t>(step)) ? 1 : 0;
 }
 
 std::string StatementFailure(const std::string& AFile, std::string_view AStatement,

@@ -1,9 +1,9 @@
 // Brings a database from an earlier version up to the built-in schema at start-up.
 #include "game/store/upgrade.h"
 
-#include "door/ansi.h"
 #include "door/doorlog.h"
 #include "game/store/database.h"
+#include "game/store/host.h"
 #include "game/store/schema_sql.h"
 #include "game/store/totals.h"
 
@@ -80,8 +80,9 @@ bool UpgradeGameDatabase() {
         const auto missing = Missing(conn);
         if (missing.empty()) return;
         std::string skipped;
-        AnsiWrite("Upgrading " + GameDatabaseFile + " for this version (" +
-                  std::to_string(missing.size()) + " indexes, tables and triggers)... ");
+        StoreHost().LocalNotice("Upgrading " + GameDatabaseFile + " for this version (" +
+                                std::to_string(missing.size()) +
+                                " indexes, tables and triggers)... ");
         const auto start = std::chrono::steady_clock::now();
         conn.Exec(GLIMRA_SCHEMA_SQL);
         // A totals table or trigger that was missing leaves the totals short of some scores.
@@ -94,7 +95,7 @@ bool UpgradeGameDatabase() {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         char done[64];
         std::snprintf(done, sizeof done, "done in %.1f s\r\n", seconds);
-        AnsiWrite(done);
+        StoreHost().LocalNotice(done);
         upgraded = true;
     });
     return upgraded;

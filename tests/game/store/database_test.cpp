@@ -4,6 +4,7 @@
 #include "game/app/config.h"
 #include "game/app/updatecheck.h"
 #include "game/screens/gameplay.h"
+#include "game/screens/maintenance.h"
 #include "game/store/scores.h"
 #include "game/store/totals.h"
 #include "tests/support/httpserver.h"
