@@ -25,7 +25,7 @@ bool DayPlayedCheck(const TGameDate& ADate);
 bool PlayedDay(std::int32_t ADay);
 // Stores AScore for the caller and the date: adds the row, or replaces the score of the row
 // already there (one immediate transaction, so the caller never gets two rows for a date).
-// A busy database is waited for as RetryDatabase (game/database.h) says, the score's own line
+// A busy database is waited for as RetryDatabase (game/store/database.h) says, the score's own line
 // "Saving your score, please wait..." shown meanwhile, a score never stored logged as lost.
 void SetScore(std::int32_t AScore, const TGameDate& ADate);
 
