@@ -84,11 +84,9 @@ void CopyTopFive(const std::vector<TRow>& ARows, std::int64_t TRow::*AScore,
 
 TTopFives FillTopFives() {
     TTopFives lists;
-    SqlConnection& conn = OpenGameDatabase();
-    CopyTopFive(DayTopScores(conn, GameDay(Day), 5), &TDayScore::Score, lists.StrDHS, lists.IntDHS);
-    CopyTopFive(TopMonthTotals(conn, Year, Month, 5), &TScoreTotal::Total, lists.StrMHS,
-                lists.IntMHS);
-    CopyTopFive(TopAllTimeTotals(conn, 5), &TScoreTotal::Total, lists.StrAHS, lists.IntAHS);
+    CopyTopFive(DayTopScores(GameDay(Day), 5), &TDayScore::Score, lists.StrDHS, lists.IntDHS);
+    CopyTopFive(TopMonthTotals(Year, Month, 5), &TScoreTotal::Total, lists.StrMHS, lists.IntMHS);
+    CopyTopFive(TopAllTimeTotals(5), &TScoreTotal::Total, lists.StrAHS, lists.IntAHS);
     return lists;
 }
 

@@ -19,7 +19,7 @@ namespace {
 constexpr TDayRowLayout CHAMPION_ROWS = {2, 43, 4, -12, 25, " Tied Today", true, false};
 
 std::vector<TDayScore> DayTopTen(std::int32_t ADay) {
-    return DayTopScores(OpenGameDatabase(), GameDay(ADay), 10);
+    return DayTopScores(GameDay(ADay), 10);
 }
 
 // A top-ten list with names at ANameCol and scores at AScoreCol, row r on screen row
@@ -125,7 +125,7 @@ void GetTodayScores() {
     DoorWriteLn();
     DoorWriteLn();
 
-    const auto month = TopMonthTotals(OpenGameDatabase(), Year, Month, 10);
+    const auto month = TopMonthTotals(Year, Month, 10);
     DoorTextColour(COLOUR_GREEN);
     WriteAt(43, 11, "TOP TEN SCORES FOR " + std::to_string(Month) + "/" + std::to_string(Year));
     DoorTextColour(COLOUR_LIGHT_GREEN);
@@ -172,9 +172,8 @@ void GetDailyScores() {
     DrawBoardHeads(3, DAY_BOARD_HEADS);
 
     TrackPlayerDays(Month, Year, DaysPlayed);
-    SqlConnection& conn = OpenGameDatabase();
     for (std::int32_t d = 1; d <= NumberOfDays; ++d)
-        DrawDayRow(CHAMPION_ROWS, d, ReadDayBest(conn, GameDay(d)), DaysPlayed[d] == 1);
+        DrawDayRow(CHAMPION_ROWS, d, ReadDayBest(GameDay(d)), DaysPlayed[d] == 1);
 
     DoorGotoXY(1, 21);
     DrawRule(LOWER_HALF_BLOCK);

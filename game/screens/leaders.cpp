@@ -40,9 +40,8 @@ TStanding AsStanding(const TScoreTotal& ATotal) {
 }
 
 // The highest total of a month, when anyone played in it.
-std::optional<TStanding> MonthLeader(SqlConnection& AConn, std::int32_t AYear,
-                                     std::int32_t AMonth) {
-    const auto best = TopMonthTotals(AConn, AYear, AMonth, 1);
+std::optional<TStanding> MonthLeader(std::int32_t AYear, std::int32_t AMonth) {
+    const auto best = TopMonthTotals(AYear, AMonth, 1);
     if (best.empty()) return std::nullopt;
     return AsStanding(best.front());
 }
@@ -67,18 +66,18 @@ void PanelValue(std::uint8_t ARow, const std::string& AName, std::int32_t AScore
     DoorWrite(std::to_string(AScore));
 }
 
-// SetMonthlyAndDaily on one connection: one attempt, every value set afresh.
-void ReadLeaders(SqlConnection& conn) {
+// SetMonthlyAndDaily: one attempt, every value set afresh.
+void ReadLeaders() {
     StrDailyLeader = StrMonthlyLeader = StrLastMonthLeader = NOBODY_NAME;
     StrAllTimeLeader = StrAllTimeLeader2 = NOBODY_NAME;
     IntMonthlyLeader = IntDailyLeader = IntLastMonthLeader = 0;
 
-    if (const auto best = DayTopScores(conn, GameDay(Day), 1); !best.empty()) {
+    if (const auto best = DayTopScores(GameDay(Day), 1); !best.empty()) {
         StrDailyLeader = CutName(best[0].UserName);
         IntDailyLeader = static_cast<std::int32_t>(best[0].Score);
     }
 
-    if (auto leader = MonthLeader(conn, Year, Month)) {
+    if (auto leader = MonthLeader(Year, Month)) {
         StrMonthlyLeader = leader->Name;
         IntMonthlyLeader = leader->Score;
     }
@@ -86,7 +85,7 @@ void ReadLeaders(SqlConnection& conn) {
     {
         ArrMonthlyLeaders.fill("");
         ArrMonthlyScores.fill(0);
-        const auto five = TopMonthTotals(conn, Year, Month, 5);
+        const auto five = TopMonthTotals(Year, Month, 5);
         for (std::size_t k = 0; k < ArrMonthlyLeaders.size() && k < five.size(); ++k) {
             const TStanding entry = AsStanding(five[k]);
             ArrMonthlyLeaders[k] = entry.Name;
@@ -96,13 +95,13 @@ void ReadLeaders(SqlConnection& conn) {
 
     std::int32_t lastMonth = Month, lastYear = Year;
     StepMonthBack(lastMonth, lastYear);
-    if (auto leader = MonthLeader(conn, lastYear, lastMonth)) {
+    if (auto leader = MonthLeader(lastYear, lastMonth)) {
         StrLastMonthLeader = leader->Name;
         IntLastMonthLeader = leader->Score;
     }
 
     {
-        const auto best = TopAllTimeTotals(conn, 2);
+        const auto best = TopAllTimeTotals(2);
         IntAllTimeLeader = IntAllTimeLeader2 = 0;
         if (!best.empty()) {
             const TStanding first = AsStanding(best[0]);

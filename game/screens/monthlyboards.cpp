@@ -48,7 +48,7 @@ std::string ChampionText(const std::vector<TScoreTotal>& ATotals, std::size_t AI
 }
 
 void LastMonthHeading() {
-    const auto best = TopMonthTotals(OpenGameDatabase(), Year, Month, 2);
+    const auto best = TopMonthTotals(Year, Month, 2);
     DoorGotoXY(1, 2);
     DoorTextColour(COLOUR_YELLOW);
     DoorWriteCentered("Grand Champion: " + ChampionText(best, 0) +
@@ -80,8 +80,8 @@ void DrawAllTimeRank(int ARank, const std::string& AName, std::int64_t ATotal) {
 
 // The three best totals of the month in Month/Year as one block of recent winners; ALine is the
 // block's line counter, moved past the block and the gap after it.
-void DrawRecentMonth(SqlConnection& AConn, std::uint8_t AColumn, int& ALine) {
-    const auto best = TopMonthTotals(AConn, Year, Month, 3);
+void DrawRecentMonth(std::uint8_t AColumn, int& ALine) {
+    const auto best = TopMonthTotals(Year, Month, 3);
     DoorGotoXY(34, 10);
     DoorTextColour(COLOUR_GREEN);
     DoorWrite("Recent Winners");
@@ -121,9 +121,8 @@ void GetLastMonthScores() {
     LastMonthHeading();
 
     NumberOfDays = DaysInMonth(Year, Month);
-    SqlConnection& conn = OpenGameDatabase();
     for (std::int32_t d = 1; d <= NumberOfDays; ++d)
-        DrawDayRow(LAST_MONTH_ROWS, d, ReadDayBest(conn, GameDay(d)), true);
+        DrawDayRow(LAST_MONTH_ROWS, d, ReadDayBest(GameDay(d)), true);
     CloseRankedBoard();
 }
 
@@ -140,7 +139,7 @@ void GetAllTimeScores() {
 
     DoorTextColour(COLOUR_LIGHT_GREEN);
     int rank = 0;
-    for (const TScoreTotal& total : TopAllTimeTotals(OpenGameDatabase(), 34))
+    for (const TScoreTotal& total : TopAllTimeTotals(34))
         DrawAllTimeRank(++rank, total.UserName, total.Total);
     CloseRankedBoard();
 }
@@ -152,7 +151,6 @@ void RecentMonthlyChamps() {
     DoorGotoXY(0, 0);
     DisplayNewHeader();
 
-    SqlConnection& conn = OpenGameDatabase();
     std::uint8_t column = 10;
     int line = 1;
     for (int k = 1; k <= 4; ++k) {
@@ -162,7 +160,7 @@ void RecentMonthlyChamps() {
             line = 1;
         }
         StepMonthBack(Month, Year);
-        DrawRecentMonth(conn, column, line);
+        DrawRecentMonth(column, line);
     }
 
     DoorGotoXY(1, 24);

@@ -133,6 +133,11 @@ void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
     }
 }
 
+void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
+                   const std::function<void()>& AStep) {
+    RetryDatabase(AKind, AWhat, [&](SqlConnection&) { AStep(); });
+}
+
 SqlConnection& OpenGameDatabase() {
     if (TheConnection) return *TheConnection;
     std::error_code ec;

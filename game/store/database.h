@@ -50,6 +50,9 @@ enum class TDatabaseStep { Other, Score };
 // failed attempt. Other failures are raised (GameDatabaseError).
 void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
                    const std::function<void(SqlConnection&)>& AStep);
+// The same for a step made of the store's own reads of the game database.
+void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
+                   const std::function<void()>& AStep);
 
 // The text form of every date in the database: 2024-03-05. Dates become text only here, where
 // they meet SQL.

@@ -112,3 +112,11 @@ TDayBest ReadDayBest(SqlConnection& AConn, const TGameDate& ADate) {
     trans.Commit();
     return best;
 }
+
+std::vector<TDayScore> DayTopScores(const TGameDate& ADate, int ALimit) {
+    return DayTopScores(OpenGameDatabase(), ADate, ALimit);
+}
+
+TDayBest ReadDayBest(const TGameDate& ADate) {
+    return ReadDayBest(OpenGameDatabase(), ADate);
+}

@@ -48,6 +48,8 @@ struct TDayScore {
 // The ALimit best scores of the date, best first; equal scores in the order SQLite returns them:
 //   select * from tblScores where dtDate=? order by intScore desc LIMIT ALimit
 std::vector<TDayScore> DayTopScores(SqlConnection& AConn, const TGameDate& ADate, int ALimit);
+// The same on the game database (OpenGameDatabase).
+std::vector<TDayScore> DayTopScores(const TGameDate& ADate, int ALimit);
 
 // The best score of a day and how many callers share it.
 struct TDayBest {
@@ -60,3 +62,5 @@ struct TDayBest {
 // The day's best row and the count of rows that share its score, read in one deferred
 // transaction so that both come from one snapshot.
 TDayBest ReadDayBest(SqlConnection& AConn, const TGameDate& ADate);
+// The same on the game database (OpenGameDatabase).
+TDayBest ReadDayBest(const TGameDate& ADate);

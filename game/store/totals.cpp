@@ -84,3 +84,11 @@ std::vector<TScoreTotal> TopMonthTotals(SqlConnection& AConn, std::int32_t AYear
     query.Bind(1, month).Bind(2, std::int64_t{ALimit});
     return ReadTotals(query, true);
 }
+
+std::vector<TScoreTotal> TopAllTimeTotals(int ALimit) {
+    return TopAllTimeTotals(OpenGameDatabase(), ALimit);
+}
+
+std::vector<TScoreTotal> TopMonthTotals(std::int32_t AYear, std::int32_t AMonth, int ALimit) {
+    return TopMonthTotals(OpenGameDatabase(), AYear, AMonth, ALimit);
+}

@@ -28,6 +28,8 @@ std::string RebuildScoreTotals(SqlConnection& AConn);
 //   select strUserName, sum (intScore) as p from tblScores group by strUserName
 //   order by p desc limit ALimit
 std::vector<TScoreTotal> TopAllTimeTotals(SqlConnection& AConn, int ALimit);
+// The same on the game database (OpenGameDatabase).
+std::vector<TScoreTotal> TopAllTimeTotals(int ALimit);
 
 // The ALimit best totals of a month, best first, with each caller's number of dates: the rows,
 // in the order, of
@@ -36,3 +38,5 @@ std::vector<TScoreTotal> TopAllTimeTotals(SqlConnection& AConn, int ALimit);
 //   order by p desc LIMIT ALimit
 std::vector<TScoreTotal> TopMonthTotals(SqlConnection& AConn, std::int32_t AYear,
                                         std::int32_t AMonth, int ALimit);
+// The same on the game database (OpenGameDatabase).
+std::vector<TScoreTotal> TopMonthTotals(std::int32_t AYear, std::int32_t AMonth, int ALimit);
