@@ -2,9 +2,9 @@
 // of the scores table, a scratch door directory, and a large scores table built in it.
 #pragma once
 
-#include "game/database.h"
-#include "game/gamedate.h"
-#include "game/sqldb.h"
+#include "game/rules/gamedate.h"
+#include "game/store/database.h"
+#include "game/store/sqldb.h"
 
 #include <stdlib.h>
 

@@ -5,10 +5,12 @@
 #include "door/ansi.h"
 #include "door/console.h"
 #include "door/door.h"
-#include "game/config.h"
-#include "game/database.h"
-#include "game/gamedate.h"
-#include "game/program.h"
+#include "game/app/config.h"
+#include "game/app/program.h"
+#include "game/rules/gamedate.h"
+#include "game/screens/maintenance.h"
+#include "game/screens/today.h"
+#include "game/store/database.h"
 
 #include <algorithm>
 #include <chrono>

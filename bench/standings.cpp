@@ -5,10 +5,11 @@
 #include "door/ansi.h"
 #include "door/console.h"
 #include "door/door.h"
-#include "game/bulletins.h"
-#include "game/database.h"
-#include "game/gamedate.h"
-#include "game/monthlyboards.h"
+#include "game/rules/gamedate.h"
+#include "game/screens/bulletins.h"
+#include "game/screens/monthlyboards.h"
+#include "game/screens/today.h"
+#include "game/store/database.h"
 
 #include <algorithm>
 #include <chrono>

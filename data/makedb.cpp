@@ -1,10 +1,10 @@
 // makedb (installed as glimra-makedb): builds the game database glimradb.db from the schema and
 // the word lists, adds new words to an existing one, or sets up a whole door directory. Exit
 // code 0 on success, 1 on failure or refusal, 2 on bad usage.
-#include "game/config.h"
-#include "game/sqldb.h"
-#include "game/totals.h"
-#include "game/upgrade.h"
+#include "game/app/config.h"
+#include "game/store/sqldb.h"
+#include "game/store/totals.h"
+#include "game/store/upgrade.h"
 
 #include <cerrno>
 #include <cstdio>

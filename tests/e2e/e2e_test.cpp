@@ -8,8 +8,8 @@
 #include "tests/support/kit_fixture.h"
 #include "tests/support/shots.h"
 
-#include "game/sqldb.h"
-#include "game/upgrade.h"
+#include "game/store/sqldb.h"
+#include "game/store/upgrade.h"
 
 #include <linux/sockios.h>
 #include <sys/ioctl.h>

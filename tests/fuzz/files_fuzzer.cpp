@@ -4,7 +4,7 @@
 // rest reads.
 #include "door/door.h"
 #include "door/dropfiles.h"
-#include "game/config.h"
+#include "game/app/config.h"
 
 #include <cstdint>
 #include <cstdio>
