@@ -4,7 +4,7 @@
 // themselves are in comm_posix.cpp and comm_windows.cpp.
 #include "door/comm.h"
 
-#include "door/comm_platform.h"
+#include "door/platform/comm.h"
 #include "door/cp437.h"
 #include "door/telnet.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "door/telnet.h"
-#include "door/wait.h"
+#include "door/platform/wait.h"
 
 #include <cstdint>
 #include <string>

@@ -2,7 +2,7 @@
 // headless otherwise) and every console call goes to it.
 #include "door/console.h"
 
-#include "door/console_platform.h"
+#include "door/platform/console.h"
 #include "door/screen.h"
 
 namespace {

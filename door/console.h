@@ -3,7 +3,7 @@
 // otherwise headless (no display, no local keys).
 #pragma once
 
-#include "door/wait.h"
+#include "door/platform/wait.h"
 
 #include <string>
 

@@ -7,10 +7,11 @@
 #include "door/console.h"
 #include "door/doorlog.h"
 #include "door/keys.h"
+#include "door/platform/ending.h"
 #include "door/screen.h"
 #include "door/stringutils.h"
 #include "door/videoutils.h"
-#include "door/wait.h"
+#include "door/platform/wait.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 // Output, input, events, start-up and shutdown operate on these.
 #pragma once
 
-#include "door/wait.h"
+#include "door/platform/wait.h"
 
 #include <chrono>
 #include <cstdint>
@@ -196,16 +196,3 @@ void DefaultOnUsage();
 void DefaultOnLocalLogin();
 // The running program's file name without its directory.
 std::string DoorProgramFileName();
-
-// Installs the handlers of the ending signals (SIGHUP, SIGTERM and SIGINT; SIGPIPE is ignored).
-// DoorStartup does it first thing; a program calls it earlier still, before anything else it
-// does, so that a signal at any moment ends the door with exit code 0. Safe to call again.
-void DoorInstallSignalHandlers();
-// The ending signals (on Windows: the console's control events) only mark the door for ending
-// and make this handle ready, so that every wait on it wakes at once; -1 before the handlers are
-// installed.
-TWaitHandle DoorSignalFd();
-// True once an ending signal has arrived.
-bool DoorEnding();
-// Ends the program through the normal exit path when an ending signal has arrived.
-void DoorEndIfSignalled();

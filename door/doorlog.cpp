@@ -1,7 +1,8 @@
 // The door's log: line format, the session's first and last lines, and how the session ended.
 #include "door/doorlog.h"
 
-#include "door/system.h"
+#include "door/platform/logfile.h"
+#include "door/platform/system.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -35,9 +35,3 @@ void DoorLogSessionStart(const std::string& ADetails);
 
 // The local date and time of ATime as "2024-03-05 21:04:59".
 std::string DoorLogTimeText(TDateTime ATime);
-
-// ---- The platform part (doorlog_posix.cpp, doorlog_windows.cpp) -----------------------------
-
-// Appends ALine (its line end included) to AFileName with one write, creating the file; moves a
-// file that ALine would take beyond AMaxBytes to AFileName + ".1" first. False when it failed.
-bool DoorLogAppend(const std::string& AFileName, const std::string& ALine, std::int64_t AMaxBytes);

@@ -3,7 +3,7 @@
 #include "door/dropfiles.h"
 
 #include "door/door.h"
-#include "door/files.h"
+#include "door/platform/files.h"
 #include "door/stringutils.h"
 
 #include <algorithm>

@@ -7,9 +7,10 @@
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/dropfiles.h"
+#include "door/platform/ending.h"
 #include "door/screen.h"
 #include "door/stringutils.h"
-#include "door/system.h"
+#include "door/platform/system.h"
 #include "door/termprobe.h"
 
 #include <cstdlib>

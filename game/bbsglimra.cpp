@@ -3,6 +3,7 @@
 #include "door/ansi.h"
 #include "door/door.h"
 #include "door/doorlog.h"
+#include "door/platform/ending.h"
 #include "game/gamedate.h"
 #include "game/program.h"
 #include "game/sqldb.h"

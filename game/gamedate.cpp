@@ -3,7 +3,7 @@
 #include "game/gamedate.h"
 
 #include "door/door.h"
-#include "door/system.h"
+#include "door/platform/system.h"
 
 #include <ctime>
 

@@ -5,8 +5,9 @@
 
 #include "door/door.h"
 #include "door/doorlog.h"
-#include "door/http.h"
-#include "door/system.h"
+#include "door/platform/ending.h"
+#include "door/platform/http.h"
+#include "door/platform/system.h"
 #include "game/gamedate.h"
 
 #ifndef GLIMRA_UPDATE_URL

@@ -1,7 +1,7 @@
 // The local console on a POSIX terminal: raw keys, repaint of the changed cells, the terminal
 // put back on every exit path.
 #include "door/console.h"
-#include "door/console_platform.h"
+#include "door/platform/console.h"
 
 #include "door/ansi.h"
 #include "door/cp437.h"

@@ -2,7 +2,7 @@
 // The handle is adopted through WSADuplicateSocketW (Wine keeps sockets per process, so an
 // inherited handle sends nothing there until it is adopted; on Windows the copy is as good as
 // the original). An event tells the waits about received bytes, room to send and the end.
-#include "door/comm_platform.h"
+#include "door/platform/comm.h"
 
 #include <windows.h>
 #include <winsock2.h>

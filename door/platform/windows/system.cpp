@@ -1,5 +1,5 @@
 // Local time, the environment, the program's file and standard output on Windows.
-#include "door/system.h"
+#include "door/platform/system.h"
 
 #include <windows.h>
 

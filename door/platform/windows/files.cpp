@@ -1,5 +1,5 @@
 // Reading files with Windows file handles.
-#include "door/files.h"
+#include "door/platform/files.h"
 
 #include <cerrno>
 

@@ -1,5 +1,5 @@
 // Waiting on kernel objects (events, the console input) with WaitForMultipleObjects.
-#include "door/wait.h"
+#include "door/platform/wait.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // (WriteConsoleOutputW), keys from ReadConsoleInputW as PC scan codes, the input mode and the
 // cursor put back on every exit path. The last screen stays in the window after the door ends.
 #include "door/console.h"
-#include "door/console_platform.h"
+#include "door/platform/console.h"
 
 #include "door/cp437.h"
 #include "door/screen.h"

@@ -5,6 +5,7 @@
 #include "door/console.h"
 #include "door/door.h"
 #include "door/doorlog.h"
+#include "door/platform/ending.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 // The socket transport's system calls on POSIX: the inherited descriptor, sends and receives that
 // never block and never raise SIGPIPE, and poll() for room to send.
-#include "door/comm_platform.h"
+#include "door/platform/comm.h"
 
 #include <cerrno>
 #include <cstddef>

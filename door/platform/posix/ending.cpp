@@ -4,6 +4,7 @@
 #include "door/console.h"
 #include "door/door.h"
 #include "door/doorlog.h"
+#include "door/platform/ending.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,5 +1,5 @@
 // The log's file calls on Windows.
-#include "door/doorlog.h"
+#include "door/platform/logfile.h"
 
 #include <algorithm>
 

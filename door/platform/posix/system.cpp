@@ -1,5 +1,5 @@
 // Local time, the environment, the program's file and standard output on POSIX.
-#include "door/system.h"
+#include "door/platform/system.h"
 
 #include <cerrno>
 #include <cstdlib>

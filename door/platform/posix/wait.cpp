@@ -1,5 +1,5 @@
 // Waiting on descriptors with poll().
-#include "door/wait.h"
+#include "door/platform/wait.h"
 
 #include <poll.h>
 

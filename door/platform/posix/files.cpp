@@ -1,5 +1,5 @@
 // Reading files with POSIX descriptors.
-#include "door/files.h"
+#include "door/platform/files.h"
 
 #include <cerrno>
 

@@ -2,7 +2,7 @@
 // as comm.cpp uses it. comm_posix.cpp and comm_windows.cpp implement it.
 #pragma once
 
-#include "door/wait.h"
+#include "door/platform/wait.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "door/screen.h"
-#include "door/wait.h"
+#include "door/platform/wait.h"
 
 #include <array>
 #include <cstddef>

@@ -1,5 +1,5 @@
 // The log's file calls on POSIX systems.
-#include "door/doorlog.h"
+#include "door/platform/logfile.h"
 
 #include <cerrno>
 
