@@ -2,16 +2,16 @@
 // line editor and the once-a-second event pass with its default handlers.
 #include "door/door.h"
 
-#include "door/ansi.h"
-#include "door/comm.h"
-#include "door/console.h"
 #include "door/doorlog.h"
 #include "door/keys.h"
+#include "door/net/comm.h"
 #include "door/platform/ending.h"
-#include "door/screen.h"
-#include "door/stringutils.h"
-#include "door/videoutils.h"
 #include "door/platform/wait.h"
+#include "door/stringutils.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
+#include "door/term/screen.h"
+#include "door/term/videoutils.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,17 +1,17 @@
 // Door start-up and shutdown: the command line, the choice of session, the local log-in and usage
 // screens, opening the transport, the exit guard that hands the caller back to the BBS, and the
 // signals that end the door.
-#include "door/ansi.h"
-#include "door/comm.h"
-#include "door/console.h"
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/dropfiles.h"
+#include "door/net/comm.h"
+#include "door/net/termprobe.h"
 #include "door/platform/ending.h"
-#include "door/screen.h"
-#include "door/stringutils.h"
 #include "door/platform/system.h"
-#include "door/termprobe.h"
+#include "door/stringutils.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
+#include "door/term/screen.h"
 
 #include <cstdlib>
 #include <filesystem>

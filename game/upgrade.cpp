@@ -1,8 +1,8 @@
 // Brings a database from an earlier version up to the built-in schema at start-up.
 #include "game/upgrade.h"
 
-#include "door/ansi.h"
 #include "door/doorlog.h"
+#include "door/term/ansi.h"
 #include "game/database.h"
 #include "game/schema_sql.h"
 #include "game/totals.h"

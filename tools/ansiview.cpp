@@ -1,9 +1,9 @@
 // ansiview FILE...: shows ANSI art through the door's own emulator on the local console, one
 // file at a time with a key between them, so a sysop sees art as the door will draw it.
-#include "door/ansi.h"
-#include "door/console.h"
-#include "door/cp437.h"
-#include "door/screen.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
+#include "door/term/cp437.h"
+#include "door/term/screen.h"
 
 #include <cerrno>
 #include <cstdio>

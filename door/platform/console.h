@@ -2,8 +2,8 @@
 // the platform back-ends in console_posix.cpp and console_windows.cpp.
 #pragma once
 
-#include "door/screen.h"
 #include "door/platform/wait.h"
+#include "door/term/screen.h"
 
 #include <array>
 #include <cstddef>

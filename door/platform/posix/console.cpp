@@ -1,12 +1,12 @@
 // The local console on a POSIX terminal: raw keys, repaint of the changed cells, the terminal
 // put back on every exit path.
-#include "door/console.h"
+#include "door/term/console.h"
 #include "door/platform/console.h"
 
-#include "door/ansi.h"
-#include "door/cp437.h"
 #include "door/keys.h"
-#include "door/screen.h"
+#include "door/term/ansi.h"
+#include "door/term/cp437.h"
+#include "door/term/screen.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,10 +1,10 @@
 // The ending signals on POSIX: SIGHUP, SIGTERM and SIGINT only mark the door for ending and wake
 // every wait through a pipe; SIGPIPE is ignored.
-#include "door/comm.h"
-#include "door/console.h"
+#include "door/platform/ending.h"
 #include "door/door.h"
 #include "door/doorlog.h"
-#include "door/platform/ending.h"
+#include "door/net/comm.h"
+#include "door/term/console.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,6 +1,6 @@
 // HTTP GET through libcurl, loaded at the first request.
-#include "door/platform/ending.h"
 #include "door/platform/http.h"
+#include "door/platform/ending.h"
 
 #include "door/door.h"
 

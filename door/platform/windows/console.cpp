@@ -1,11 +1,11 @@
 // The local console on a Windows console: the screen model shown through direct cell writes
 // (WriteConsoleOutputW), keys from ReadConsoleInputW as PC scan codes, the input mode and the
 // cursor put back on every exit path. The last screen stays in the window after the door ends.
-#include "door/console.h"
+#include "door/term/console.h"
 #include "door/platform/console.h"
 
-#include "door/cp437.h"
-#include "door/screen.h"
+#include "door/term/cp437.h"
+#include "door/term/screen.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
 // The ending events on Windows: Ctrl-C, Ctrl-Break, closing the console window, log-off and
 // shut-down mark the door for ending and set an event that wakes every wait, as the ending
 // signals do on POSIX.
-#include "door/comm.h"
-#include "door/console.h"
+#include "door/platform/ending.h"
 #include "door/door.h"
 #include "door/doorlog.h"
-#include "door/platform/ending.h"
+#include "door/net/comm.h"
+#include "door/term/console.h"
 
 #include <windows.h>
 

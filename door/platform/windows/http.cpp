@@ -1,7 +1,7 @@
 // HTTP GET through WinHTTP. WinHTTP bounds each step but not the request as a whole, so a watch
 // thread closes the request when the total limit passes or the door is ending.
-#include "door/platform/ending.h"
 #include "door/platform/http.h"
+#include "door/platform/ending.h"
 
 #include "door/door.h"
 

@@ -1,9 +1,9 @@
 // ANSI sequence builders and the local ANSI emulator: a byte parser whose state survives between
 // calls, and one small handler per final letter acting on the local screen model.
-#include "door/ansi.h"
+#include "door/term/ansi.h"
 
-#include "door/console.h"
-#include "door/screen.h"
+#include "door/term/console.h"
+#include "door/term/screen.h"
 
 #include <algorithm>
 #include <string_view>

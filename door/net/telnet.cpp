@@ -1,7 +1,7 @@
 // The telnet receive filter: a small state machine over the caller's bytes (RFC 854), one byte at
 // a time, so that a command split over two receives is still removed whole. It never answers:
 // the door negotiates nothing beyond its two offers.
-#include "door/telnet.h"
+#include "door/net/telnet.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // byte pipe through a BBS that speaks telnet to the caller itself.
 #pragma once
 
-#include "door/telnet.h"
+#include "door/net/telnet.h"
 #include "door/platform/wait.h"
 
 #include <cstdint>

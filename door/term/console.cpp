@@ -1,9 +1,9 @@
 // The local console: the back-end is picked at first use (the platform's console on a terminal,
 // headless otherwise) and every console call goes to it.
-#include "door/console.h"
+#include "door/term/console.h"
 
 #include "door/platform/console.h"
-#include "door/screen.h"
+#include "door/term/screen.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The CP437 code page as Unicode, for showing local screen cells on a terminal and for reading
 // them back from one.
-#include "door/cp437.h"
+#include "door/term/cp437.h"
 
 const char32_t Cp437ToUnicode[256] = {
     0x0000, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022, 0x25D8, 0x25CB, 0x25D9, 0x2642,

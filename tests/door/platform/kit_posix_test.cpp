@@ -1,7 +1,7 @@
 // The kit's POSIX platform layer: the terminal console on a pseudo-terminal (the repaint checked
 // on libvterm against the model, local keys decoded from tests/fixtures/console_keys.cases, modes
 // put back) and the transport on descriptors as a BBS hands them over.
-#include "door/videoutils.h"
+#include "door/term/videoutils.h"
 #include "tests/support/kit_fixture.h"
 #include "tests/support/vterm_screen.h"
 

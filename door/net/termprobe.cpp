@@ -1,10 +1,10 @@
 // The caller's terminal at start-up: the telnet reports, then cursor position requests around a
 // probe character for what remains unknown.
-#include "door/termprobe.h"
+#include "door/net/termprobe.h"
 
-#include "door/comm.h"
 #include "door/door.h"
 #include "door/keys.h"
+#include "door/net/comm.h"
 #include "door/stringutils.h"
 
 #include <algorithm>

@@ -2,11 +2,11 @@
 // without blocking, passed through the telnet filter before it holds keys (in raw mode only its
 // line-end folding). The socket calls
 // themselves are in comm_posix.cpp and comm_windows.cpp.
-#include "door/comm.h"
+#include "door/net/comm.h"
 
+#include "door/net/telnet.h"
 #include "door/platform/comm.h"
-#include "door/cp437.h"
-#include "door/telnet.h"
+#include "door/term/cp437.h"
 
 #include <algorithm>
 #include <chrono>

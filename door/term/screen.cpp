@@ -1,5 +1,5 @@
 // The local screen model: cell grid, window, cursor and attribute, without any I/O.
-#include "door/screen.h"
+#include "door/term/screen.h"
 
 #include <algorithm>
 

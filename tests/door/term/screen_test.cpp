@@ -1,7 +1,7 @@
 // The local screen: the ANSI builders and emulator against a real terminal (libvterm) on the same
 // streams, every split point of a stream, and tests/fixtures/ansi.cases where the local console
 // differs from a terminal.
-#include "door/videoutils.h"
+#include "door/term/videoutils.h"
 #include "tests/support/kit_fixture.h"
 #include "tests/support/vterm_screen.h"
 
