@@ -4,7 +4,7 @@
 // and end, start-up failures, how the session ended); a program adds its own with DoorLog.
 #pragma once
 
-#include "door/door.h"
+#include "door/session.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,12 @@
 // Door start-up and shutdown: the command line, the choice of session, the local log-in and usage
 // screens, opening the transport, the exit guard that hands the caller back to the BBS, and the
 // signals that end the door.
+#include "door/startup.h"
+
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/dropfiles.h"
+#include "door/events.h"
 #include "door/net/comm.h"
 #include "door/net/termprobe.h"
 #include "door/platform/ending.h"
@@ -19,9 +22,6 @@
 #include <system_error>
 
 namespace {
-
-// The program's name as the BBS started it (argv[0]); empty until DoorStartup.
-std::string FProgramPath;
 
 // The exit guard is registered with atexit at most once and acts at most once.
 bool FExitGuardRegistered = false;
@@ -157,16 +157,17 @@ bool DoorRawSocket(const TDoorCommandLine& ACommandLine, const TDoorDropInfo& AD
     return UpperCase(ADropInfo.BbsName).find("SYNCHRONET") != std::string::npos;
 }
 
-std::string DoorProgramFileName() {
-    std::string path = FProgramPath;
-    if (path.empty()) path = SystemProgramPath();
-    return std::filesystem::path(path).filename().string();
+void DoorDetectTerminal(bool AForceUtf8) {
+    DoorTerminal = {};
+    CommSetUtf8(false);
+    if (DoorLocal() || Stdio) return;
+    TermDetect(AForceUtf8);
 }
 
 void DoorStartup(int argc, const char* const* argv) {
     DoorInstallSignalHandlers();
     DoorEndIfSignalled(); // a signal that came before anything was done
-    FProgramPath = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+    DoorSetProgramPath(argc > 0 && argv[0] != nullptr ? argv[0] : "");
     // Take the console now, so that its restore runs after the exit guard's last output.
     ConsoleIsTerminal();
 

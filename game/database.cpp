@@ -5,6 +5,7 @@
 
 #include "door/door.h"
 #include "door/doorlog.h"
+#include "door/events.h"
 #include "door/platform/ending.h"
 #include "door/stringutils.h"
 

@@ -2,7 +2,6 @@
 // probe character for what remains unknown.
 #include "door/net/termprobe.h"
 
-#include "door/door.h"
 #include "door/keys.h"
 #include "door/net/comm.h"
 #include "door/stringutils.h"
@@ -85,10 +84,9 @@ int ReadReports(TCursorReport* AOut, int ACount, TClock::time_point ADeadline) {
 
 } // namespace
 
-void DoorDetectTerminal(bool AForceUtf8) {
+void TermDetect(bool AForceUtf8) {
     DoorTerminal = {};
     CommSetUtf8(false);
-    if (DoorLocal() || Stdio) return;
     CommCharAvail(); // takes in what the client has sent so far: its reports count first
     const bool charsetKnown = AForceUtf8 || TermTypeIsCp437(CommTerminal().Type);
     const bool sizeKnown = CommTerminal().Columns > 0 && CommTerminal().Rows > 0;

@@ -42,11 +42,11 @@ std::string TermSizeWarning(const TDoorTerminal& ATerminal);
 // How long the probe waits for the terminal's answers in all, in milliseconds.
 inline constexpr int kProbeLimitMs = 900;
 
-// Decides DoorTerminal for a remote caller and sets the transport's UTF-8 mode from it. -U
-// (AForceUtf8) gives UTF-8. Otherwise what the telnet client reported counts first: a BBS
-// terminal type means CP437, a window size is the size. What remains unknown is asked of the
+// Decides DoorTerminal for the remote caller on the transport and sets the transport's UTF-8 mode
+// from it. -U (AForceUtf8) gives UTF-8. Otherwise what the telnet client reported counts first: a
+// BBS terminal type means CP437, a window size is the size. What remains unknown is asked of the
 // terminal with TermProbeText; a terminal that does not answer within kProbeLimitMs is taken as
 // CP437 of unknown size. Keys typed ahead of the answers stay for the key reader; answers that
 // come after the limit reach the key reader, which swallows them. A broken answer is dropped and
 // counts as an answer that told nothing; an answer given twice counts once.
-void DoorDetectTerminal(bool AForceUtf8);
+void TermDetect(bool AForceUtf8);

@@ -5,6 +5,7 @@
 #include "door/dropfiles.h"
 #include "door/net/comm.h"
 #include "door/net/termprobe.h"
+#include "door/startup.h"
 #include "tests/support/kit_fixture.h"
 
 #include <gtest/gtest.h>

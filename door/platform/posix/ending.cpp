@@ -1,7 +1,6 @@
 // The ending signals on POSIX: SIGHUP, SIGTERM and SIGINT only mark the door for ending and wake
 // every wait through a pipe; SIGPIPE is ignored.
 #include "door/platform/ending.h"
-#include "door/door.h"
 #include "door/doorlog.h"
 #include "door/net/comm.h"
 #include "door/term/console.h"

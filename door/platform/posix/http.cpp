@@ -2,8 +2,6 @@
 #include "door/platform/http.h"
 #include "door/platform/ending.h"
 
-#include "door/door.h"
-
 #include <curl/curl.h>
 #include <dlfcn.h>
 #include <optional>

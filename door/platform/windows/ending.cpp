@@ -2,7 +2,6 @@
 // shut-down mark the door for ending and set an event that wakes every wait, as the ending
 // signals do on POSIX.
 #include "door/platform/ending.h"
-#include "door/door.h"
 #include "door/doorlog.h"
 #include "door/net/comm.h"
 #include "door/term/console.h"

@@ -3,8 +3,6 @@
 #include "door/platform/http.h"
 #include "door/platform/ending.h"
 
-#include "door/door.h"
-
 #include <windows.h>
 #include <winhttp.h>
 #include <winsock2.h>
