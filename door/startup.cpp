@@ -157,6 +157,45 @@ bool DoorRawSocket(const TDoorCommandLine& ACommandLine, const TDoorDropInfo& AD
     return UpperCase(ADropInfo.BbsName).find("SYNCHRONET") != std::string::npos;
 }
 
+namespace {
+
+// Fills DoorDropInfo as the session kind says: from the command line, the local log-in or the
+// drop file; the usage screen and a missing drop file end the program. False when the drop file
+// names no usable connection.
+bool FillDropInfo(TDoorSessionKind AKind, const TDoorCommandLine& ACommandLine) {
+    bool usable = true; // the drop file names a connection
+    switch (AKind) {
+    case TDoorSessionKind::Local:
+        DoorDropInfo.Node = ACommandLine.Node;
+        if (DoorOnLocalLogin != nullptr) {
+            DoorOnLocalLogin();
+            DoorClrScr();
+        }
+        break;
+    case TDoorSessionKind::Socket:
+        DoorDropInfo.ComNum = ACommandLine.Socket;
+        DoorDropInfo.ComType = 2;
+        DoorDropInfo.Node = ACommandLine.Node;
+        break;
+    case TDoorSessionKind::Door32: usable = ReadDoor32(ACommandLine.DropFile); break;
+    case TDoorSessionKind::DoorSys: usable = ReadDoorSys(ACommandLine.DropFile); break;
+    case TDoorSessionKind::DorInfo: usable = ReadDorInfo(ACommandLine.DropFile); break;
+    case TDoorSessionKind::LordInfo: usable = ReadLordInfo(ACommandLine.DropFile); break;
+    case TDoorSessionKind::MissingDropFile:
+        DoorDropInfo.Node = ACommandLine.Node;
+        LocalFailureScreen("  Drop File Does Not Exist Or Is Not Supported:\r\n  " +
+                               ACommandLine.DropFile + "\r\n",
+                           "no drop file");
+        break;
+    case TDoorSessionKind::Usage:
+        if (DoorOnUsage != nullptr) DoorOnUsage();
+        std::exit(0);
+    }
+    return usable;
+}
+
+} // namespace
+
 void DoorDetectTerminal(bool AForceUtf8) {
     DoorTerminal = {};
     CommSetUtf8(false);
@@ -176,34 +215,7 @@ void DoorStartup(int argc, const char* const* argv) {
     Stdio = commandLine.Stdio;
 
     const TDoorSessionKind kind = DoorChooseSession(commandLine);
-    bool usable = true; // the drop file names a connection
-    switch (kind) {
-    case TDoorSessionKind::Local:
-        DoorDropInfo.Node = commandLine.Node;
-        if (DoorOnLocalLogin != nullptr) {
-            DoorOnLocalLogin();
-            DoorClrScr();
-        }
-        break;
-    case TDoorSessionKind::Socket:
-        DoorDropInfo.ComNum = commandLine.Socket;
-        DoorDropInfo.ComType = 2;
-        DoorDropInfo.Node = commandLine.Node;
-        break;
-    case TDoorSessionKind::Door32: usable = ReadDoor32(commandLine.DropFile); break;
-    case TDoorSessionKind::DoorSys: usable = ReadDoorSys(commandLine.DropFile); break;
-    case TDoorSessionKind::DorInfo: usable = ReadDorInfo(commandLine.DropFile); break;
-    case TDoorSessionKind::LordInfo: usable = ReadLordInfo(commandLine.DropFile); break;
-    case TDoorSessionKind::MissingDropFile:
-        DoorDropInfo.Node = commandLine.Node;
-        LocalFailureScreen("  Drop File Does Not Exist Or Is Not Supported:\r\n  " +
-                               commandLine.DropFile + "\r\n",
-                           "no drop file");
-        break;
-    case TDoorSessionKind::Usage:
-        if (DoorOnUsage != nullptr) DoorOnUsage();
-        std::exit(0);
-    }
+    const bool usable = FillDropInfo(kind, commandLine);
 
     // Two callers without an alias must not become one player: the real name stands in.
     if (IsDropFile(kind) && DoorDropInfo.Alias.empty()) DoorDropInfo.Alias = DoorDropInfo.RealName;

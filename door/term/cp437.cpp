@@ -59,3 +59,17 @@ int UnicodeToCp437(char32_t ACode) {
     if (ACode == 0x2302) return 0x7F;
     return -1;
 }
+
+// Length of the UTF-8 sequence that starts with ALead, or 0 when it cannot start one.
+std::size_t Utf8SequenceLength(unsigned char ALead) {
+    if (ALead >= 0xC2 && ALead <= 0xDF) return 2;
+    if (ALead >= 0xE0 && ALead <= 0xEF) return 3;
+    if (ALead >= 0xF0 && ALead <= 0xF4) return 4;
+    return 0;
+}
+
+char32_t Utf8DecodeChar(const unsigned char* ABytes, std::size_t ACount) {
+    char32_t c = ABytes[0] & (ACount == 2 ? 0x1F : ACount == 3 ? 0x0F : 0x07);
+    for (std::size_t i = 1; i < ACount; ++i) c = (c << 6) | (ABytes[i] & 0x3F);
+    return c;
+}

@@ -18,3 +18,8 @@ void Cp437AppendUtf8(std::string& AOut, std::uint8_t AByte);
 // The CP437 byte whose glyph is ACode, or -1 when there is none. ASCII printable characters map
 // to themselves before any control-byte glyph is considered.
 int UnicodeToCp437(char32_t ACode);
+
+// Length of the UTF-8 sequence that starts with ALead, or 0 when it cannot start one.
+std::size_t Utf8SequenceLength(unsigned char ALead);
+// The character of a complete UTF-8 sequence of ACount bytes (ACount from Utf8SequenceLength).
+char32_t Utf8DecodeChar(const unsigned char* ABytes, std::size_t ACount);

@@ -88,20 +88,6 @@ bool LocaleIsUtf8() {
     return utf8;
 }
 
-// Length of the UTF-8 sequence that starts with ALead, or 0 when it cannot start one.
-std::size_t Utf8Length(unsigned char ALead) {
-    if (ALead >= 0xC2 && ALead <= 0xDF) return 2;
-    if (ALead >= 0xE0 && ALead <= 0xEF) return 3;
-    if (ALead >= 0xF0 && ALead <= 0xF4) return 4;
-    return 0;
-}
-
-char32_t Utf8Decode(const unsigned char* p, std::size_t n) {
-    char32_t c = p[0] & (n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07);
-    for (std::size_t i = 1; i < n; ++i) c = (c << 6) | (p[i] & 0x3F);
-    return c;
-}
-
 class TTerminalConsole final : public TConsoleBackend {
   public:
     TTerminalConsole(int AInFd, int AOutFd, bool AUtf8) : In_(AInFd), Out_(AOutFd), Utf8_(AUtf8) {}
@@ -168,7 +154,6 @@ class TTerminalConsole final : public TConsoleBackend {
     void TakeChar(unsigned char AByte);
     bool Busy() const { return Decoder_.Busy() || Utf8Length_ > 0; }
     void CheckSize();
-    void AppendPen(std::uint8_t AAttr);
     void AppendGlyph(std::uint8_t AByte);
     void WriteAll(std::string_view AData);
 
@@ -242,8 +227,8 @@ void TTerminalConsole::TakeChar(unsigned char AByte) {
     AfterCR_ = AByte == '\r';
     if (Utf8Length_ > 0 && (AByte & 0xC0) == 0x80) {
         Utf8Bytes_[Utf8Length_++] = AByte;
-        if (Utf8Length_ < Utf8Length(Utf8Bytes_[0])) return;
-        const int cp = UnicodeToCp437(Utf8Decode(Utf8Bytes_.data(), Utf8Length_));
+        if (Utf8Length_ < Utf8SequenceLength(Utf8Bytes_[0])) return;
+        const int cp = UnicodeToCp437(Utf8DecodeChar(Utf8Bytes_.data(), Utf8Length_));
         if (cp > 0) Keys.Push(static_cast<char>(cp));
         Utf8Length_ = 0;
         return;
@@ -251,7 +236,7 @@ void TTerminalConsole::TakeChar(unsigned char AByte) {
     Utf8Length_ = 0; // a character cut short is dropped
     if (AByte == 0 || (afterCR && AByte == '\n')) return;
     if (AByte >= 0x80 && Utf8_) {
-        if (Utf8Length(AByte) > 0) Utf8Bytes_[Utf8Length_++] = AByte;
+        if (Utf8SequenceLength(AByte) > 0) Utf8Bytes_[Utf8Length_++] = AByte;
         return;
     }
     Keys.Push(AByte == 0x7F ? char(8) : AByte == '\n' ? '\r' : static_cast<char>(AByte));
@@ -269,20 +254,6 @@ void TTerminalConsole::CheckSize() {
     if (cols != Cols_ || rows != Rows_) ShownValid_ = false;
     Cols_ = cols;
     Rows_ = rows;
-}
-
-// The SGR sequence for an attribute: 16 colours as the terminal's colours, blink as blink.
-void TTerminalConsole::AppendPen(std::uint8_t AAttr) {
-    const int fg = AAttr & 0x0F;
-    const int bg = (AAttr >> 4) & 0x07;
-    Buf_ += "\x1b[0;";
-    if (fg >= 8 && !Utf8_) Buf_ += "1;";
-    // A sysop's terminal takes 90-97 for the bright colours; a BBS terminal in CP437 takes bold.
-    AppendInt(Buf_, (fg >= 8 && Utf8_ ? 90 : 30) + AnsiColours[fg & 7]);
-    Buf_ += ';';
-    AppendInt(Buf_, 40 + AnsiColours[bg]);
-    if (AAttr & 0x80) Buf_ += ";5";
-    Buf_ += 'm';
 }
 
 void TTerminalConsole::AppendGlyph(std::uint8_t AByte) {
@@ -323,7 +294,7 @@ void TTerminalConsole::Refresh(const TScreen& AScreen) {
                 AppendInt(Buf_, col);
                 Buf_ += 'H';
             }
-            if (pen != cell.Attr) AppendPen(cell.Attr);
+            if (pen != cell.Attr) AnsiAppendPen(Buf_, cell.Attr, Utf8_);
             pen = cell.Attr;
             AppendGlyph(cell.Ch);
             shown = cell;
