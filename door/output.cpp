@@ -4,6 +4,7 @@
 
 #include "door/codes.h"
 #include "door/door.h"
+#include "door/lines.h"
 #include "door/net/comm.h"
 #include "door/stringutils.h"
 #include "door/term/ansi.h"
@@ -106,14 +107,13 @@ class TLineWriter {
     void Feed(const char* ABytes, std::size_t ACount) {
         for (std::size_t i = 0; i < ACount; ++i) {
             const char c = ABytes[i];
-            const bool wasCR = FLastWasCR;
-            FLastWasCR = c == '\r';
-            if (c == '\n' && wasCR) continue; // the LF of a CR LF
+            const TLineSplitter::TStep step = FSplitter.Take(c);
+            if (step == TLineSplitter::TStep::Skip) continue;
             if (FBreakPending) {
                 DoorWriteLn();
                 FBreakPending = false;
             }
-            if (c == '\r' || c == '\n') {
+            if (step == TLineSplitter::TStep::LineEnd) {
                 EndLine();
             } else {
                 FLine += c;
@@ -148,7 +148,7 @@ class TLineWriter {
     }
 
     std::string FLine;
-    bool FLastWasCR = false;
+    TLineSplitter FSplitter;
     bool FBreakPending = false;
 };
 
