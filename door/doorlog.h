@@ -35,3 +35,7 @@ void DoorLogSessionStart(const std::string& ADetails);
 
 // The local date and time of ATime as "2024-03-05 21:04:59".
 std::string DoorLogTimeText(TDateTime ATime);
+
+// Ends the program through the normal exit path when an ending signal has arrived, recording
+// the signal as the session's ending.
+void DoorEndIfSignalled();

@@ -6,6 +6,7 @@
 
 #include "door/net/telnet.h"
 #include "door/platform/comm.h"
+#include "door/platform/ending.h"
 #include "door/term/cp437.h"
 
 #include <algorithm>
@@ -31,8 +32,6 @@ TTelnetReceiver FReceiver;
 bool FUtf8 = false;
 // Byte 255 goes out doubled (telnet mode).
 bool FDoubleIac = true;
-// Ready once the door is ending (CommSetEndingFd); kNoWaitHandle: none.
-TWaitHandle FEnding = kNoWaitHandle;
 
 // Sends every byte unless the connection is gone or stalls.
 void SendAll(const std::uint8_t* AData, std::size_t ALen) {
@@ -55,8 +54,8 @@ void SendAll(const std::uint8_t* AData, std::size_t ALen) {
                 FCarrier = false;
                 continue;
             }
-            const auto wait =
-                SockWaitWritable(static_cast<int>(CommSendStallMs - waited.count()), FEnding);
+            const auto wait = SockWaitWritable(static_cast<int>(CommSendStallMs - waited.count()),
+                                               DoorSignalFd());
             if (wait == TSockWait::Ending) return; // the rest is dropped: nobody waits any more
             continue;
         }
@@ -91,7 +90,7 @@ bool WaitForByte(int ATimeoutMs) {
             if (left <= 0) return false;
             wait = static_cast<int>(left);
         }
-        const TWaitHandle handles[2] = {SockReadHandle(), FEnding};
+        const TWaitHandle handles[2] = {SockReadHandle(), DoorSignalFd()};
         if (WaitForAny(handles, 2, wait) == 1) return false;
     }
     return true;
@@ -204,8 +203,4 @@ bool CommBuffered() {
 
 const TTelnetTerminal& CommTerminal() {
     return FReceiver.Terminal;
-}
-
-void CommSetEndingFd(TWaitHandle AHandle) {
-    FEnding = AHandle;
 }

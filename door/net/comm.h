@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <string>
 
+// Once the door is ending (DoorSignalFd is ready) no send or read waits any more: output the
+// caller does not take at once is dropped and a read with nothing buffered returns character 0,
+// so that a caller who stopped reading cannot hold an ending door.
+
 // Telnet: the door offers binary transmission and echo, doubles byte 255 on output and takes
 // the client's telnet commands out of what it reads. Raw: the BBS handles telnet and escapes
 // byte 255 itself, so the door sends no command, doubles nothing and reads 255 as data.
@@ -68,9 +72,3 @@ extern int CommSendStallMs;
 // What the caller's client has reported about its terminal (window size, terminal type) since
 // CommOpen, if anything.
 const TTelnetTerminal& CommTerminal();
-
-// The handle that becomes ready when the door is ending (DoorSignalFd); -1: none. Once
-// it is readable no send or read waits any more: output the caller does not take at once is
-// dropped and a read with nothing buffered returns character 0, so that a caller who stopped
-// reading cannot hold an ending door.
-void CommSetEndingFd(TWaitHandle AHandle);

@@ -4,7 +4,6 @@
 
 #include "door/keys.h"
 #include "door/net/comm.h"
-#include "door/stringutils.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,7 +11,10 @@
 TDoorTerminal DoorTerminal;
 
 bool TermTypeIsCp437(const std::string& AType) {
-    const std::string type = UpperCase(AType);
+    std::string type = AType;
+    for (char& c : type) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
     for (const char* prefix : {"ANSI", "SYNCTERM", "PCANSI", "SCOANSI", "CTERM"}) {
         if (type.starts_with(prefix)) return true;
     }

@@ -5,6 +5,8 @@
 
 #include "door/platform/wait.h"
 
+#include <string>
+
 // Installs the handlers of the ending signals (SIGHUP, SIGTERM and SIGINT; SIGPIPE is ignored).
 // DoorStartup does it first thing; a program calls it earlier still, before anything else it
 // does, so that a signal at any moment ends the door with exit code 0. Safe to call again.
@@ -15,5 +17,9 @@ void DoorInstallSignalHandlers();
 TWaitHandle DoorSignalFd();
 // True once an ending signal has arrived.
 bool DoorEnding();
-// Ends the program through the normal exit path when an ending signal has arrived.
-void DoorEndIfSignalled();
+// What ended the door, for the log ("signal SIGHUP", "Ctrl-C", ...); empty while nothing has.
+std::string DoorEndingCause();
+// Sets the function that an ending signal's handler calls once the door is marked for ending; it
+// must be async-signal-safe (the local terminal console sets the one that stops it waiting on a
+// terminal that takes nothing).
+void DoorOnEndingSignal(void (*AHandler)());

@@ -4,6 +4,7 @@
 #include "door/platform/console.h"
 
 #include "door/keys.h"
+#include "door/platform/ending.h"
 #include "door/term/ansi.h"
 #include "door/term/cp437.h"
 #include "door/term/screen.h"
@@ -40,6 +41,8 @@ std::atomic<bool> StopWaiting{false};
 // How long output waits for room once StopWaiting is set, and the most written in one call then.
 constexpr int EndingWaitMs = 100;
 constexpr std::size_t EndingChunk = 256;
+// An ending signal sets it (the handler calls ConsoleStopWaiting).
+[[maybe_unused]] const bool StopsOnEndingSignal = (DoorOnEndingSignal(ConsoleStopWaiting), true);
 
 // True when AFd takes more output within EndingWaitMs. Async-signal-safe.
 bool TakesOutputSoon(int AFd) {

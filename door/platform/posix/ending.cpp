@@ -1,9 +1,6 @@
 // The ending signals on POSIX: SIGHUP, SIGTERM and SIGINT only mark the door for ending and wake
 // every wait through a pipe; SIGPIPE is ignored.
 #include "door/platform/ending.h"
-#include "door/doorlog.h"
-#include "door/net/comm.h"
-#include "door/term/console.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -19,10 +16,12 @@ namespace {
 // SIGHUP, SIGTERM and SIGINT: the handler only records the signal and wakes every wait.
 volatile std::sig_atomic_t FEndSignal = 0;
 int FSignalPipe[2] = {-1, -1};
+// Called by the handler after the mark (DoorOnEndingSignal).
+void (*volatile FOnSignal)() = nullptr;
 
 void OnEndSignal(int ASignal) {
     FEndSignal = ASignal;
-    ConsoleStopWaiting();
+    if (void (*onSignal)() = FOnSignal) onSignal();
     if (FSignalPipe[1] >= 0) {
         const int saved = errno;
         const char byte = 1;
@@ -47,7 +46,6 @@ void DoorInstallSignalHandlers() {
         // Without the pipe the flag still ends the door: poll() returns early on a signal.
         FSignalPipe[0] = FSignalPipe[1] = -1;
     }
-    CommSetEndingFd(FSignalPipe[0]);
     struct sigaction action {};
     action.sa_handler = OnEndSignal;
     sigemptyset(&action.sa_mask);
@@ -66,8 +64,11 @@ bool DoorEnding() {
     return FEndSignal != 0;
 }
 
-void DoorEndIfSignalled() {
-    if (FEndSignal == 0) return;
-    DoorLogEnding(std::string("signal ") + SignalName(FEndSignal));
-    std::exit(0);
+std::string DoorEndingCause() {
+    if (FEndSignal == 0) return "";
+    return std::string("signal ") + SignalName(FEndSignal);
+}
+
+void DoorOnEndingSignal(void (*AHandler)()) {
+    FOnSignal = AHandler;
 }

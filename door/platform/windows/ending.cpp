@@ -2,9 +2,6 @@
 // shut-down mark the door for ending and set an event that wakes every wait, as the ending
 // signals do on POSIX.
 #include "door/platform/ending.h"
-#include "door/doorlog.h"
-#include "door/net/comm.h"
-#include "door/term/console.h"
 
 #include <windows.h>
 
@@ -18,13 +15,15 @@ std::atomic<bool> FEnding{false};
 // The console control event that ended the door, for the log.
 std::atomic<DWORD> FEventType{0};
 HANDLE FEvent = nullptr;
+// Called by the handler after the mark (DoorOnEndingSignal).
+std::atomic<void (*)()> FOnSignal{nullptr};
 
 // Runs on a thread of its own. For a closing window Windows ends the process when the handler
 // returns, so then it waits for the main thread's exit path (which ends this thread too).
 BOOL WINAPI OnControlEvent(DWORD AType) {
     FEventType = AType;
     FEnding = true;
-    ConsoleStopWaiting();
+    if (void (*onSignal)() = FOnSignal) onSignal();
     if (FEvent != nullptr) ::SetEvent(FEvent);
     if (AType == CTRL_CLOSE_EVENT || AType == CTRL_LOGOFF_EVENT || AType == CTRL_SHUTDOWN_EVENT)
         ::Sleep(5000);
@@ -40,7 +39,6 @@ void DoorInstallSignalHandlers() {
         ::SetConsoleCtrlHandler(nullptr, FALSE);
         ::SetConsoleCtrlHandler(OnControlEvent, TRUE);
     }
-    CommSetEndingFd(DoorSignalFd());
 }
 
 TWaitHandle DoorSignalFd() {
@@ -51,13 +49,16 @@ bool DoorEnding() {
     return FEnding;
 }
 
-void DoorEndIfSignalled() {
-    if (!FEnding) return;
+std::string DoorEndingCause() {
+    if (!FEnding) return "";
     switch (FEventType) {
-    case CTRL_C_EVENT: DoorLogEnding("Ctrl-C"); break;
-    case CTRL_BREAK_EVENT: DoorLogEnding("Ctrl-Break"); break;
-    case CTRL_CLOSE_EVENT: DoorLogEnding("console closed"); break;
-    default: DoorLogEnding("log-off or shut-down"); break;
+    case CTRL_C_EVENT: return "Ctrl-C";
+    case CTRL_BREAK_EVENT: return "Ctrl-Break";
+    case CTRL_CLOSE_EVENT: return "console closed";
+    default: return "log-off or shut-down";
     }
-    std::exit(0);
+}
+
+void DoorOnEndingSignal(void (*AHandler)()) {
+    FOnSignal = AHandler;
 }
