@@ -51,3 +51,18 @@ std::unique_ptr<TConsoleBackend> SystemConsole();
 
 // The slot holding the current back-end (empty until first use).
 std::unique_ptr<TConsoleBackend>& ConsoleBackendSlot();
+
+// A terminal back-end on the given descriptors (raw mode on AInFd, display on AOutFd with glyphs
+// as UTF-8 or as CP437 bytes), or null when there is none (not a terminal; on Windows always).
+std::unique_ptr<TConsoleBackend> TerminalConsole(int AInFd, int AOutFd, bool AUtf8);
+
+// The door is ending on a signal (async-signal-safe). From now on output that a terminal does
+// not take within a moment is dropped and the display ends, so that a caller's line that has
+// stalled cannot hold the door; a write blocked when the signal came gives up.
+void ConsoleStopWaiting();
+
+// Puts the terminal back as it was found (modes, screen, cursor). Safe to call more than once,
+// from the exit path and from a signal handler. When a terminal is taken it is registered with
+// atexit, and fatal signals and SIGINT/SIGQUIT that have no handler yet get one that calls it
+// before the signal's default action. After it the console shows nothing more.
+void ConsoleRestore();

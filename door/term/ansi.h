@@ -2,6 +2,8 @@
 // stream out on the local screen so the sysop's console mirrors the caller's.
 #pragma once
 
+#include "door/term/sgr.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -27,12 +29,5 @@ void AnsiWrite(const std::string& AText);
 // Clears the emulator's parser state and saved values and resets the local screen model to its
 // start state (for tests and tools that draw several independent screens).
 void AnsiReset();
-
-// Base palette colour (0-7) to SGR colour offset and back: the table is its own inverse.
-extern const std::array<std::int32_t, 8> AnsiColours;
-
-// Appends the SGR sequence that shows attribute AAttr on a terminal: the 16 colours as the
-// terminal's colours (bright ones as 90-97 when AUtf8, else as bold), blink as blink.
-void AnsiAppendPen(std::string& AOut, std::uint8_t AAttr, bool AUtf8);
 
 enum class TAnsiParserState { None, HaveEscape, HaveBracket };

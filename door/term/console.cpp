@@ -49,3 +49,9 @@ void ConsoleUseHeadless() {
     ConsoleRestore();
     ConsoleBackendSlot() = std::make_unique<TConsoleBackend>();
 }
+
+void ConsoleUseTerminal(int AInFd, int AOutFd, bool AUtf8) {
+    ConsoleRestore();
+    auto terminal = TerminalConsole(AInFd, AOutFd, AUtf8);
+    ConsoleBackendSlot() = terminal ? std::move(terminal) : std::make_unique<TConsoleBackend>();
+}

@@ -3,6 +3,7 @@
 // otherwise headless (no display, no local keys).
 #pragma once
 
+#include "door/platform/console.h"
 #include "door/platform/wait.h"
 
 #include <string>
@@ -40,14 +41,3 @@ void ConsoleUseTerminal(int AInFd, int AOutFd, bool AUtf8);
 
 // True when the current back-end is a terminal.
 bool ConsoleIsTerminal();
-
-// The door is ending on a signal (async-signal-safe). From now on output that a terminal does
-// not take within a moment is dropped and the display ends, so that a caller's line that has
-// stalled cannot hold the door; a write blocked when the signal came gives up.
-void ConsoleStopWaiting();
-
-// Puts the terminal back as it was found (modes, screen, cursor). Safe to call more than once,
-// from the exit path and from a signal handler. When a terminal is taken it is registered with
-// atexit, and fatal signals and SIGINT/SIGQUIT that have no handler yet get one that calls it
-// before the signal's default action. After it the console shows nothing more.
-void ConsoleRestore();

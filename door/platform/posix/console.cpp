@@ -1,13 +1,12 @@
 // The local console on a POSIX terminal: raw keys, repaint of the changed cells, the terminal
 // put back on every exit path.
-#include "door/term/console.h"
 #include "door/platform/console.h"
 
 #include "door/keys.h"
 #include "door/platform/ending.h"
-#include "door/term/ansi.h"
 #include "door/term/cp437.h"
 #include "door/term/screen.h"
+#include "door/term/sgr.h"
 
 #include <algorithm>
 #include <atomic>
@@ -367,14 +366,11 @@ std::unique_ptr<TConsoleBackend> SystemConsole() {
     return terminal;
 }
 
-void ConsoleUseTerminal(int AInFd, int AOutFd, bool AUtf8) {
-    ConsoleRestore();
+std::unique_ptr<TConsoleBackend> TerminalConsole(int AInFd, int AOutFd, bool AUtf8) {
     StopWaiting = false;
     auto terminal = std::make_unique<TTerminalConsole>(AInFd, AOutFd, AUtf8);
-    if (terminal->Take())
-        ConsoleBackendSlot() = std::move(terminal);
-    else
-        ConsoleBackendSlot() = std::make_unique<TConsoleBackend>();
+    if (!terminal->Take()) return nullptr;
+    return terminal;
 }
 
 void ConsoleRestore() {

@@ -1,7 +1,6 @@
 // The local console on a Windows console: the screen model shown through direct cell writes
 // (WriteConsoleOutputW), keys from ReadConsoleInputW as PC scan codes, the input mode and the
 // cursor put back on every exit path. The last screen stays in the window after the door ends.
-#include "door/term/console.h"
 #include "door/platform/console.h"
 
 #include "door/term/cp437.h"
@@ -150,8 +149,8 @@ std::unique_ptr<TConsoleBackend> SystemConsole() {
 }
 
 // Pseudo-terminals are a POSIX matter: on Windows the console runs headless instead.
-void ConsoleUseTerminal(int, int, bool) {
-    ConsoleUseHeadless();
+std::unique_ptr<TConsoleBackend> TerminalConsole(int, int, bool) {
+    return nullptr;
 }
 
 void ConsoleRestore() {
