@@ -1,9 +1,9 @@
 // What a door waiting for a key costs its node: a remote session idles in DoorReadKey while this
 // program reads the waiting process's CPU time and voluntary context switches from /proc.
 // Usage: idle_cost [seconds]   (default 60; targets: at most 2 wake-ups/s, under 0.1 % CPU)
-#include "door/comm.h"
-#include "door/console.h"
 #include "door/door.h"
+#include "door/net/comm.h"
+#include "door/term/console.h"
 
 #include <sys/socket.h>
 #include <sys/wait.h>

@@ -2,9 +2,9 @@
 // panel, art) on a large scores table: CALLERS callers playing over YEARS years.
 //   menu [CALLERS [YEARS [PLAY_PERCENT]]]   (default 1000 callers, 10 years, 30 %)
 #include "bench/bench_common.h"
-#include "door/ansi.h"
-#include "door/console.h"
 #include "door/door.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
 #include "game/app/config.h"
 #include "game/app/program.h"
 #include "game/rules/gamedate.h"

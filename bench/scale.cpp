@@ -3,10 +3,10 @@
 //   scale FILE [REPEATS]
 // Each screen runs REPEATS times (default 20) after one warm-up; the table shows the median and
 // the slowest run in milliseconds. Screens draw to a headless local console.
-#include "door/ansi.h"
-#include "door/console.h"
 #include "door/door.h"
 #include "door/stringutils.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
 #include "game/rules/gamedate.h"
 #include "game/screens/bulletins.h"
 #include "game/screens/dailyboards.h"

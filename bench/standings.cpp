@@ -2,9 +2,9 @@
 // database of CALLERS callers playing over YEARS years, then runs each screen a few times.
 //   standings [CALLERS [YEARS [PLAY_PERCENT]]]   (default 1000 callers, 10 years, 30 %)
 #include "bench/bench_common.h"
-#include "door/ansi.h"
-#include "door/console.h"
 #include "door/door.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
 #include "game/rules/gamedate.h"
 #include "game/screens/bulletins.h"
 #include "game/screens/monthlyboards.h"

@@ -1,7 +1,9 @@
 // The door's log: line format, the session's first and last lines, and how the session ended.
 #include "door/doorlog.h"
 
-#include "door/system.h"
+#include "door/platform/ending.h"
+#include "door/platform/logfile.h"
+#include "door/platform/system.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -72,4 +74,10 @@ std::string DoorLogTimeText(TDateTime ATime) {
     char text[32];
     if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0) return "?";
     return text;
+}
+
+void DoorEndIfSignalled() {
+    if (!DoorEnding()) return;
+    DoorLogEnding(DoorEndingCause());
+    std::exit(0);
 }

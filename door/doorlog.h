@@ -4,7 +4,7 @@
 // and end, start-up failures, how the session ended); a program adds its own with DoorLog.
 #pragma once
 
-#include "door/door.h"
+#include "door/session.h"
 
 #include <cstdint>
 #include <string>
@@ -36,8 +36,6 @@ void DoorLogSessionStart(const std::string& ADetails);
 // The local date and time of ATime as "2024-03-05 21:04:59".
 std::string DoorLogTimeText(TDateTime ATime);
 
-// ---- The platform part (doorlog_posix.cpp, doorlog_windows.cpp) -----------------------------
-
-// Appends ALine (its line end included) to AFileName with one write, creating the file; moves a
-// file that ALine would take beyond AMaxBytes to AFileName + ".1" first. False when it failed.
-bool DoorLogAppend(const std::string& AFileName, const std::string& ALine, std::int64_t AMaxBytes);
+// Ends the program through the normal exit path when an ending signal has arrived, recording
+// the signal as the session's ending.
+void DoorEndIfSignalled();

@@ -3,7 +3,8 @@
 #include "door/dropfiles.h"
 
 #include "door/door.h"
-#include "door/files.h"
+#include "door/lines.h"
+#include "door/platform/files.h"
 #include "door/stringutils.h"
 
 #include <algorithm>
@@ -28,11 +29,10 @@ class DropFile {
     // The next line without its line end (CR, LF or CR LF); empty once the file has ended.
     std::string Line() {
         std::string line;
-        for (int c = Next(); c != kEnd && c != '\n'; c = Next()) {
-            if (c == '\r') {
-                if (Peek() == '\n') Next();
-                break;
-            }
+        for (int c = Next(); c != kEnd; c = Next()) {
+            const TLineSplitter::TStep step = FSplitter.Take(static_cast<char>(c));
+            if (step == TLineSplitter::TStep::Skip) continue;
+            if (step == TLineSplitter::TStep::LineEnd) break;
             if (line.size() < kMaxLine) line += static_cast<char>(c);
         }
         return line;
@@ -81,6 +81,7 @@ class DropFile {
     std::size_t FLen = 0;
     std::size_t FTotal = 0;
     bool FEnded = false;
+    TLineSplitter FSplitter;
 };
 
 // The whole text as a decimal integer, blanks (and a byte-order mark) around it allowed, or

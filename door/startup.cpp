@@ -1,16 +1,20 @@
 // Door start-up and shutdown: the command line, the choice of session, the local log-in and usage
 // screens, opening the transport, the exit guard that hands the caller back to the BBS, and the
 // signals that end the door.
-#include "door/ansi.h"
-#include "door/comm.h"
-#include "door/console.h"
+#include "door/startup.h"
+
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/dropfiles.h"
-#include "door/screen.h"
+#include "door/events.h"
+#include "door/net/comm.h"
+#include "door/net/termprobe.h"
+#include "door/platform/ending.h"
+#include "door/platform/system.h"
 #include "door/stringutils.h"
-#include "door/system.h"
-#include "door/termprobe.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
+#include "door/term/screen.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,9 +22,6 @@
 #include <system_error>
 
 namespace {
-
-// The program's name as the BBS started it (argv[0]); empty until DoorStartup.
-std::string FProgramPath;
 
 // The exit guard is registered with atexit at most once and acts at most once.
 bool FExitGuardRegistered = false;
@@ -156,16 +157,56 @@ bool DoorRawSocket(const TDoorCommandLine& ACommandLine, const TDoorDropInfo& AD
     return UpperCase(ADropInfo.BbsName).find("SYNCHRONET") != std::string::npos;
 }
 
-std::string DoorProgramFileName() {
-    std::string path = FProgramPath;
-    if (path.empty()) path = SystemProgramPath();
-    return std::filesystem::path(path).filename().string();
+namespace {
+
+// Fills DoorDropInfo as the session kind says: from the command line, the local log-in or the
+// drop file; the usage screen and a missing drop file end the program. False when the drop file
+// names no usable connection.
+bool FillDropInfo(TDoorSessionKind AKind, const TDoorCommandLine& ACommandLine) {
+    bool usable = true; // the drop file names a connection
+    switch (AKind) {
+    case TDoorSessionKind::Local:
+        DoorDropInfo.Node = ACommandLine.Node;
+        if (DoorOnLocalLogin != nullptr) {
+            DoorOnLocalLogin();
+            DoorClrScr();
+        }
+        break;
+    case TDoorSessionKind::Socket:
+        DoorDropInfo.ComNum = ACommandLine.Socket;
+        DoorDropInfo.ComType = 2;
+        DoorDropInfo.Node = ACommandLine.Node;
+        break;
+    case TDoorSessionKind::Door32: usable = ReadDoor32(ACommandLine.DropFile); break;
+    case TDoorSessionKind::DoorSys: usable = ReadDoorSys(ACommandLine.DropFile); break;
+    case TDoorSessionKind::DorInfo: usable = ReadDorInfo(ACommandLine.DropFile); break;
+    case TDoorSessionKind::LordInfo: usable = ReadLordInfo(ACommandLine.DropFile); break;
+    case TDoorSessionKind::MissingDropFile:
+        DoorDropInfo.Node = ACommandLine.Node;
+        LocalFailureScreen("  Drop File Does Not Exist Or Is Not Supported:\r\n  " +
+                               ACommandLine.DropFile + "\r\n",
+                           "no drop file");
+        break;
+    case TDoorSessionKind::Usage:
+        if (DoorOnUsage != nullptr) DoorOnUsage();
+        std::exit(0);
+    }
+    return usable;
+}
+
+} // namespace
+
+void DoorDetectTerminal(bool AForceUtf8) {
+    DoorTerminal = {};
+    CommSetUtf8(false);
+    if (DoorLocal() || Stdio) return;
+    TermDetect(AForceUtf8);
 }
 
 void DoorStartup(int argc, const char* const* argv) {
     DoorInstallSignalHandlers();
     DoorEndIfSignalled(); // a signal that came before anything was done
-    FProgramPath = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+    DoorSetProgramPath(argc > 0 && argv[0] != nullptr ? argv[0] : "");
     // Take the console now, so that its restore runs after the exit guard's last output.
     ConsoleIsTerminal();
 
@@ -174,34 +215,7 @@ void DoorStartup(int argc, const char* const* argv) {
     Stdio = commandLine.Stdio;
 
     const TDoorSessionKind kind = DoorChooseSession(commandLine);
-    bool usable = true; // the drop file names a connection
-    switch (kind) {
-    case TDoorSessionKind::Local:
-        DoorDropInfo.Node = commandLine.Node;
-        if (DoorOnLocalLogin != nullptr) {
-            DoorOnLocalLogin();
-            DoorClrScr();
-        }
-        break;
-    case TDoorSessionKind::Socket:
-        DoorDropInfo.ComNum = commandLine.Socket;
-        DoorDropInfo.ComType = 2;
-        DoorDropInfo.Node = commandLine.Node;
-        break;
-    case TDoorSessionKind::Door32: usable = ReadDoor32(commandLine.DropFile); break;
-    case TDoorSessionKind::DoorSys: usable = ReadDoorSys(commandLine.DropFile); break;
-    case TDoorSessionKind::DorInfo: usable = ReadDorInfo(commandLine.DropFile); break;
-    case TDoorSessionKind::LordInfo: usable = ReadLordInfo(commandLine.DropFile); break;
-    case TDoorSessionKind::MissingDropFile:
-        DoorDropInfo.Node = commandLine.Node;
-        LocalFailureScreen("  Drop File Does Not Exist Or Is Not Supported:\r\n  " +
-                               commandLine.DropFile + "\r\n",
-                           "no drop file");
-        break;
-    case TDoorSessionKind::Usage:
-        if (DoorOnUsage != nullptr) DoorOnUsage();
-        std::exit(0);
-    }
+    const bool usable = FillDropInfo(kind, commandLine);
 
     // Two callers without an alias must not become one player: the real name stands in.
     if (IsDropFile(kind) && DoorDropInfo.Alias.empty()) DoorDropInfo.Alias = DoorDropInfo.RealName;

@@ -2,7 +2,7 @@
 // case and whole numbers.
 #include "door/stringutils.h"
 
-#include "door/ansi.h"
+#include "door/term/ansi.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,9 +1,10 @@
 // ansiview FILE...: shows ANSI art through the door's own emulator on the local console, one
 // file at a time with a key between them, so a sysop sees art as the door will draw it.
-#include "door/ansi.h"
-#include "door/console.h"
-#include "door/cp437.h"
-#include "door/screen.h"
+#include "door/lines.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
+#include "door/term/cp437.h"
+#include "door/term/screen.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -33,14 +35,10 @@ bool ReadFile(const char* APath, std::string& AText, std::string& AError) {
 // Draws the text as the door shows a file: line by line (a line ends at CR, LF or CR LF), CR LF
 // between lines and none after the last, nothing from a Ctrl-Z (0x1A) on.
 void ShowLikeTheDoor(const std::string& AText) {
-    const std::string text = AText.substr(0, AText.find('\x1a'));
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t end = text.find_first_of("\r\n", at);
-        AnsiWrite(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
-        if (end == std::string::npos) break;
-        at = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-        if (at < text.size()) AnsiWrite("\r\n");
+    const std::vector<std::string> lines = SplitLines(AText.substr(0, AText.find('\x1a')));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) AnsiWrite("\r\n");
+        AnsiWrite(lines[i]);
     }
 }
 

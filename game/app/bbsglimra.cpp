@@ -1,8 +1,9 @@
 // bbsglimra: the door program the BBS starts for one caller. Every end of the program, a failure
 // included, leaves through std::exit(0) so the exit guard hands the caller back to the BBS.
-#include "door/ansi.h"
 #include "door/door.h"
 #include "door/doorlog.h"
+#include "door/platform/ending.h"
+#include "door/term/ansi.h"
 #include "game/app/program.h"
 #include "game/rules/gamedate.h"
 #include "game/screens/theme.h"

@@ -4,7 +4,7 @@
 
 #include "door/door.h"
 #include "door/doorlog.h"
-#include "door/files.h"
+#include "door/platform/files.h"
 #include "door/stringutils.h"
 #include "game/app/updatecheck.h"
 #include "game/screens/gameplay.h"

@@ -1,7 +1,10 @@
 // The store's host: the door kit behind every callback, set before the program's first statement
 // so that every program and test built on the game finds the store wired to the kit.
-#include "door/ansi.h"
+#include "door/term/ansi.h"
 #include "door/door.h"
+#include "door/doorlog.h"
+#include "door/events.h"
+#include "door/platform/ending.h"
 #include "game/screens/theme.h"
 #include "game/store/host.h"
 

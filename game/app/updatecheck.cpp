@@ -5,8 +5,11 @@
 
 #include "door/door.h"
 #include "door/doorlog.h"
-#include "door/http.h"
-#include "door/system.h"
+#include "door/platform/http.h"
+#include "door/platform/ending.h"
+#include "door/platform/http.h"
+#include "door/platform/system.h"
+#include "door/platform/system.h"
 #include "game/rules/gamedate.h"
 #include "game/screens/theme.h"
 

@@ -2,7 +2,7 @@
 #include "game/screens/today.h"
 
 #include "door/door.h"
-#include "door/system.h"
+#include "door/platform/system.h"
 
 void GetToday() {
     // One reading for all three values, so a call at midnight cannot mix two dates.

@@ -2,9 +2,10 @@
 // local log-in, the start-up screens that end the program in death-test children), a session
 // with a caller on a socket pair (output codes, keys and the line editor against tables, file
 // display, the event pass, limits, status bar), and the socket transport with the BBS.
-#include "door/comm.h"
 #include "door/dropfiles.h"
-#include "door/termprobe.h"
+#include "door/net/comm.h"
+#include "door/net/termprobe.h"
+#include "door/startup.h"
 #include "tests/support/kit_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Fuzzes the local ANSI emulator: any bytes, in any window, cut anywhere into two calls, must
 // leave the cursor inside the window and give the same screen as the same bytes in one call.
-#include "door/ansi.h"
-#include "door/console.h"
-#include "door/screen.h"
-#include "door/videoutils.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
+#include "door/term/screen.h"
+#include "door/term/videoutils.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,7 @@
 // Fuzzes the command-line parser: any bytes, split at NUL into arguments, must parse without
 // fault, and parsing the arguments twice over must give the same result (later options win).
 #include "door/door.h"
+#include "door/startup.h"
 
 #include <cstdint>
 #include <cstdlib>

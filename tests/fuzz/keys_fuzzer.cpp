@@ -4,13 +4,13 @@
 // never more than its maximum; every byte 255 sent to the caller is doubled; the cursor stays in
 // the window; the telnet filter gives the same keys however the caller's bytes are split; the key
 // decoder lets no part of a sequence through as characters.
-#include "door/ansi.h"
-#include "door/comm.h"
-#include "door/console.h"
 #include "door/door.h"
 #include "door/keys.h"
-#include "door/screen.h"
-#include "door/telnet.h"
+#include "door/net/comm.h"
+#include "door/net/telnet.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
+#include "door/term/screen.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

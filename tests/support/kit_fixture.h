@@ -4,12 +4,13 @@
 // data/schema.sql.
 #pragma once
 
-#include "door/ansi.h"
-#include "door/comm.h"
-#include "door/console.h"
 #include "door/door.h"
 #include "door/doorlog.h"
-#include "door/screen.h"
+#include "door/net/comm.h"
+#include "door/term/screen.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
+#include "door/term/screen.h"
 #include "game/rules/gamedate.h"
 #include "game/screens/gameplay.h"
 #include "game/store/database.h"

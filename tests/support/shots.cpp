@@ -1,8 +1,8 @@
 // The one runner of whole-screen and whole-file fixtures.
 #include "tests/support/shots.h"
 
-#include "door/cp437.h"
-#include "door/screen.h"
+#include "door/term/cp437.h"
+#include "door/term/screen.h"
 #include "tests/support/vterm_screen.h"
 
 #include <gtest/gtest.h>

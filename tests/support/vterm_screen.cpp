@@ -1,8 +1,8 @@
 // libvterm as the caller's terminal: telnet filtering, CP437 to UTF-8, cells in the PC palette.
 #include "tests/support/vterm_screen.h"
 
-#include "door/ansi.h"
-#include "door/cp437.h"
+#include "door/term/ansi.h"
+#include "door/term/cp437.h"
 
 #include <vterm.h>
 

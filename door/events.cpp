@@ -1,0 +1,145 @@
+// The once-a-second event pass: carrier, idle and time limits with their warnings, the local
+// status bar, and the default handlers that end the session.
+#include "door/events.h"
+
+#include "door/door.h"
+#include "door/doorlog.h"
+#include "door/net/comm.h"
+#include "door/output.h"
+#include "door/stringutils.h"
+#include "door/term/ansi.h"
+#include "door/term/console.h"
+#include "door/term/screen.h"
+#include "door/term/videoutils.h"
+
+#include <chrono>
+#include <cstdlib>
+
+namespace {
+
+// Whole seconds between two moments, however they are ordered.
+std::int64_t WholeSeconds(TDateTime AFrom, TDateTime ATo) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(ATo - AFrom).count();
+    return seconds < 0 ? -seconds : seconds;
+}
+
+// Set once the event pass has reported a lost carrier. Until then a lost caller is reported
+// at once instead of at the next whole second, so the node is handed back promptly; afterwards
+// passes keep their once-a-second pace, also when a replaced hang-up hook lets the door go on.
+bool HangupReported = false;
+
+// True when the carrier has gone and no pass has reported it yet.
+bool HangupDue() {
+    if (DoorCarrier()) HangupReported = false; // a new connection starts afresh
+    return !HangupReported && !DoorCarrier();
+}
+
+} // namespace
+
+int DoorMillisecondsToNextPass() {
+    if (!DoorSession.Events) return -1;
+    if (HangupDue()) return 0;
+    const auto elapsed = DoorSteadyNow() - DoorSession.EventsTime;
+    if (elapsed >= std::chrono::seconds(1) || elapsed <= -std::chrono::seconds(1)) return 0;
+    if (elapsed < decltype(elapsed)::zero()) return 1000; // the clock went back: look again soon
+    const auto remaining = std::chrono::seconds(1) - elapsed;
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(remaining).count());
+}
+
+std::int32_t DoorSecondsIdle() {
+    return Clamp32(WholeSeconds(DoorLastKey.Time, DoorSteadyNow()));
+}
+
+std::int32_t DoorSecondsLeft() {
+    return Clamp32(DoorDropInfo.MaxSeconds - WholeSeconds(DoorSession.TimeOn, DoorSteadyNow()));
+}
+
+bool DoorCarrier() {
+    return DoorLocal() || Stdio || CommCarrier();
+}
+
+bool DoorCarrierNow() {
+    if (DoorRemoteIO()) CommCharAvail();
+    return DoorCarrier();
+}
+
+namespace {
+
+// Calls a warning hook when ASeconds is one second past a whole minute, five minutes or less.
+void WarnAt(std::int64_t ASeconds, void (*AHook)(std::uint8_t)) {
+    if (AHook != nullptr && ASeconds % 60 == 1 && ASeconds / 60 <= 5) {
+        AHook(static_cast<std::uint8_t>(ASeconds / 60));
+    }
+}
+
+void Call(TDoorProc AHook) {
+    if (AHook != nullptr) AHook();
+}
+
+std::string PadRight(std::string AText, std::size_t AWidth) {
+    if (AText.size() < AWidth) AText.append(AWidth - AText.size(), ' ');
+    return AText;
+}
+} // namespace
+
+void DoorEndSession(const std::string& AMessage, const std::string& AHow) {
+    DoorLogEnding(AHow);
+    DoorTextAttr(15);
+    DoorClrScr();
+    DoorWriteLn();
+    DoorWriteLn(AMessage);
+    DoorDelay(2500);
+    std::exit(0);
+}
+
+void DoorDoEvents() {
+    // A hook that reads keys would otherwise start a pass inside the pass.
+    static bool running = false;
+    if (!DoorSession.Events || running) return;
+    if (!HangupDue() && WholeSeconds(DoorSession.EventsTime, DoorSteadyNow()) < 1) return;
+    struct TRunning {
+        TRunning() { running = true; }
+        ~TRunning() { running = false; } // also when a hook throws
+    } guard;
+    if (!DoorCarrier()) {
+        HangupReported = true;
+        Call(DoorOnHangup);
+    }
+    if (DoorSession.DoIdleCheck && DoorSecondsIdle() > DoorSession.MaxIdle) Call(DoorOnTimeOut);
+    if (DoorSession.DoIdleCheck) {
+        WarnAt(std::int64_t{DoorSession.MaxIdle} - DoorSecondsIdle(), DoorOnTimeOutWarning);
+    }
+    if (DoorSecondsLeft() < 1) Call(DoorOnTimeUp);
+    WarnAt(DoorSecondsLeft(), DoorOnTimeUpWarning);
+    if (DoorRemoteIO()) Call(DoorOnStatusBar);
+    DoorSession.EventsTime = DoorSteadyNow();
+}
+
+void DefaultOnHangup() {
+    // The caller is gone: the message is for the local console only.
+    DoorLogEnding("dropped carrier");
+    LocalScreen().SetTextAttr(15);
+    LocalScreen().ClrScr();
+    ConsoleRefresh();
+    AnsiWrite("\r\n   Caller Dropped Carrier.  Returning To BBS...\r\n");
+    DoorDelay(2500);
+    std::exit(0);
+}
+
+void DefaultOnTimeOut() {
+    DoorEndSession("  Idle Time Limit Exceeded.  Returning To BBS...", "idle");
+}
+
+void DefaultOnTimeUp() {
+    DoorEndSession("  Your Time Has Expired.  Returning To BBS...", "time up");
+}
+
+void DefaultOnStatusBar() {
+    std::string bar(80, ' ');
+    for (int column : {1, 29, 49, 63, 80}) bar[column - 1] = '\xFE';
+    FastWrite(bar, 1, 25, 30);
+    FastWrite(PadRight(DoorDropInfo.RealName, 22), 3, 25, 31);
+    FastWrite(DoorProgramNameAndVersion, 31, 25, 31);
+    FastWrite(PadRight("Idle: " + SecToMS(DoorSecondsIdle()), 11), 51, 25, 31);
+    FastWrite("Left: " + SecToHMS(DoorSecondsLeft()), 65, 25, 31);
+}

@@ -1,0 +1,33 @@
+// ANSI escape sequences for the caller's terminal, and the emulator that carries the same byte
+// stream out on the local screen so the sysop's console mirrors the caller's.
+#pragma once
+
+#include "door/term/sgr.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// Cursor moves and clearing; every builder returns the full sequence and changes nothing.
+std::string AnsiCursorDown(std::uint8_t n);
+std::string AnsiCursorLeft(std::uint8_t n);
+std::string AnsiCursorRight(std::uint8_t n);
+std::string AnsiGotoXY(std::uint8_t x, std::uint8_t y);
+std::string AnsiGotoX(std::uint8_t x);
+std::string AnsiClrScr();
+
+// Colours are PC palette numbers; the builders read the local attribute (LocalScreen()).
+std::string AnsiTextBackground(std::uint8_t k);
+std::string AnsiTextColour(std::uint8_t k);
+std::string AnsiTextAttr(std::uint8_t a);
+std::string AnsiBlink(bool on);
+
+// Shows AText on the local screen, carrying out its escape sequences, then lets the console
+// back-end show the change. A sequence cut between two calls is completed by the next call.
+void AnsiWrite(const std::string& AText);
+
+// Clears the emulator's parser state and saved values and resets the local screen model to its
+// start state (for tests and tools that draw several independent screens).
+void AnsiReset();
+
+enum class TAnsiParserState { None, HaveEscape, HaveBracket };
