@@ -109,3 +109,30 @@ class TKeyDecoder {
     std::uint8_t MouseLeft_ = 0;   // bytes of an X10 mouse report still to come
     std::uint8_t Utf8Left_ = 0;    // continuation bytes of a UTF-8 character still to come
 };
+
+// Folds the line ends a caller's client or a terminal may send for Enter: CR LF, CR NUL and
+// CR LF NUL become one CR, a lone LF a CR. Keeps its state from one byte to the next, so a line
+// end split over two reads is folded whole. The socket transport and the local POSIX console
+// both fold here.
+class TLineEndFolder {
+  public:
+    // The key AByte comes to (LF as CR), or -1 when it is the rest of a line end already given.
+    int Take(std::uint8_t AByte) {
+        if (State_ == TState::AfterCR && (AByte == '\n' || AByte == 0)) {
+            State_ = AByte == '\n' ? TState::AfterCRLF : TState::None;
+            return -1;
+        }
+        if (State_ == TState::AfterCRLF && AByte == 0) {
+            State_ = TState::None;
+            return -1;
+        }
+        State_ = AByte == '\r' ? TState::AfterCR : TState::None;
+        return AByte == '\n' ? '\r' : AByte;
+    }
+    // Something other than a byte came between (an extended key): no line end is under way.
+    void Reset() { State_ = TState::None; }
+
+  private:
+    enum class TState : std::uint8_t { None, AfterCR, AfterCRLF };
+    TState State_ = TState::None;
+};

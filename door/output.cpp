@@ -8,6 +8,7 @@
 #include "door/net/comm.h"
 #include "door/stringutils.h"
 #include "door/term/ansi.h"
+#include "door/term/screen.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,6 +29,12 @@ void DoorWriteBoth(const std::string& AText) {
 
 namespace {
 
+// The attribute the caller's terminal has now: every byte sent to it went through the emulator
+// as well, so the local screen's attribute is the caller's.
+std::uint8_t ShownAttr() {
+    return LocalScreen().TextAttr();
+}
+
 void WriteTranslated(const std::string& AText) {
     if (DoorSession.TrelmWrite && AText.size() > 1 && AText.find('`') != std::string::npos) {
         DoorWriteBacktickText(AText);
@@ -40,7 +47,7 @@ void WriteTranslated(const std::string& AText) {
 
 void DoorWrite(const std::string& AText) {
     if (AText.find('|') != std::string::npos) {
-        WriteTranslated(PipeToAnsi(AText));
+        WriteTranslated(PipeToAnsi(AText, ShownAttr()));
     } else {
         WriteTranslated(AText);
     }
@@ -78,19 +85,19 @@ void DoorCursorLeft(std::uint8_t ACount) {
     DoorWrite(AnsiCursorLeft(ACount));
 }
 void DoorTextAttr(std::uint8_t AAttr) {
-    DoorWrite(AnsiTextAttr(AAttr));
+    DoorWrite(AnsiTextAttr(AAttr, ShownAttr()));
 }
 void DoorTextColour(std::uint8_t AColour) {
-    DoorWrite(AnsiTextColour(AColour));
+    DoorWrite(AnsiTextColour(AColour, ShownAttr()));
 }
 void DoorTextBackground(std::uint8_t AColour) {
     DoorWrite(AnsiTextBackground(AColour));
 }
 
 void DoorTextColourAndBlink(std::uint8_t AColour, bool ABlink) {
-    DoorWrite(AnsiTextColour(AColour));
-    // Built only now: turning blink off restates the colours just set locally.
-    DoorWrite(AnsiBlink(ABlink));
+    DoorWrite(AnsiTextColour(AColour, ShownAttr()));
+    // Built only now: turning blink off restates the colours just set.
+    DoorWrite(AnsiBlink(ABlink, ShownAttr()));
 }
 
 // ---- File display ---------------------------------------------------------------------------

@@ -69,7 +69,7 @@ std::optional<std::int32_t> ReadInteger(std::string_view AText, TIntegerText AFo
     return Clamp32(value);
 }
 
-std::string PipeToAnsi(const std::string& AText) {
+std::string PipeToAnsi(const std::string& AText, std::uint8_t ACurrent) {
     if (AText.size() < 3) return AText;
     std::string result;
     result.reserve(AText.size());
@@ -80,7 +80,7 @@ std::string PipeToAnsi(const std::string& AText) {
             const int low = HexValue(AText[i + 2]);
             if (high >= 0 && low >= 0) {
                 // The blink bit is never taken from a pipe code.
-                result += AnsiTextAttr(static_cast<std::uint8_t>((high * 16 + low) & 0x7F));
+                result += AnsiTextAttr(static_cast<std::uint8_t>((high * 16 + low) & 0x7F), ACurrent);
                 i += 2;
                 continue;
             }

@@ -7,8 +7,9 @@
 #include <string>
 #include <string_view>
 
-// Pipe codes (a vertical bar and two hexadecimal digits) replaced by their ANSI colour sequence.
-std::string PipeToAnsi(const std::string& AText);
+// Pipe codes (a vertical bar and two hexadecimal digits) replaced by their ANSI colour sequence;
+// ACurrent is the caller's attribute before the text.
+std::string PipeToAnsi(const std::string& AText, std::uint8_t ACurrent);
 
 // Backtick codes removed, as they are when a text is measured for centring.
 std::string TrelmStrip(const std::string& AText);

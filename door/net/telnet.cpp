@@ -6,11 +6,7 @@
 namespace {
 
 using TPhase = TTelnetReceiver::TPhase;
-using TLineEnd = TTelnetReceiver::TLineEnd;
 
-constexpr std::uint8_t kNUL = 0;
-constexpr std::uint8_t kLF = 10;
-constexpr std::uint8_t kCR = 13;
 constexpr std::uint8_t kSE = 240;
 constexpr std::uint8_t kSB = 250;
 constexpr std::uint8_t kWILL = 251;
@@ -24,20 +20,12 @@ constexpr std::size_t kMaxTypeLength = 40;
 // Writes the keys of the buffer being filtered; never ahead of the byte being read.
 struct TKeyOut {
     std::uint8_t* Next;
-    TLineEnd& LineEnd;
+    TLineEndFolder& LineEnd;
 
-    // A data byte: the LF or NUL after a CR (also over two receives) is dropped, a lone LF is CR.
+    // A data byte, its line end folded (also over two receives).
     void Data(std::uint8_t AByte) {
-        if (LineEnd == TLineEnd::AfterCR && (AByte == kLF || AByte == kNUL)) {
-            LineEnd = AByte == kLF ? TLineEnd::AfterCRLF : TLineEnd::None;
-            return;
-        }
-        if (LineEnd == TLineEnd::AfterCRLF && AByte == kNUL) {
-            LineEnd = TLineEnd::None;
-            return;
-        }
-        LineEnd = AByte == kCR ? TLineEnd::AfterCR : TLineEnd::None;
-        *Next++ = AByte == kLF ? kCR : AByte;
+        const int key = LineEnd.Take(AByte);
+        if (key >= 0) *Next++ = static_cast<std::uint8_t>(key);
     }
 };
 

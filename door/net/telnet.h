@@ -2,6 +2,8 @@
 // bytes become keys, keeps what the client reports about its terminal, and folds line ends.
 #pragma once
 
+#include "door/keys.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,13 +20,12 @@ struct TTelnetTerminal {
 // split over two receives.
 struct TTelnetReceiver {
     enum class TPhase : std::uint8_t { Data, Command, Option, Sub, SubCommand };
-    enum class TLineEnd : std::uint8_t { None, AfterCR, AfterCRLF };
     // The longest subnegotiation kept (TTYPE IS + 40); a longer one is given up at its next byte.
     static constexpr std::size_t MaxSub = 48;
 
     bool Raw = false; // a raw door socket: every byte is data, only line ends are folded
     TPhase Phase = TPhase::Data;
-    TLineEnd LineEnd = TLineEnd::None;
+    TLineEndFolder LineEnd;
     std::uint8_t Sub[MaxSub] = {}; // the subnegotiation under way: option, then its data
     std::size_t SubLength = 0;     // bytes it has had; only the first MaxSub are kept
     TTelnetTerminal Terminal;

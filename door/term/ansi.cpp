@@ -236,13 +236,13 @@ std::string AnsiTextBackground(std::uint8_t k) {
     return Csi(40 + AnsiColours[k % 8], 'm');
 }
 
-std::string AnsiTextColour(std::uint8_t k) {
+std::string AnsiTextColour(std::uint8_t k, std::uint8_t ACurrent) {
     k %= 16;
     if (k <= 7) {
         std::string s = "\x1b[0;";
         s += std::to_string(30 + AnsiColours[k]);
         s += 'm';
-        return s + AnsiTextBackground(LocalScreen().TextAttr() >> 4);
+        return s + AnsiTextBackground(ACurrent >> 4);
     }
     std::string s = "\x1b[1;";
     s += std::to_string(30 + AnsiColours[k - 8]);
@@ -250,14 +250,13 @@ std::string AnsiTextColour(std::uint8_t k) {
     return s;
 }
 
-std::string AnsiTextAttr(std::uint8_t a) {
-    return AnsiTextColour(a & 15) + AnsiTextBackground(a >> 4);
+std::string AnsiTextAttr(std::uint8_t a, std::uint8_t ACurrent) {
+    return AnsiTextColour(a & 15, ACurrent) + AnsiTextBackground(a >> 4);
 }
 
-std::string AnsiBlink(bool on) {
+std::string AnsiBlink(bool on, std::uint8_t ACurrent) {
     if (on) return "\x1b[5m";
-    const std::uint8_t a = LocalScreen().TextAttr();
-    return "\x1b[0m" + AnsiTextBackground(a >> 4) + AnsiTextColour(a & 15);
+    return "\x1b[0m" + AnsiTextBackground(ACurrent >> 4) + AnsiTextColour(ACurrent & 15, ACurrent);
 }
 
 void AnsiWrite(const std::string& AText) {

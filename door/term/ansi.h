@@ -16,11 +16,12 @@ std::string AnsiGotoXY(std::uint8_t x, std::uint8_t y);
 std::string AnsiGotoX(std::uint8_t x);
 std::string AnsiClrScr();
 
-// Colours are PC palette numbers; the builders read the local attribute (LocalScreen()).
+// Colours are PC palette numbers. ACurrent is the attribute the caller's terminal has before the
+// sequence: a dark colour and blink off restate its background (and colour), as they reset it.
 std::string AnsiTextBackground(std::uint8_t k);
-std::string AnsiTextColour(std::uint8_t k);
-std::string AnsiTextAttr(std::uint8_t a);
-std::string AnsiBlink(bool on);
+std::string AnsiTextColour(std::uint8_t k, std::uint8_t ACurrent);
+std::string AnsiTextAttr(std::uint8_t a, std::uint8_t ACurrent);
+std::string AnsiBlink(bool on, std::uint8_t ACurrent);
 
 // Shows AText on the local screen, carrying out its escape sequences, then lets the console
 // back-end show the change. A sequence cut between two calls is completed by the next call.

@@ -4,6 +4,7 @@
 
 #include "door/door.h"
 #include "door/doorlog.h"
+#include "door/lines.h"
 #include "door/platform/files.h"
 #include "door/stringutils.h"
 #include "game/app/updatecheck.h"
@@ -36,6 +37,44 @@ void ApplyLine(TConfigValues& AValues, const std::string& ALine) {
     }
 }
 
+// The configuration's lines, gathered from the bytes as they are read; lines after the third
+// are never looked at.
+class TConfigLines {
+  public:
+    explicit TConfigLines(TConfigValues& AValues) : FValues(AValues) {}
+
+    bool Done() const { return FValues.LinesRead >= CONFIG_LINES; }
+
+    void Feed(const char* ABytes, long ACount) {
+        for (long i = 0; i < ACount && !Done(); ++i) {
+            const char c = ABytes[i];
+            switch (FSplitter.Take(c)) {
+            case TLineSplitter::TStep::Skip: break;
+            case TLineSplitter::TStep::LineEnd:
+                ApplyLine(FValues, FLine);
+                FLine.clear();
+                FOpen = false;
+                break;
+            case TLineSplitter::TStep::Byte:
+                FOpen = true;
+                if (FLine.size() < MAX_LINE_LENGTH) FLine.push_back(c);
+                break;
+            }
+        }
+    }
+
+    // The end of the file: a last line without a line end counts too.
+    void End() {
+        if (FOpen) ApplyLine(FValues, FLine);
+    }
+
+  private:
+    TConfigValues& FValues;
+    TLineSplitter FSplitter;
+    std::string FLine;
+    bool FOpen = false; // a line has begun that has not ended
+};
+
 } // namespace
 
 std::optional<std::int32_t> ParseIdleLimit(const std::string& ALine) {
@@ -52,13 +91,10 @@ bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::s
         return false;
     }
     std::size_t total = 0;
-    // Line ends are CR, LF or CR LF, as in any text file a sysop may have edited.
-    std::string line;
-    bool lineOpen = false;
-    bool afterCR = false;
+    TConfigLines lines(AValues);
     char buffer[4096];
     bool ok = true;
-    while (AValues.LinesRead < CONFIG_LINES) {
+    while (!lines.Done()) {
         const long got = total < MAX_BYTES ? file.Read(buffer, sizeof buffer) : 0;
         if (got < 0) {
             AError = ErrorText(file.Error());
@@ -66,26 +102,11 @@ bool ReadConfigFile(const std::string& AFileName, TConfigValues& AValues, std::s
             break;
         }
         if (got == 0) {
-            if (lineOpen) ApplyLine(AValues, line);
+            lines.End();
             break;
         }
         total += static_cast<std::size_t>(got);
-        for (long i = 0; i < got && AValues.LinesRead < CONFIG_LINES; ++i) {
-            char c = buffer[i];
-            if (c == '\n' && afterCR) {
-                afterCR = false;
-                continue;
-            }
-            afterCR = c == '\r';
-            if (c == '\r' || c == '\n') {
-                ApplyLine(AValues, line);
-                line.clear();
-                lineOpen = false;
-                continue;
-            }
-            lineOpen = true;
-            if (line.size() < MAX_LINE_LENGTH) line.push_back(c);
-        }
+        lines.Feed(buffer, got);
     }
     if (!file.Close() && ok) {
         AError = ErrorText(file.Error());

@@ -78,6 +78,15 @@ void AppendInt(std::string& AOut, int AValue) {
     AOut.append(digits, end);
 }
 
+// Appends the cursor move to ARow, ACol (from 1).
+void AppendGoto(std::string& AOut, int ARow, int ACol) {
+    AOut += "\x1b[";
+    AppendInt(AOut, ARow);
+    AOut += ';';
+    AppendInt(AOut, ACol);
+    AOut += 'H';
+}
+
 bool LocaleIsUtf8() {
     const char* current = std::setlocale(LC_CTYPE, nullptr);
     const std::string saved = current ? current : "C";
@@ -164,7 +173,7 @@ class TTerminalConsole final : public TConsoleBackend {
     bool Utf8_;
     bool Ended_ = false;
     bool Broken_ = false;
-    bool AfterCR_ = false; // the last key byte decoded was a CR
+    TLineEndFolder LineEnd_;
     std::array<unsigned char, 64> Pending_{};
     std::size_t PendingLen_ = 0;
     TKeyDecoder Decoder_;
@@ -215,7 +224,7 @@ void TTerminalConsole::Decode() {
 void TTerminalConsole::Take(const TTermInput& AInput) {
     if (AInput.Kind == TTermInputKind::Char) return TakeChar(static_cast<unsigned char>(AInput.Ch));
     if (AInput.Kind == TTermInputKind::None) return;
-    AfterCR_ = false;
+    LineEnd_.Reset();
     if (AInput.Kind != TTermInputKind::Key) return;
     Keys.Push(0);
     Keys.Push(static_cast<char>(AInput.Key));
@@ -225,8 +234,7 @@ void TTerminalConsole::TakeChar(unsigned char AByte) {
     // When the terminal is a caller's line (a BBS running the door on a pseudo-terminal), Enter
     // may come as CR LF or CR NUL: one Enter, as the socket transport folds it. A NUL is never a
     // key here (0 announces a scan code), and a lone LF is Enter too.
-    const bool afterCR = AfterCR_;
-    AfterCR_ = AByte == '\r';
+    const int key = LineEnd_.Take(AByte);
     if (Utf8Length_ > 0 && (AByte & 0xC0) == 0x80) {
         Utf8Bytes_[Utf8Length_++] = AByte;
         if (Utf8Length_ < Utf8SequenceLength(Utf8Bytes_[0])) return;
@@ -236,12 +244,12 @@ void TTerminalConsole::TakeChar(unsigned char AByte) {
         return;
     }
     Utf8Length_ = 0; // a character cut short is dropped
-    if (AByte == 0 || (afterCR && AByte == '\n')) return;
+    if (key <= 0) return;
     if (AByte >= 0x80 && Utf8_) {
         if (Utf8SequenceLength(AByte) > 0) Utf8Bytes_[Utf8Length_++] = AByte;
         return;
     }
-    Keys.Push(AByte == 0x7F ? char(8) : AByte == '\n' ? '\r' : static_cast<char>(AByte));
+    Keys.Push(key == 0x7F ? char(8) : static_cast<char>(key));
 }
 
 // A terminal of another size gets a full repaint, clipped to what fits.
@@ -289,13 +297,7 @@ void TTerminalConsole::Refresh(const TScreen& AScreen) {
             if (!full && shown == cell) continue;
             if (!painted && ShownCursorVisible_ != 0) Buf_ += "\x1b[?25l";
             painted = true;
-            if (termRow != row || termCol != col) {
-                Buf_ += "\x1b[";
-                AppendInt(Buf_, row);
-                Buf_ += ';';
-                AppendInt(Buf_, col);
-                Buf_ += 'H';
-            }
+            if (termRow != row || termCol != col) AppendGoto(Buf_, row, col);
             if (pen != cell.Attr) AnsiAppendPen(Buf_, cell.Attr, Utf8_);
             pen = cell.Attr;
             AppendGlyph(cell.Ch);
@@ -313,11 +315,7 @@ void TTerminalConsole::Refresh(const TScreen& AScreen) {
     const int row = std::min(AScreen.CursorRow(), Rows_);
     const int visible = AScreen.CursorVisible() ? 1 : 0;
     if (painted || col != ShownCursorCol_ || row != ShownCursorRow_) {
-        Buf_ += "\x1b[";
-        AppendInt(Buf_, row);
-        Buf_ += ';';
-        AppendInt(Buf_, col);
-        Buf_ += 'H';
+        AppendGoto(Buf_, row, col);
         ShownCursorCol_ = col;
         ShownCursorRow_ = row;
     }

@@ -82,7 +82,7 @@ TEST_F(ConsoleTest, RepaintShowsTheModelInUtf8OrCp437) {
         std::string art =
             "\x1b[2J\x1b[1;1H\x1b[1;33;44mGlimra \xdb\xdc\xdf\xb0\xb1\xb2\xcd\xfe\x1b[5m\x07blink";
         for (int cell = 0; cell < 22 * 79; ++cell)
-            art += AnsiGotoXY(1 + cell % 79, 3 + cell / 79) + AnsiTextAttr(cell * 37 % 128) +
+            art += AnsiGotoXY(1 + cell % 79, 3 + cell / 79) + AnsiTextAttr(cell * 37 % 128, LocalScreen().TextAttr()) +
                    "\xdb\xb1\x41\x61"[cell % 4];
         FastWrite(" status bar ", 60, 25, 0x1F);
         EXPECT_TRUE(same(art).starts_with(utf8 ? "\x1b[?1049h\x1b[?7l" : "")) << "alternate screen";

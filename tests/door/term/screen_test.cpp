@@ -78,10 +78,10 @@ TEST_F(AnsiTest, AgainstARealTerminal) {
         const int n = pick(0, 90);
         switch (pick(0, 13)) {
         case 0: send(AnsiGotoXY(n, pick(0, 30))); break;
-        case 1: send(AnsiTextColour(pick(0, 255))); break;
+        case 1: send(AnsiTextColour(pick(0, 255), LocalScreen().TextAttr())); break;
         case 2: send(AnsiTextBackground(pick(0, 255))); break;
-        case 3: send(AnsiTextAttr(pick(0, 255))); break;
-        case 4: send(AnsiBlink(n % 2 == 1)); break;
+        case 3: send(AnsiTextAttr(pick(0, 255), LocalScreen().TextAttr())); break;
+        case 4: send(AnsiBlink(n % 2 == 1, LocalScreen().TextAttr())); break;
         case 5: send(AnsiCursorDown(n % 30)); break;
         case 6: send(AnsiCursorLeft(n)); break;
         case 7: send(AnsiCursorRight(n)); break;

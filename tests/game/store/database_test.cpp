@@ -201,7 +201,7 @@ TEST_F(DatabaseTest, TotalsAsSumsOnBareTablesUpgradedAndKeptUpAndMissingTablesNa
 TEST_F(DatabaseTest, DBCheckGivesEveryDayOfTheMonthOneWordOnce) {
     MakeDatabase({"apple", "cider", "crane", "slate"});
     Connect();
-    const std::string heading = AnsiTextColour(19) + "Database Maintenance\r\n";
+    const std::string heading = AnsiTextColour(19, LocalScreen().TextAttr()) + "Database Maintenance\r\n";
     Sql("INSERT INTO tblWordsByDate VALUES ('2024-02-02', 'mound'), ('2024-02-28', 'stale')");
     SetToday(2024, 2, 10);
     DBCheck();
