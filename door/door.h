@@ -78,8 +78,9 @@ bool DoorOpenComm(bool ARaw = false);
 void DoorClose(bool ADisconnect);
 // Releases the caller's connection without hanging up; the BBS takes the caller back.
 void DoorShutdown();
-// The exit guard, registered with std::atexit for a remote session: light gray, cursor to the
-// bottom-left corner on both screens, then the connection is released without hanging up.
+// The exit guard, armed for a remote session and run by the shutdown (door/shutdown.h): light
+// gray, cursor to the bottom-left corner on both screens, then the connection is released without
+// hanging up. At most once.
 void NewExitProc();
 // Default DoorOnUsage: the usage screen on the local console, then exit code 0.
 void DefaultOnUsage();

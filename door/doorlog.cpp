@@ -1,12 +1,10 @@
 // The door's log: line format, the session's first and last lines, and how the session ended.
 #include "door/doorlog.h"
 
-#include "door/platform/ending.h"
 #include "door/platform/logfile.h"
 #include "door/platform/system.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <ctime>
 
 std::string DoorLogFileName;
@@ -19,7 +17,6 @@ constexpr std::size_t kMaxText = 400;
 constexpr std::size_t kMaxAlias = 40;
 
 std::string FEnding;
-bool FEndLineRegistered = false;
 bool FSessionLogged = false; // a start line was written, and its end line is still due
 
 // One line of text: line ends and other control bytes become blanks, runs of blanks one blank.
@@ -33,12 +30,6 @@ std::string OneLine(const std::string& AText, std::size_t AMax) {
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     return line;
-}
-
-void WriteEndLine() {
-    if (!FSessionLogged) return;
-    FSessionLogged = false;
-    DoorLog("session end: " + (FEnding.empty() ? std::string("ended") : FEnding));
 }
 
 } // namespace
@@ -63,10 +54,12 @@ void DoorLogSessionStart(const std::string& ADetails) {
     FEnding.clear();
     DoorLog("session start: " + ADetails);
     FSessionLogged = !DoorLogFileName.empty();
-    if (!FEndLineRegistered) {
-        FEndLineRegistered = true;
-        std::atexit(WriteEndLine);
-    }
+}
+
+void DoorLogSessionEnd() {
+    if (!FSessionLogged) return;
+    FSessionLogged = false;
+    DoorLog("session end: " + (FEnding.empty() ? std::string("ended") : FEnding));
 }
 
 std::string DoorLogTimeText(TDateTime ATime) {
@@ -76,8 +69,3 @@ std::string DoorLogTimeText(TDateTime ATime) {
     return text;
 }
 
-void DoorEndIfSignalled() {
-    if (!DoorEnding()) return;
-    DoorLogEnding(DoorEndingCause());
-    std::exit(0);
-}

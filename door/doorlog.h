@@ -29,13 +29,11 @@ void DoorTellBbs(const std::string& AReason);
 // The last line of the session, written at exit, says it.
 void DoorLogEnding(const std::string& AHow);
 
-// Writes the session's first line and arranges its last line ("session end: " and the ending
-// recorded, "ended" when none was) at exit.
+// Writes the session's first line; the shutdown (door/shutdown.h) writes its last line.
 void DoorLogSessionStart(const std::string& ADetails);
+// The session's last line, "session end: " and the ending recorded ("ended" when none was), once
+// after a start line.
+void DoorLogSessionEnd();
 
 // The local date and time of ATime as "2024-03-05 21:04:59".
 std::string DoorLogTimeText(TDateTime ATime);
-
-// Ends the program through the normal exit path when an ending signal has arrived, recording
-// the signal as the session's ending.
-void DoorEndIfSignalled();

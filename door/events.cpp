@@ -6,6 +6,7 @@
 #include "door/doorlog.h"
 #include "door/net/comm.h"
 #include "door/output.h"
+#include "door/shutdown.h"
 #include "door/stringutils.h"
 #include "door/term/ansi.h"
 #include "door/term/console.h"
@@ -13,7 +14,6 @@
 #include "door/term/videoutils.h"
 
 #include <chrono>
-#include <cstdlib>
 
 namespace {
 
@@ -89,7 +89,7 @@ void DoorEndSession(const std::string& AMessage, const std::string& AHow) {
     DoorWriteLn();
     DoorWriteLn(AMessage);
     DoorDelay(2500);
-    std::exit(0);
+    DoorExit();
 }
 
 void DoorDoEvents() {
@@ -123,7 +123,7 @@ void DefaultOnHangup() {
     ConsoleRefresh();
     AnsiWrite("\r\n   Caller Dropped Carrier.  Returning To BBS...\r\n");
     DoorDelay(2500);
-    std::exit(0);
+    DoorExit();
 }
 
 void DefaultOnTimeOut() {

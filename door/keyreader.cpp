@@ -6,12 +6,12 @@
 #include "door/keys.h"
 #include "door/net/comm.h"
 #include "door/output.h"
+#include "door/shutdown.h"
 #include "door/platform/ending.h"
 #include "door/platform/wait.h"
 #include "door/term/console.h"
 
 #include <chrono>
-#include <cstdlib>
 
 namespace {
 
@@ -27,7 +27,7 @@ bool WaitReadable(TWaitHandle AConsoleFd, TWaitHandle ASocketFd, int ATimeoutMs)
     if (AConsoleFd == kNoWaitHandle && ASocketFd == kNoWaitHandle && ATimeoutMs < 0) {
         // Nothing can ever deliver a key and no event pass is due: the session has no input.
         DoorLogEnding("no input");
-        std::exit(0);
+        DoorExit();
     }
     const TWaitHandle handles[3] = {AConsoleFd, ASocketFd, DoorSignalFd()};
     DoorEndIfSignalled();
@@ -41,7 +41,7 @@ void WaitForKey() {
     while (!DoorKeyPressed()) {
         if (ConsoleInputEnded()) {
             DoorLogEnding("end of input");
-            std::exit(0);
+            DoorExit();
         }
         WaitReadable(ConsoleKeyFd(), RemoteKeyFd(), DoorMillisecondsToNextPass());
     }

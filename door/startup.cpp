@@ -1,6 +1,5 @@
-// Door start-up and shutdown: the command line, the choice of session, the local log-in and usage
-// screens, opening the transport, the exit guard that hands the caller back to the BBS, and the
-// signals that end the door.
+// Door start-up: the command line, the choice of session, the local log-in and usage screens,
+// opening the transport and arming the exit guard and the shutdown (door/shutdown.*).
 #include "door/startup.h"
 
 #include "door/door.h"
@@ -11,21 +10,17 @@
 #include "door/net/termprobe.h"
 #include "door/platform/ending.h"
 #include "door/platform/system.h"
+#include "door/shutdown.h"
 #include "door/stringutils.h"
 #include "door/term/ansi.h"
 #include "door/term/console.h"
 #include "door/term/screen.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 namespace {
-
-// The exit guard is registered with atexit at most once and acts at most once.
-bool FExitGuardRegistered = false;
-bool FExitGuardArmed = false;
 
 bool IsFile(const std::string& APath) {
     std::error_code error;
@@ -58,7 +53,7 @@ void LocalFailureScreen(const std::string& ALines, const std::string& AHow) {
     AnsiWrite(text);
     DoorDelay(2500);
     KeepOnTerminal(text);
-    std::exit(0);
+    DoorExit();
 }
 
 bool IsDropFile(TDoorSessionKind AKind) {
@@ -96,7 +91,7 @@ void RefuseWithoutAnsi() {
     DoorLogEnding("no ANSI terminal");
     DoorDelay(2500);
     DoorClose(false);
-    std::exit(0);
+    DoorExit();
 }
 
 // A caller whose terminal is known to be smaller than 80 by 24 is told once, then the door goes
@@ -189,7 +184,7 @@ bool FillDropInfo(TDoorSessionKind AKind, const TDoorCommandLine& ACommandLine) 
         break;
     case TDoorSessionKind::Usage:
         if (DoorOnUsage != nullptr) DoorOnUsage();
-        std::exit(0);
+        DoorExit();
     }
     return usable;
 }
@@ -207,8 +202,9 @@ void DoorStartup(int argc, const char* const* argv) {
     DoorInstallSignalHandlers();
     DoorEndIfSignalled(); // a signal that came before anything was done
     DoorSetProgramPath(argc > 0 && argv[0] != nullptr ? argv[0] : "");
-    // Take the console now, so that its restore runs after the exit guard's last output.
+    // Take the console now, and arm the shutdown that restores it at the end.
     ConsoleIsTerminal();
+    DoorArmExit();
 
     Stdio = false;
     const TDoorCommandLine commandLine = DoorParseCommandLine(argc, argv);
@@ -235,11 +231,7 @@ void DoorStartup(int argc, const char* const* argv) {
     }
     if (!DoorOpenComm(raw)) LocalFailureScreen("  No Carrier Detected\r\n", "no carrier");
     if (DoorDropInfo.Emulation == TDoorEmulationType::etASCII) RefuseWithoutAnsi();
-    if (!FExitGuardRegistered) {
-        FExitGuardRegistered = true;
-        std::atexit(NewExitProc);
-    }
-    FExitGuardArmed = true;
+    DoorArmExitGuard();
     DoorSession.Events = true;
     DoorSession.EventsTime = TDateTime{};
     DoorDetectTerminal(commandLine.Utf8);
@@ -256,25 +248,6 @@ bool DoorOpenComm(bool ARaw) {
     if (DoorDropInfo.ComType == 0 || Stdio) return true;
     CommOpen(DoorDropInfo.ComNum, ARaw ? TCommMode::Raw : TCommMode::Telnet);
     return CommCarrier();
-}
-
-void DoorClose(bool ADisconnect) {
-    // CommClose closes the descriptor once; later calls find it closed and do nothing, so a
-    // descriptor number reused since is never touched.
-    if (!DoorLocal() && !Stdio) CommClose(ADisconnect);
-}
-
-void DoorShutdown() {
-    DoorClose(false);
-}
-
-void NewExitProc() {
-    if (!FExitGuardArmed) return;
-    FExitGuardArmed = false;
-    DoorTextAttr(7);
-    DoorCursorDown(255);
-    DoorCursorLeft(255);
-    DoorClose(false);
 }
 
 void DefaultOnUsage() {
@@ -310,7 +283,7 @@ void DefaultOnUsage() {
     // must still be readable when the program has ended, on a terminal or through a pipe.
     ConsoleRestore();
     WriteStdout(text);
-    std::exit(0);
+    DoorExit();
 }
 
 void DefaultOnLocalLogin() {

@@ -62,7 +62,7 @@ std::unique_ptr<TConsoleBackend> TerminalConsole(int AInFd, int AOutFd, bool AUt
 void ConsoleStopWaiting();
 
 // Puts the terminal back as it was found (modes, screen, cursor). Safe to call more than once,
-// from the exit path and from a signal handler. When a terminal is taken it is registered with
-// atexit, and fatal signals and SIGINT/SIGQUIT that have no handler yet get one that calls it
-// before the signal's default action. After it the console shows nothing more.
+// from the exit path (the kit's shutdown, door/shutdown.h) and from a signal handler. When a
+// terminal is taken, fatal signals and SIGINT/SIGQUIT that have no handler yet get one that calls
+// it before the signal's default action. After it the console shows nothing more.
 void ConsoleRestore();

@@ -1,15 +1,16 @@
 // bbsglimra: the door program the BBS starts for one caller. Every end of the program, a failure
-// included, leaves through std::exit(0) so the exit guard hands the caller back to the BBS.
+// included, leaves through the kit's one way out (DoorExit): the exit guard's last output, the
+// log's end line, the console restored, the caller handed back to the BBS, exit code 0.
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/platform/ending.h"
+#include "door/shutdown.h"
 #include "door/term/ansi.h"
 #include "game/app/program.h"
 #include "game/rules/gamedate.h"
 #include "game/screens/theme.h"
 #include "game/store/sqldb.h"
 
-#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -55,5 +56,5 @@ int main(int argc, char** argv) {
         DoorEndIfSignalled();
         ShowFailure("unexpected error", "unexpected error");
     }
-    std::exit(0);
+    DoorExit();
 }

@@ -5,6 +5,7 @@
 #include "door/doorlog.h"
 #include "door/events.h"
 #include "door/platform/ending.h"
+#include "door/shutdown.h"
 #include "game/screens/theme.h"
 #include "game/store/host.h"
 

@@ -7,6 +7,7 @@
 #include "door/doorlog.h"
 #include "door/platform/http.h"
 #include "door/platform/ending.h"
+#include "door/shutdown.h"
 #include "door/platform/http.h"
 #include "door/platform/system.h"
 #include "door/platform/system.h"

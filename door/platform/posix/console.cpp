@@ -14,7 +14,6 @@
 #include <charconv>
 #include <chrono>
 #include <clocale>
-#include <cstdlib>
 #include <cstring>
 #include <langinfo.h>
 #include <memory>
@@ -115,9 +114,10 @@ class TTerminalConsole final : public TConsoleBackend {
         modes.c_cc[VTIME] = 0;
         if (tcsetattr(In_, TCSANOW, &modes) != 0) return false;
         TerminalTaken = true;
-        static bool registered = false;
-        if (!registered) {
-            registered = std::atexit(ConsoleRestore) == 0;
+        // The exit path restores it (the kit's shutdown calls ConsoleRestore); a crash, too.
+        static bool crashRestore = false;
+        if (!crashRestore) {
+            crashRestore = true;
             InstallCrashRestore();
         }
         Buf_.reserve(64 * 1024);

@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdlib>
 
 namespace {
 
@@ -40,9 +39,7 @@ class TWindowsConsole final : public TConsoleBackend {
         // Keys one at a time, no echo; Ctrl-C and Ctrl-Break stay control events that end the
         // door.
         ::SetConsoleMode(In_, ENABLE_PROCESSED_INPUT | ENABLE_EXTENDED_FLAGS);
-        ConsoleTaken = true;
-        static bool registered = false;
-        if (!registered) registered = std::atexit(ConsoleRestore) == 0;
+        ConsoleTaken = true; // the kit's shutdown calls ConsoleRestore on the exit path
         return true;
     }
 
