@@ -391,10 +391,10 @@ TEST_F(DoorTest, KeyWaitSleepsUntilTheNextMarkAndSeesEveryOne) {
     DoorDropInfo.MaxSeconds = 100000; // no limit near: only a lost caller is due
     DoorOnHangup = [] { log += "hangup"; };
     HangUp();
-    DoorKeyPressed(); // notices the hang-up
-    EXPECT_EQ(DoorMillisecondsToNextPass(), 0); // a pass at once
+    DoorKeyPressed(); // notices the hang-up, and a pass is due at once
+    EXPECT_EQ(DoorMillisecondsToNextPass(), 0);
     DoorKeyPressed();
-    EXPECT_EQ(DoorMillisecondsToNextPass(), 1000); // then one each second
+    EXPECT_EQ(DoorMillisecondsToNextPass(), 1000) << "a lost caller is reported each second";
     EXPECT_EQ(log.substr(log.size() - 6), "hangup");
 }
 
