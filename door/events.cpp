@@ -1,5 +1,5 @@
-// The once-a-second event pass: carrier, idle and time limits with their warnings, the local
-// status bar, and the default handlers that end the session.
+// The event pass, at most once a second and when something is due: carrier, idle and time limits
+// with their warnings, the local status bar, and the default handlers that end the session.
 #include "door/events.h"
 
 #include "door/door.h"
@@ -13,6 +13,7 @@
 #include "door/term/screen.h"
 #include "door/term/videoutils.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -36,14 +37,56 @@ bool HangupDue() {
 
 } // namespace
 
+namespace {
+
+// A limit's warnings come at one second past each whole minute left, five minutes or less.
+constexpr std::int64_t kWarnMinutes = 5;
+
+// The next count of seconds left, below ALeft, at which a pass acts on a limit: a warning, the
+// limit itself at ALimitAt, and every second past it (the limit's hook may let the door go on).
+std::int64_t NextMark(std::int64_t ALeft, std::int64_t ALimitAt) {
+    if (ALeft - 1 <= ALimitAt) return ALeft - 1;
+    const std::int64_t below = std::min(ALeft - 1, kWarnMinutes * 60 + 1);
+    return below >= 1 ? below - (below - 1) % 60 : ALimitAt;
+}
+
+// When a limit of ALimit seconds counted from AFrom reaches its next mark. The counts are whole
+// seconds, so the mark is reached on the second; ALimitAt is the count left at which it acts.
+TDateTime NextMarkTime(TDateTime AFrom, std::int64_t ALimit, std::int64_t ALimitAt) {
+    const std::int64_t left = ALimit - WholeSeconds(AFrom, DoorSteadyNow());
+    return AFrom + std::chrono::seconds(ALimit - NextMark(left, ALimitAt));
+}
+
+// True while a pass has something new to report every second: a lost caller, or the status bar
+// on a console someone looks at.
+bool PassEachSecond() {
+    const bool statusBar = DoorRemoteIO() && DoorOnStatusBar != nullptr && ConsoleIsTerminal();
+    return statusBar || !DoorCarrier();
+}
+
+} // namespace
+
+// The next pass is due at the earliest of: the next second (a lost caller, the status bar), the
+// idle limit's next mark, the time limit's next mark. A caller's bytes and a hang-up wake the
+// wait themselves, so nothing else needs a look. A pass runs at most once a second.
 int DoorMillisecondsToNextPass() {
     if (!DoorSession.Events) return -1;
     if (HangupDue()) return 0;
-    const auto elapsed = DoorSteadyNow() - DoorSession.EventsTime;
-    if (elapsed >= std::chrono::seconds(1) || elapsed <= -std::chrono::seconds(1)) return 0;
-    if (elapsed < decltype(elapsed)::zero()) return 1000; // the clock went back: look again soon
-    const auto remaining = std::chrono::seconds(1) - elapsed;
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(remaining).count());
+    // A few milliseconds past the mark: a wait may end a clock tick early on some systems.
+    constexpr auto kLate = std::chrono::milliseconds(20);
+    // Even with nothing due the wait looks again now and then, whatever the clock did.
+    constexpr auto kLongest = std::chrono::minutes(1);
+    const TDateTime now = DoorSteadyNow();
+    TDateTime due = now + kLongest;
+    if (PassEachSecond()) due = now;
+    if (DoorSession.DoIdleCheck) {
+        due = std::min(due, NextMarkTime(DoorLastKey.Time, DoorSession.MaxIdle, -1) + kLate);
+    }
+    due = std::min(due, NextMarkTime(DoorSession.TimeOn, DoorDropInfo.MaxSeconds, 0) + kLate);
+    const bool passAllowed = WholeSeconds(DoorSession.EventsTime, now) >= 1;
+    if (!passAllowed) due = std::max(due, DoorSession.EventsTime + std::chrono::seconds(1));
+    due = std::min(due, now + kLongest);
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
 }
 
 std::int32_t DoorSecondsIdle() {
@@ -67,7 +110,7 @@ namespace {
 
 // Calls a warning hook when ASeconds is one second past a whole minute, five minutes or less.
 void WarnAt(std::int64_t ASeconds, void (*AHook)(std::uint8_t)) {
-    if (AHook != nullptr && ASeconds % 60 == 1 && ASeconds / 60 <= 5) {
+    if (AHook != nullptr && ASeconds % 60 == 1 && ASeconds / 60 <= kWarnMinutes) {
         AHook(static_cast<std::uint8_t>(ASeconds / 60));
     }
 }

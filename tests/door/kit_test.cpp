@@ -3,6 +3,7 @@
 // with a caller on a socket pair (output codes, keys and the line editor against tables, file
 // display, the event pass, limits, status bar), and the socket transport with the BBS.
 #include "door/dropfiles.h"
+#include "door/events.h"
 #include "door/net/comm.h"
 #include "door/net/termprobe.h"
 #include "door/startup.h"
@@ -360,6 +361,41 @@ TEST_F(DoorTest, EventPassLimitsWarningsAndHangUp) {
     EXPECT_EQ(DoorReadKey(), 'x');
     const TWaitHandle none = kNoWaitHandle; // no time to wait: back at once, on every system
     EXPECT_EQ(WaitForAny(&none, 1, 0), -1);
+}
+
+// A key wait sleeps until the next limit mark (no status bar on a headless console) and still
+// sees every warning and limit on its second, also when the two limits' marks fall together.
+TEST_F(DoorTest, KeyWaitSleepsUntilTheNextMarkAndSeesEveryOne) {
+    static std::string log;
+    log.clear();
+    static const auto at = [] { return "@" + std::to_string(700 - DoorSecondsLeft()) + " "; };
+    DoorOnTimeOut = [] { log += "idle" + at(), DoorSession.DoIdleCheck = false; };
+    DoorOnTimeUp = [] { log += "up" + at(); };
+    DoorOnTimeOutWarning = [](std::uint8_t AMin) { log += "w" + std::to_string(AMin) + at(); };
+    DoorOnTimeUpWarning = [](std::uint8_t AMin) { log += "l" + std::to_string(AMin) + at(); };
+    Connect();
+    DoorDropInfo.MaxSeconds = 700;
+    DoorSession.MaxIdle = 400;
+    DoorLastKey.Time += std::chrono::milliseconds(400); // the idle clock runs out of step
+    DoorSession.Events = true;
+    int wakes = 0;
+    while (log.find("up@701") == std::string::npos && wakes < 1000) {
+        const int ms = DoorMillisecondsToNextPass();
+        ASSERT_GT(ms, 0) << log;
+        FakeNow += std::chrono::milliseconds(ms), ++wakes;
+        DoorKeyPressed();
+    }
+    EXPECT_EQ(log, "w5@99 w4@159 w3@219 w2@279 w1@339 l5@399 w0@400 idle@401 l4@459 l3@519 "
+                   "l2@579 l1@639 l0@699 up@700 up@701 ");
+    EXPECT_LE(wakes, 20);
+    DoorDropInfo.MaxSeconds = 100000; // no limit near: only a lost caller is due
+    DoorOnHangup = [] { log += "hangup"; };
+    HangUp();
+    DoorKeyPressed(); // notices the hang-up, and a pass is due at once
+    EXPECT_EQ(DoorMillisecondsToNextPass(), 0);
+    DoorKeyPressed();
+    EXPECT_EQ(DoorMillisecondsToNextPass(), 1000) << "a lost caller is reported each second";
+    EXPECT_EQ(log.substr(log.size() - 6), "hangup");
 }
 
 TEST_F(DoorTest, StatusBarOnLocalRow25NeverReachesTheCaller) {

@@ -1,6 +1,7 @@
 // The kit's POSIX platform layer: the terminal console on a pseudo-terminal (the repaint checked
 // on libvterm against the model, local keys decoded from tests/fixtures/console_keys.cases, modes
 // put back) and the transport on descriptors as a BBS hands them over.
+#include "door/events.h"
 #include "door/term/videoutils.h"
 #include "tests/support/kit_fixture.h"
 #include "tests/support/vterm_screen.h"
@@ -122,6 +123,18 @@ TEST_F(ConsoleTest, LocalKeysAndTheEndOfInput) {
     ConsoleUseHeadless(); // headless: queued keys only, and no wait for others
     ConsolePushKeys("q");
     EXPECT_TRUE(ConsoleReadKey() == 'q' && ConsoleReadKey() == 0 && !ConsoleIsTerminal());
+}
+
+// The status bar of a remote session keeps the event pass at once a second, but only on a console
+// that is shown; without it the key wait sleeps until a limit's next mark.
+TEST_F(ConsoleTest, StatusBarOnAShownConsoleTicksEachSecond) {
+    ConsoleUseTerminal(Slave, Slave, true);
+    Connect();
+    DoorSession.Events = true;
+    DoorDoEvents();
+    EXPECT_EQ(DoorMillisecondsToNextPass(), 1000);
+    ConsoleUseHeadless();
+    EXPECT_EQ(DoorMillisecondsToNextPass(), 59020) << "the idle limit's first warning";
 }
 
 // A BBS may hand over a non-blocking descriptor, even descriptor 0 (its standard input): the
