@@ -5,12 +5,10 @@
 
 #include "door/door.h"
 #include "door/doorlog.h"
-#include "door/platform/http.h"
 #include "door/platform/ending.h"
-#include "door/shutdown.h"
 #include "door/platform/http.h"
 #include "door/platform/system.h"
-#include "door/platform/system.h"
+#include "door/shutdown.h"
 #include "game/rules/gamedate.h"
 #include "game/screens/theme.h"
 
