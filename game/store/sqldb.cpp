@@ -41,7 +41,7 @@ GameDatabaseError::GameDatabaseError(const std::string& AFile, std::string_view 
       FStatement(AStatement), FReason(AReason) {}
 
 bool GameDatabaseError::Transient() const {
-    if (FFault == TDatabaseFault::Busy) return true;
+    if (FFault == TDatabaseFault::Busy || FFault == TDatabaseFault::Unreachable) return true;
     switch (Code()) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -75,6 +75,8 @@ std::string GameDatabaseError::CallerText() const {
     case TDatabaseFault::Damaged: return "The game database is damaged.";
     case TDatabaseFault::Missing: return "The game database is missing or not set up.";
     case TDatabaseFault::NotWritable: return "The game database cannot be opened or written.";
+    case TDatabaseFault::Unreachable:
+        return "The league's server cannot be reached; please try again later.";
     case TDatabaseFault::Other: break;
     }
     return "The game database could not be used.";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "game/rules/gamedate.h"
+#include "game/store/storeerror.h"
 
 #include <cstdint>
 #include <memory>
@@ -43,7 +44,7 @@ struct TScoreTotal {
 };
 
 // One back-end. Every method is one attempt: a failure is raised as GameDatabaseError (see
-// game/store/sqldb.h for its faults) and RetryDatabase decides whether to try again. A method
+// game/store/storeerror.h for its faults) and RetryDatabase decides whether to try again. A method
 // keeps no state of a failed attempt. Dates are TGameDate; each back-end keeps them in its own
 // form.
 class TGameStore {
@@ -82,7 +83,8 @@ class TGameStore {
     virtual std::vector<bool> PlayedDays(const TPlayer& APlayer, std::int32_t AYear,
                                          std::int32_t AMonth) = 0;
     // Adds APlayer's row for the date or replaces its score, atomically: never two rows.
-    virtual void WriteScore(const TPlayer& APlayer, const TGameDate& ADate, std::int32_t AScore) = 0;
+    virtual void WriteScore(const TPlayer& APlayer, const TGameDate& ADate,
+                            std::int32_t AScore) = 0;
 
     // The ALimit best scores of a date, best first.
     virtual std::vector<TDayScore> DayTopScores(const TGameDate& ADate, int ALimit) = 0;
