@@ -83,12 +83,10 @@ TPgConnection::TPgConnection(const std::string& AConnInfo) : FConnInfo(AConnInfo
     char* why = nullptr;
     PQconninfoOption* options = PQconninfoParse(AConnInfo.c_str(), &why);
     if (!options) {
-        const std::string reason = Scrub(OneLine(why));
+        FUnreadable = Scrub(OneLine(why));
         PQfreemem(why);
-        throw GameDatabaseError(TDatabaseFault::Other,
-                                "The league's connection string (line 4 of bbsglimra.cfg) cannot "
-                                "be read: " +
-                                    reason);
+        FName = "(an unreadable connection string)";
+        return;
     }
     std::string host = "localhost", port = "5432", database;
     for (PQconninfoOption* option = options; option->keyword; ++option) {
@@ -127,6 +125,11 @@ std::string TPgConnection::Scrub(std::string AText) const {
 
 void TPgConnection::Connect() {
     Disconnect();
+    if (!FUnreadable.empty())
+        throw GameDatabaseError(TDatabaseFault::Other,
+                                "The league's connection string (line 4 of bbsglimra.cfg) cannot "
+                                "be read: " +
+                                    FUnreadable);
     std::vector<const char*> keywords, values;
     for (const auto& [keyword, value] : kDefaults)
         keywords.push_back(keyword), values.push_back(value);
@@ -142,6 +145,9 @@ void TPgConnection::Connect() {
         throw GameDatabaseError(fault,
                                 "The league database " + FName + " cannot be reached: " + reason);
     }
+    // Notices (a table already there, ...) are nothing the caller or the BBS's log needs.
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
     FConn = conn;
 }
 
@@ -159,10 +165,9 @@ void TPgConnection::Broken(const char* AWhat, const std::string& AReason) {
 }
 
 void TPgConnection::Refused(const char* AWhat, pg_result* AResult) {
-    const char* state = PQresultErrorField(AResult, PG_DIAG_SQLSTATE);
+    TDatabaseFault fault = FaultOf(PQresultErrorField(AResult, PG_DIAG_SQLSTATE));
     const std::string reason = Scrub(OneLine(PQresultErrorMessage(AResult)));
     PQclear(AResult);
-    TDatabaseFault fault = FaultOf(state);
     if (PQstatus(FConn) == CONNECTION_BAD) fault = TDatabaseFault::Unreachable;
     if (fault == TDatabaseFault::Unreachable) Broken(AWhat, reason);
     throw GameDatabaseError(fault,
@@ -190,14 +195,21 @@ void TPgConnection::Await(const char* AWhat) {
     }
 }
 
-// The statement's one result; any further one (there is none for one statement) is dropped.
+// The statement's result: the first one, or the first refusal among several statements.
 TPgResult TPgConnection::Collect(const char* AWhat) {
     Await(AWhat);
-    PGresult* result = PQgetResult(FConn);
-    while (PGresult* extra = PQgetResult(FConn)) PQclear(extra);
+    PGresult *result = nullptr, *refusal = nullptr;
+    while (PGresult* next = PQgetResult(FConn)) {
+        const ExecStatusType status = PQresultStatus(next);
+        PGresult*& keep =
+            status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK ? refusal : result;
+        if (keep)
+            PQclear(next);
+        else
+            keep = next;
+    }
+    if (refusal) PQclear(result), Refused(AWhat, refusal);
     if (!result) Broken(AWhat, Scrub(OneLine(PQerrorMessage(FConn))));
-    const ExecStatusType status = PQresultStatus(result);
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) Refused(AWhat, result);
     return TPgResult(result);
 }
 

@@ -43,8 +43,8 @@ class TPgConnection {
     // The longest a statement may take before the server counts as away (tests shorten it).
     static std::int32_t StatementLimitMs;
 
-    // Reads AConnInfo (a URI or key=value words); a string libpq cannot read raises
-    // GameDatabaseError. Nothing is connected yet.
+    // Reads AConnInfo (a URI or key=value words); nothing is connected yet. A string libpq cannot
+    // read fails at Connect.
     explicit TPgConnection(const std::string& AConnInfo);
     ~TPgConnection();
     TPgConnection(const TPgConnection&) = delete;
@@ -74,6 +74,7 @@ class TPgConnection {
     [[noreturn]] void Refused(const char* AWhat, pg_result* AResult);
 
     std::string FConnInfo, FName;
+    std::string FUnreadable; // libpq's reason when the string cannot be read
     std::vector<std::string> FSecrets;
     pg_conn* FConn = nullptr;
     std::set<std::string> FPrepared;

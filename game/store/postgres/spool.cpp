@@ -104,7 +104,7 @@ std::string TScoreSpool::Keep(TSpoolEntry& AEntry) const {
         out.flush();
         if (!out) error = std::make_error_code(std::errc::io_error);
     }
-    if (!error) fs::rename(temp, path, error);
+    if (!error) SpoolStep("written"), fs::rename(temp, path, error);
     if (error) {
         fs::remove(temp, error);
         throw GameDatabaseError(TDatabaseFault::NotWritable,

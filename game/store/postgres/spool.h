@@ -12,8 +12,8 @@
 // The spool directory, relative to the door directory (the working directory).
 extern std::string ScoreSpoolDir;
 
-// Called with the name of each step a spool entry passes ("kept", "sent", "removed"); null in the
-// door. Tests set it to end the process at a step.
+// Called with the name of each step a spool entry passes ("written", "kept", "sent", "removed");
+// null in the door. Tests set it to end the process at a step.
 using TSpoolStepHook = void (*)(const char* AStep);
 extern TSpoolStepHook SpoolStepHook;
 void SpoolStep(const char* AStep);

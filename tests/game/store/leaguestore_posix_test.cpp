@@ -1,0 +1,222 @@
+// The league's back-end against a real PostgreSQL server (tests/support/pgserver.h): two boards
+// of one league, the connection's checks and what its errors may say, and the score spool killed
+// at each of its steps.
+#include "game/store/host.h"
+#include "game/store/postgres/leaguestore.h"
+#include "tests/support/pgserver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPassword = "s3cret'pw";
+
+class LeagueStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        StoreHost().MayKeepWaiting = [] { return true; };
+        FDb = PgServer().FreshDatabase();
+        std::ifstream schema(fs::path(GLIMRA_SOURCE_DIR) / "data/league.sql");
+        std::stringstream sql;
+        sql << schema.rdbuf();
+        TPgConnection(Admin()).RunPlain("the schema", sql.str().c_str());
+        for (const std::string board : {"ALPHA", "BETA"})
+            PgRows(Admin(), "CREATE ROLE " + Role(board) +
+                                " LOGIN PASSWORD 's3cret''pw' IN ROLE glimra_board");
+        PgRows(Admin(), "INSERT INTO tblBoards VALUES ('ALPHA', $1), ('BETA', $2)",
+               {Role("ALPHA"), Role("BETA")});
+        TPgConnection(Admin()).RunPlain(
+            "words", "INSERT INTO tblWords VALUES ('crane'), ('slate'), ('pious');"
+                     "INSERT INTO tblAllWords VALUES ('Abbey'), ('crane')");
+        ScoreSpoolDir = (fs::temp_directory_path() / ("glimraspool-" + FDb)).string();
+    }
+    void TearDown() override {
+        SpoolStepHook = nullptr;
+        fs::remove_all(ScoreSpoolDir);
+    }
+
+    std::string Admin() const { return PgServer().AdminConnection(FDb); }
+    std::string Role(const std::string& ABoard) const {
+        std::string role = FDb + "_" + ABoard;
+        for (char& c : role) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return role;
+    }
+    TStoreSetting Setting(const std::string& ABoard, const std::string& ARoleBoard = "") const {
+        return {
+            PgServer().Connection(FDb, Role(ARoleBoard.empty() ? ABoard : ARoleBoard), kPassword),
+            ABoard};
+    }
+    std::vector<std::string> Rows(const std::string& ASql) const { return PgRows(Admin(), ASql); }
+    std::size_t Spooled() const {
+        return std::distance(fs::directory_iterator(ScoreSpoolDir), fs::directory_iterator());
+    }
+
+    std::string FDb;
+};
+
+TEST_F(LeagueStoreTest, TwoBoardsShareTheWordsAndRankTheirPlayersApart) {
+    TLeagueStore alpha(Setting("ALPHA")), beta(Setting("BETA"));
+    alpha.Upgrade(), alpha.CheckWritable(), beta.CheckWritable();
+    EXPECT_EQ(alpha.AssignMonthWords(2024, 2, 29), std::vector<bool>(29, true));
+    EXPECT_EQ(beta.AssignMonthWords(2024, 2, 29), std::vector<bool>(29, false));
+    for (std::int32_t day : {1, 15, 29})
+        EXPECT_EQ(alpha.WordOfDate({2024, 2, day}), beta.WordOfDate({2024, 2, day})) << day;
+    EXPECT_FALSE(beta.WordOfDate({2024, 3, 1}));
+    EXPECT_EQ(alpha.WordMatches("CRANE"), 1);
+    EXPECT_EQ(alpha.WordMatches("abbey"), 1);
+    EXPECT_EQ(alpha.WordMatches("pious"), 1); // an answer word only
+    EXPECT_EQ(alpha.WordMatches("x' OR '1'='1"), 0);
+
+    const TGameDate day{2024, 2, 10};
+    alpha.WriteScore({"Ada", "ALPHA"}, day, 300);
+    beta.WriteScore({"Ada", "BETA"}, day, 300);
+    beta.WriteScore({"Bo'b", "BETA"}, day, 500);
+    alpha.WriteScore({"Ada", "ALPHA"}, day, 0); // the start of a game never lowers a score
+    alpha.WriteScore({"Ada", "ALPHA"}, {2024, 2, 12}, 100);
+    EXPECT_TRUE(beta.HasScore({"Ada", "ALPHA"}, {2024, 2, 12}));
+    EXPECT_FALSE(beta.HasScore({"Ada", "BETA"}, {2024, 2, 12}));
+    std::vector<bool> played(31, false);
+    played[9] = played[11] = true;
+    EXPECT_EQ(alpha.PlayedDays({"Ada", ""}, 2024, 2), played);
+
+    auto top = alpha.DayTopScores(day, 10);
+    ASSERT_EQ(top.size(), 3u);
+    EXPECT_EQ(top[0].UserName + "@" + top[0].Board, "Bo'b@BETA");
+    EXPECT_EQ(top[1].UserName + "@" + top[1].Board + " " + std::to_string(top[1].Score),
+              "Ada@ALPHA 300");
+    EXPECT_EQ(top[2].Board, "BETA");
+    EXPECT_EQ(alpha.DayTopScores(day, 1).size(), 1u);
+    const TDayBest best = beta.DayBest({2024, 2, 10});
+    EXPECT_EQ(best.UserName + "@" + best.Board + " " + std::to_string(best.Score) + " x" +
+                  std::to_string(best.Holders),
+              "Bo'b@BETA 500 x1");
+    EXPECT_FALSE(beta.DayBest({2024, 2, 11}).Found);
+    const auto month = beta.TopMonthTotals(2024, 2, 10);
+    ASSERT_EQ(month.size(), 3u);
+    EXPECT_EQ(month[1].UserName + "@" + month[1].Board + " " + std::to_string(month[1].Total) +
+                  "/" + std::to_string(month[1].Days),
+              "Ada@ALPHA 400/2");
+    const auto all = beta.TopAllTimeTotals(2);
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].Board + all[1].Board, "BETAALPHA");
+    EXPECT_EQ(Spooled(), 0u);
+}
+
+// A role of no board or of another board is refused; no text ever carries the password.
+TEST_F(LeagueStoreTest, ConnectionChecksKeepThePasswordOutOfEveryText) {
+    const auto refused = [](TGameStore&& AStore, TDatabaseFault AFault, const char* AWords) {
+        try {
+            AStore.Upgrade();
+            ADD_FAILURE() << AWords;
+        } catch (const GameDatabaseError& error) {
+            EXPECT_EQ(error.Fault(), AFault) << error.what();
+            EXPECT_NE(std::string(error.what()).find(AWords), std::string::npos) << error.what();
+            EXPECT_EQ(std::string(error.what()).find("s3cret"), std::string::npos) << error.what();
+        }
+    };
+    refused(TLeagueStore(Setting("ALPHA", "BETA")), TDatabaseFault::Other, "is board BETA");
+    PgRows(Admin(), "CREATE ROLE " + Role("GAMMA") + " LOGIN PASSWORD 'x' IN ROLE glimra_board");
+    refused(TLeagueStore({PgServer().Connection(FDb, Role("GAMMA"), "x"), "GAMMA"}),
+            TDatabaseFault::Other, "is no board");
+    refused(TLeagueStore({PgServer().Connection(FDb, Role("ALPHA"), "s3cret-wrong"), "ALPHA"}),
+            TDatabaseFault::Other, "cannot be reached");
+    refused(TLeagueStore({"host=/nonexistent port=1 password=s3cret", "ALPHA"}),
+            TDatabaseFault::Unreachable, "cannot be reached");
+    refused(TLeagueStore({"postgresql://u:s3cret@/db?host=/nonexistent&bad=1", "ALPHA"}),
+            TDatabaseFault::Other, "cannot be read");
+    PgRows(Admin(), "DROP TABLE tblSpoolApplied");
+    refused(TLeagueStore(Setting("ALPHA")), TDatabaseFault::Missing, "makedb --league");
+    EXPECT_EQ(TLeagueStore(Setting("ALPHA")).Name().find("s3cret"), std::string::npos);
+}
+
+// The server goes away: a score raises Unreachable with its entry kept, a statement in progress
+// is cancelled when the wait may not go on, and the next door sends the entry once.
+TEST_F(LeagueStoreTest, AScoreKeptWhileTheServerIsAwayArrivesOnce) {
+    TLeagueStore alpha(Setting("ALPHA"));
+    alpha.WriteScore({"Ada", ""}, {2024, 2, 10}, 0);
+    PgServer().Stop();
+    try {
+        alpha.WriteScore({"Ada", ""}, {2024, 2, 10}, 420);
+        ADD_FAILURE() << "written with the server away";
+    } catch (const GameDatabaseError& error) {
+        EXPECT_EQ(error.Fault(), TDatabaseFault::Unreachable) << error.what();
+        EXPECT_TRUE(error.Transient());
+    }
+    EXPECT_EQ(Spooled(), 1u);
+    PgServer().Start();
+    TLeagueStore next(Setting("ALPHA"));
+    next.SendKept();
+    next.SendKept();
+    EXPECT_EQ(Spooled(), 0u);
+    EXPECT_EQ(Rows("SELECT intScore FROM tblScores"), std::vector<std::string>{"420"});
+    EXPECT_EQ(Rows("SELECT intTotal FROM tblTotals"), std::vector<std::string>{"420"});
+
+    int looks = 0;
+    StoreHost().MayKeepWaiting = [&looks] { return ++looks < 3; };
+    TPgConnection conn(Setting("ALPHA").Connection);
+    EXPECT_THROW(conn.RunPlain("a long wait", "SELECT pg_sleep(60)"), GameDatabaseError);
+    EXPECT_EQ(looks, 3);
+}
+
+// A door killed at each step of a score, or of the start-up's sending, loses nothing and counts
+// nothing twice: the next door's start-up finishes the work.
+TEST_F(LeagueStoreTest, ASpoolKilledAtEachStepCountsEveryScoreOnce) {
+    struct TCase {
+        const char* WriteStep; // where the door writing the score ends ("" when it ends after)
+        const char* SendStep;  // where a second door sending the spool at start-up ends
+        int Expected;          // the score counted afterwards
+    };
+    const TCase cases[] = {{"written", "", 50},
+                           {"kept", "", 70},
+                           {"kept", "sent", 70},
+                           {"sent", "", 70},
+                           {"removed", "", 70}};
+    int player = 0;
+    for (const TCase& c : cases) {
+        const std::string alias = "P" + std::to_string(++player);
+        TLeagueStore(Setting("ALPHA")).WriteScore({alias, ""}, {2024, 2, 10}, 50);
+        for (const char* step : {c.WriteStep, c.SendStep}) {
+            if (!*step) continue;
+            static const char* killAt;
+            killAt = step;
+            const pid_t child = fork();
+            if (child == 0) {
+                SpoolStepHook = [](const char* AStep) {
+                    if (std::string(AStep) == killAt) _exit(0);
+                };
+                TLeagueStore door(Setting("ALPHA"));
+                if (step == c.WriteStep)
+                    door.WriteScore({alias, ""}, {2024, 2, 10}, 70);
+                else
+                    door.SendKept();
+                _exit(3);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_EQ(WEXITSTATUS(status), 0) << alias << " never reached " << step;
+        }
+        // A temporary file of a door killed before its rename is old by the next start-up.
+        for (const auto& item : fs::directory_iterator(ScoreSpoolDir))
+            fs::last_write_time(item.path(),
+                                fs::file_time_type::clock::now() - std::chrono::minutes(5));
+        TLeagueStore(Setting("ALPHA")).SendKept();
+        EXPECT_EQ(Spooled(), 0u) << alias;
+        EXPECT_EQ(Rows("SELECT intScore FROM tblScores WHERE strUserName = '" + alias + "'"),
+                  std::vector<std::string>{std::to_string(c.Expected)})
+            << alias;
+        EXPECT_EQ(Rows("SELECT intDays FROM tblMonthTotals WHERE strUserName = '" + alias + "'"),
+                  std::vector<std::string>{"1"});
+    }
+    // One applied entry per score sent: the first 50, and each 70 that reached the server.
+    EXPECT_EQ(Rows("SELECT count(*) FROM tblSpoolApplied"), std::vector<std::string>{"9"});
+}
+
+} // namespace
