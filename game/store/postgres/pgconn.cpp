@@ -35,6 +35,19 @@ std::string OneLine(const char* AText) {
     return text;
 }
 
+// OneLine without the text inside double quotes.
+std::string UnquotedLine(const char* AText) {
+    std::string text;
+    bool quoted = false;
+    for (char c : OneLine(AText)) {
+        if (c == '"')
+            quoted = !quoted, text += quoted ? "\"...\"" : "";
+        else if (!quoted)
+            text += c;
+    }
+    return text;
+}
+
 // A refusal of the server by its SQLSTATE: what the caller is told and whether to try again.
 TDatabaseFault FaultOf(const char* AState) {
     const std::string state = AState ? AState : "";
@@ -83,7 +96,8 @@ TPgConnection::TPgConnection(const std::string& AConnInfo) : FConnInfo(AConnInfo
     char* why = nullptr;
     PQconninfoOption* options = PQconninfoParse(AConnInfo.c_str(), &why);
     if (!options) {
-        FUnreadable = Scrub(OneLine(why));
+        // libpq quotes the word it stumbled on, which may be the password: quotes are dropped.
+        FUnreadable = Scrub(UnquotedLine(why));
         PQfreemem(why);
         FName = "(an unreadable connection string)";
         return;

@@ -132,6 +132,8 @@ TEST_F(LeagueStoreTest, ConnectionChecksKeepThePasswordOutOfEveryText) {
             TDatabaseFault::Unreachable, "cannot be reached");
     refused(TLeagueStore({"postgresql://u:s3cret@/db?host=/nonexistent&bad=1", "ALPHA"}),
             TDatabaseFault::Other, "cannot be read");
+    refused(TLeagueStore({"host=/nonexistent user=u s3cret", "ALPHA"}), TDatabaseFault::Other,
+            "cannot be read");
     PgRows(Admin(), "DROP TABLE tblSpoolApplied");
     refused(TLeagueStore(Setting("ALPHA")), TDatabaseFault::Missing, "makedb --league");
     EXPECT_EQ(TLeagueStore(Setting("ALPHA")).Name().find("s3cret"), std::string::npos);
