@@ -4,6 +4,7 @@
 #include "door/doorlog.h"
 #include "door/events.h"
 #include "door/platform/ending.h"
+#include "door/platform/files.h"
 #include "door/platform/wait.h"
 #include "door/shutdown.h"
 #include "door/term/ansi.h"
@@ -39,6 +40,7 @@ TStoreHost KitHost() {
         if (end) end();
     };
     host.LocalNotice = [](const std::string& AText) { AnsiWrite(AText); };
+    host.SyncToDisk = [](const std::string& AName) { return SyncToDisk(AName); };
     host.WaitReadable = [](int ASocket, std::int32_t AMs) {
         const TWaitHandle socket = ASocket;
         return WaitForAny(&socket, 1, AMs) == 0;

@@ -1,6 +1,7 @@
 // The score spool: one small text file per player and date in the door directory.
 #include "game/store/postgres/spool.h"
 
+#include "game/store/host.h"
 #include "game/store/storeerror.h"
 
 #include <algorithm>
@@ -104,7 +105,11 @@ std::string TScoreSpool::Keep(TSpoolEntry& AEntry) const {
         out.flush();
         if (!out) error = std::make_error_code(std::errc::io_error);
     }
+    if (!error && !StoreHost().SyncToDisk(temp.string()))
+        error = std::make_error_code(std::errc::io_error);
     if (!error) SpoolStep("written"), fs::rename(temp, path, error);
+    // The directory's new entry too; a machine that crashes before has the entry or the old one.
+    if (!error) StoreHost().SyncToDisk(FDir);
     if (error) {
         fs::remove(temp, error);
         throw GameDatabaseError(TDatabaseFault::NotWritable,
