@@ -141,3 +141,5 @@ GRANT SELECT, INSERT ON tblWordsByDate, tblSpoolApplied TO glimra_board;
 GRANT SELECT, INSERT ON tblScores TO glimra_board;
 GRANT UPDATE (intScore) ON tblScores TO glimra_board;
 REVOKE ALL ON FUNCTION fnScoresTotals() FROM PUBLIC;
+-- Nobody but the administrator makes objects here (the default from PostgreSQL 15 on).
+REVOKE CREATE ON SCHEMA public FROM PUBLIC;

@@ -46,34 +46,6 @@ fs::path ServerBin() {
     return best;
 }
 
-// Runs AArgs (no shell); the exit code and what the program wrote to stdout and stderr.
-std::pair<int, std::string> RunProgram(const std::vector<std::string>& AArgs) {
-    int out[2];
-    if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(out[1], 1);
-        ::dup2(out[1], 2);
-        ::close(out[0]);
-        ::close(out[1]);
-        std::vector<char*> argv;
-        for (const auto& arg : AArgs) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    std::string text;
-    char buf[4096];
-    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR);)
-        if (n > 0) text.append(buf, static_cast<std::size_t>(n));
-    ::close(out[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
-}
-
 std::string RandomHex(std::size_t ALength) {
     std::random_device device;
     std::string text;
@@ -203,6 +175,33 @@ std::string TPgServer::Connection(const std::string& ADatabase, const std::strin
            " password=" + Quoted(APassword);
 }
 
+std::pair<int, std::string> RunProgram(const std::vector<std::string>& AArgs) {
+    int out[2];
+    if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(out[1], 2);
+        ::close(out[0]);
+        ::close(out[1]);
+        std::vector<char*> argv;
+        for (const auto& arg : AArgs) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string text;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR);)
+        if (n > 0) text.append(buf, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+}
+
 TPgServer& PgServer() {
     // Started once; a failed start is reported again to every test that asks, without retrying.
     static std::string failure;
@@ -226,8 +225,9 @@ std::vector<std::string> PgRows(const std::string& AConnection, const std::strin
     std::vector<const char*> values;
     for (const auto& param : AParams) values.push_back(param.c_str());
     std::unique_ptr<PGresult, decltype(&PQclear)> result(
-        PQexecParams(conn.get(), ASql.c_str(), static_cast<int>(values.size()), nullptr,
-                     values.data(), nullptr, nullptr, 0),
+        AParams.empty() ? PQexec(conn.get(), ASql.c_str())
+                        : PQexecParams(conn.get(), ASql.c_str(), static_cast<int>(values.size()),
+                                       nullptr, values.data(), nullptr, nullptr, 0),
         PQclear);
     const ExecStatusType status = PQresultStatus(result.get());
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)

@@ -54,8 +54,12 @@ class TPgServer {
 // The program's one server, started on first use.
 TPgServer& PgServer();
 
-// Runs ASql (with $1.. bound to AParams) on a connection of its own to AConnection; the rows as
-// "a|b|c" texts (NULL as an empty field). Raises std::runtime_error with the server's message
-// when the statement fails.
+// Runs ASql (with $1.. bound to AParams; without parameters, one statement or several) on a
+// connection of its own to AConnection; the rows as "a|b|c" texts (NULL as an empty field). Raises
+// std::runtime_error with the server's message when the statement fails.
 std::vector<std::string> PgRows(const std::string& AConnection, const std::string& ASql,
                                 const std::vector<std::string>& AParams = {});
+
+// Runs the program AArgs[0] (looked up in PATH) with the arguments AArgs, no shell between; its
+// exit code (-1 when it did not end normally) and what it wrote to stdout and stderr.
+std::pair<int, std::string> RunProgram(const std::vector<std::string>& AArgs);
