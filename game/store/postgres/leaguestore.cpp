@@ -4,6 +4,9 @@
 
 #include "door/doorlog.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstdio>
 
 namespace {
@@ -25,11 +28,10 @@ const TPgStatement kDrawWord{"draw_word",
                              "SELECT strWord FROM tblWords ORDER BY strWord "
                              "OFFSET floor(random() * (SELECT count(*) FROM tblWords))::bigint "
                              "LIMIT 1"};
-const TPgStatement kWordMatches{
-    "word_matches",
-    "SELECT CASE WHEN a > 0 THEN a ELSE b END FROM (SELECT "
-    "(SELECT count(*) FROM tblAllWords WHERE lower(strWord) = lower($1::text)) AS a, "
-    "(SELECT count(*) FROM tblWords WHERE lower(strWord) = lower($1::text)) AS b) AS n"};
+// Both word lists, each word in lower case with how often it stands there in any case.
+const TPgStatement kWordLists{
+    "word_lists", "SELECT 0, lower(strWord), count(*) FROM tblAllWords GROUP BY 2 UNION ALL "
+                  "SELECT 1, lower(strWord), count(*) FROM tblWords GROUP BY 2"};
 const TPgStatement kHasScore{"has_score", "SELECT 1 FROM tblScores WHERE strBoard = $1::text "
                                           "AND strUserName = $2::text AND dtDate = $3::date"};
 const TPgStatement kPlayedDays{
@@ -202,8 +204,22 @@ std::optional<std::string> TLeagueStore::DrawWord() {
     return rows.Text(0, 0);
 }
 
+// The lists are read once, at the first guess: a game then needs the server only for its
+// score, which the spool keeps when the server is away.
 std::int32_t TLeagueStore::WordMatches(const std::string& AGuess) {
-    return static_cast<std::int32_t>(Run(kWordMatches, {AGuess}).Int(0, 0));
+    if (!FWordLists) {
+        const TPgResult rows = Run(kWordLists, {});
+        std::array<std::unordered_map<std::string, std::int32_t>, 2> lists;
+        for (int row = 0; row < rows.Rows(); ++row)
+            lists[rows.Int(row, 0) == 0 ? 0 : 1][rows.Text(row, 1)] =
+                static_cast<std::int32_t>(rows.Int(row, 2));
+        FWordLists = std::move(lists);
+    }
+    std::string lower = AGuess;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const auto& list : *FWordLists)
+        if (const auto found = list.find(lower); found != list.end()) return found->second;
+    return 0;
 }
 
 std::string TLeagueStore::PlayerBoard(const TPlayer& APlayer) const {
@@ -243,7 +259,7 @@ void TLeagueStore::WriteScore(const TPlayer& APlayer, const TGameDate& ADate, st
 
 std::vector<TDayScore> TLeagueStore::DayTopScores(const TGameDate& ADate, int ALimit) {
     std::vector<TDayScore> scores;
-    const TPgResult rows = Run(kDayTop, {Key(ADate), std::to_string(ALimit)});
+    const TPgResult rows = Run(kDayTop, {Key(ADate), std::to_string(std::max(ALimit, 0))});
     for (int row = 0; row < rows.Rows(); ++row)
         scores.push_back({rows.Text(row, 0), rows.Int(row, 1), rows.Text(row, 2)});
     return scores;
@@ -257,7 +273,7 @@ TDayBest TLeagueStore::DayBest(const TGameDate& ADate) {
 
 std::vector<TScoreTotal> TLeagueStore::TopAllTimeTotals(int ALimit) {
     std::vector<TScoreTotal> totals;
-    const TPgResult rows = Run(kAllTime, {std::to_string(ALimit)});
+    const TPgResult rows = Run(kAllTime, {std::to_string(std::max(ALimit, 0))});
     for (int row = 0; row < rows.Rows(); ++row)
         totals.push_back({rows.Text(row, 0), rows.Int(row, 1), 0, rows.Text(row, 2)});
     return totals;
@@ -267,7 +283,7 @@ std::vector<TScoreTotal> TLeagueStore::TopMonthTotals(std::int32_t AYear, std::i
                                                       int ALimit) {
     std::vector<TScoreTotal> totals;
     const std::string month = Key(AYear, AMonth, 1).substr(0, 7);
-    const TPgResult rows = Run(kMonth, {month, std::to_string(ALimit)});
+    const TPgResult rows = Run(kMonth, {month, std::to_string(std::max(ALimit, 0))});
     for (int row = 0; row < rows.Rows(); ++row)
         totals.push_back(
             {rows.Text(row, 0), rows.Int(row, 1), rows.Int(row, 2), rows.Text(row, 3)});
