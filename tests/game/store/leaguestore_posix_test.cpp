@@ -183,7 +183,7 @@ TEST_F(LeagueStoreTest, ASpoolKilledAtEachStepCountsEveryScoreOnce) {
                            {"removed", "", 70}};
     int player = 0;
     for (const TCase& c : cases) {
-        const std::string alias = "P" + std::to_string(++player);
+        const std::string alias = "../P" + std::to_string(++player) + "/*\n"; // a file name?
         TLeagueStore(Setting("ALPHA")).WriteScore({alias, ""}, {2024, 2, 10}, 50);
         for (const char* step : {c.WriteStep, c.SendStep}) {
             if (!*step) continue;
