@@ -18,8 +18,40 @@ namespace {
 
 using DatabaseTest = KitTest;
 
-TEST_F(DatabaseTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
-    MakeDatabase({});
+// A back-end under test: Make sets up a fresh database with these answer words and returns its
+// store; Sql runs a statement on that database the way its own client would.
+struct TBackEnd {
+    const char* Name;
+    std::unique_ptr<TGameStore> (*Make)(const std::vector<std::string>& AAnswers);
+    std::vector<std::string> (*Sql)(const std::string& ASql);
+};
+void PrintTo(const TBackEnd& ABackEnd, std::ostream* AOut) {
+    *AOut << ABackEnd.Name;
+}
+const TBackEnd BACK_ENDS[] = {
+    {"SQLite",
+     [](const std::vector<std::string>& AAnswers) -> std::unique_ptr<TGameStore> {
+         KitTest::MakeDatabase(AAnswers);
+         return std::make_unique<TSqliteStore>();
+     },
+     KitTest::Sql},
+};
+
+// The game's store steps on every back-end, through the process store as the game reaches it.
+class StoreTest : public KitTest, public testing::WithParamInterface<TBackEnd> {
+  protected:
+    void Use(const std::vector<std::string>& AAnswers) { SetGameStore(GetParam().Make(AAnswers)); }
+    static std::vector<std::string> Sql(const std::string& ASql) { return GetParam().Sql(ASql); }
+    void TearDown() override {
+        SetGameStore(nullptr);
+        KitTest::TearDown();
+    }
+};
+INSTANTIATE_TEST_SUITE_P(BackEnds, StoreTest, testing::ValuesIn(BACK_ENDS),
+                         [](const auto& AInfo) { return std::string(AInfo.param.Name); });
+
+TEST_P(StoreTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
+    Use({});
     const std::vector<std::string> aliases = {"Bob\" OR \"1\"=\"1",
                                               "x\"); DROP TABLE tblScores; --",
                                               "strUserName",
@@ -36,9 +68,9 @@ TEST_F(DatabaseTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
         SetScore(0, "3", "5", "2024");
         SetScore(static_cast<std::int32_t>(i + 1), "03", "05", "2024"); // replaces it
         EXPECT_TRUE(DayPlayedCheck("3", "05", "2024")) << i;
-        expected.push_back(aliases[i] + "|" + std::to_string(i + 1));
+        expected.insert(expected.begin() + 1, aliases[i] + "|" + std::to_string(i + 1));
     }
-    EXPECT_EQ(Sql("SELECT strUserName, intScore FROM tblScores ORDER BY rowid"), expected);
+    EXPECT_EQ(Sql("SELECT strUserName, intScore FROM tblScores ORDER BY intScore DESC"), expected);
     EXPECT_THROW(DayPlayedCheck("3", "x", "2024"), std::invalid_argument); // before the database
     EXPECT_THROW(SetScore(10, "", "5", "2024"), std::invalid_argument);
 }
@@ -138,10 +170,9 @@ std::vector<std::string> Rows(const std::vector<TScoreTotal>& ATotals, bool ADay
 
 void ExpectRankingsAsSums(const std::string& AWhat) {
     for (int limit : {1, 3, 5, 34}) {
-        EXPECT_EQ(Rows(TopAllTimeTotals(OpenGameDatabase(), limit), false), Sums("", limit))
-            << AWhat;
+        EXPECT_EQ(Rows(TopAllTimeTotals(limit), false), Sums("", limit)) << AWhat;
         for (int month : {1, 2, 4})
-            EXPECT_EQ(Rows(TopMonthTotals(OpenGameDatabase(), 2024, month, limit), true),
+            EXPECT_EQ(Rows(TopMonthTotals(2024, month, limit), true),
                       Sums("2024-0" + std::to_string(month), limit))
                 << AWhat << " " << limit << " " << month;
     }
@@ -198,11 +229,13 @@ TEST_F(DatabaseTest, TotalsAsSumsOnBareTablesUpgradedAndKeptUpAndMissingTablesNa
     EXPECT_NE(error().find("not a database"), std::string::npos);
 }
 
-TEST_F(DatabaseTest, DBCheckGivesEveryDayOfTheMonthOneWordOnce) {
-    MakeDatabase({"apple", "cider", "crane", "slate"});
+TEST_P(StoreTest, DBCheckGivesEveryDayOfTheMonthOneWordOnce) {
+    Use({"apple", "cider", "crane", "slate"});
     Connect();
-    const std::string heading = AnsiTextColour(19, LocalScreen().TextAttr()) + "Database Maintenance\r\n";
-    Sql("INSERT INTO tblWordsByDate VALUES ('2024-02-02', 'mound'), ('2024-02-28', 'stale')");
+    const std::string heading =
+        AnsiTextColour(19, LocalScreen().TextAttr()) + "Database Maintenance\r\n";
+    Sql("INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2024-02-02', 'mound'), "
+        "('2024-02-28', 'stale')");
     SetToday(2024, 2, 10);
     DBCheck();
     EXPECT_EQ(Received(), heading + "+." + std::string(25, '+') + ".+" + AnsiClrScr());
