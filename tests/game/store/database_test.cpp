@@ -7,6 +7,7 @@
 #include "game/screens/maintenance.h"
 #include "game/store/scores.h"
 #include "game/store/totals.h"
+#include "game/store/upgrade.h"
 #include "tests/support/httpserver.h"
 #include "tests/support/kit_fixture.h"
 
@@ -137,6 +138,56 @@ TEST_F(DatabaseTest, AScoreWaitsForABusyOrFullDatabase) {
                               "after 1 attempts, the caller's time is up|");
 }
 
+// The SQLite file behind a league server that is away for the next Away attempts: each fails as
+// unreachable before it reaches the file; Keeps says whether a score left unsent is kept.
+struct TAwayStore : TSqliteStore {
+    int Away = 0, Disconnects = 0;
+    bool Keeps = false;
+    void Reach() {
+        if (Away > 0 && Away--)
+            throw GameDatabaseError(TDatabaseFault::Unreachable, "server db cannot be reached");
+    }
+    void WriteScore(const TPlayer& APlayer, const TGameDate& ADate, std::int32_t AScore) override {
+        Reach(), TSqliteStore::WriteScore(APlayer, ADate, AScore);
+    }
+    std::int32_t WordMatches(const std::string& AGuess) override {
+        return Reach(), TSqliteStore::WordMatches(AGuess);
+    }
+    void Disconnect() override { ++Disconnects, TSqliteStore::Disconnect(); }
+    bool KeepsUnsentScores() const override { return Keeps; }
+};
+
+// A league server away is tried again every pause, the connection dropped first, for 10 s in
+// all: back in time, the step passes unnoticed; away longer, a word check gets the plain line and
+// a score that the store keeps is told to the caller as kept, and logged as spooled.
+TEST_F(DatabaseTest, AStepWaitsTenSecondsForALeagueServerAway) {
+    MakeDatabase({"crane"});
+    auto& store = *new TAwayStore;
+    SetGameStore(std::unique_ptr<TGameStore>(&store));
+    DoorLogFileName = "bbsglimra.log";
+    Connect();
+    store.Away = 10;
+    SetScore(50, TGameDate{2024, 3, 5});
+    EXPECT_EQ(Delays.size() * 100 + store.Disconnects, 1010u);
+    EXPECT_EQ(Sql("SELECT intScore FROM tblScores"), std::vector<std::string>{"50"});
+    for (const bool score : {false, true}) {
+        store.Away = 11, store.Keeps = score, Delays.clear();
+        try {
+            score ? SetScore(60, TGameDate{2024, 3, 6}) : (void)WordListMatches("crane");
+            ADD_FAILURE() << score;
+        } catch (const GameDatabaseError& error) {
+            EXPECT_EQ(error.CallerText(),
+                      "The league's server cannot be reached; please try again later.");
+        }
+        EXPECT_EQ(Delays.size(), 10u) << score;
+    }
+    EXPECT_EQ(Row(24), " Your score is kept: it counts once the league's server is back.");
+    EXPECT_NE(ReadFile("bbsglimra.log")
+                  .find("score 60 for 2024-03-06 of Bob spooled after 11 attempts: server db"),
+              std::string::npos);
+    SetGameStore(nullptr);
+}
+
 // 300 games of callers with few distinct totals, so that most ranks are ties; some play a date
 // twice and two aliases differ only in case.
 void PlayRandomMonths(std::uint32_t ASeed) {
@@ -263,9 +314,23 @@ TEST_F(SysopTest, ConfigurationLinesByNumber) {
         ReadConfiguration();
         const std::string winner =
             StrWinnerText.size() > 40 ? std::to_string(StrWinnerText.size()) : StrWinnerText;
+        const auto& [conn, board] = GameStoreSetting; // shown only when either is set
         return std::vector{std::to_string(CheckVersion) + " " +
-                           std::to_string(DoorSession.MaxIdle) + " " + winner};
+                           std::to_string(DoorSession.MaxIdle) + " " + winner +
+                           (conn.empty() && board.empty() ? "" : " <" + conn + "|" + board + ">")};
     });
+    // Line 4 without a usable tag on line 5: start-up fails, the password nowhere in the texts.
+    SetGameStore(nullptr);
+    for (const char* tag : {"", "ABCDEFGH9", "alpha", "AL-PHA"}) {
+        GameStoreSetting = {"host=db password=secret", tag};
+        try {
+            UpgradeGameDatabase();
+            ADD_FAILURE() << tag;
+        } catch (const GameDatabaseError& error) {
+            EXPECT_NE(error.LogText().find("line 5 must be the board's tag"), std::string::npos);
+            EXPECT_EQ((error.LogText() + error.CallerText()).find("secret"), std::string::npos);
+        }
+    }
     WriteFile(CONFIG_FILE_NAME, "0\n\n" + std::string(5000, 'w'));
     ReadConfiguration();
     EXPECT_EQ(StrWinnerText, std::string(1024, 'w')) << "no longer than any screen line";
