@@ -75,7 +75,6 @@ TEST_F(ScreensTest, LeaguePlayersNamedWithTheirTag) {
     const std::tuple<std::string, std::string, std::size_t, std::string> names[] = {
         {"Ada", "ALPHA", 19, "Ada@ALPHA"},
         {"Bartholomew Long", "ALPHA", 14, "Bartholo@ALPHA"},
-        {"Bartholomew Long", "", 14, "Bartholomew Lo"},
         {"Es\x1B|c", "B1", 9,
          "Es?\xB3"
          "c@B1"},
