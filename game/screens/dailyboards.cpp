@@ -1,5 +1,5 @@
 // The daily score boards: today's and one day's top ten, the month's totals and the daily
-// champions, read afresh from tblScores each time a board is drawn; and the day rows that last
+// champions, read afresh from the store each time a board is drawn; and the day rows that last
 // month's board draws as well.
 #include "game/screens/dailyboards.h"
 

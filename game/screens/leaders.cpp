@@ -1,5 +1,5 @@
-// The leader summary: six read-only queries, on tblScores and on the totals kept from it, each
-// in its own autocommit statement, and the panel the main menu paints from their results.
+// The leader summary: six reads of the store (the day's best scores and the ranked totals), and
+// the panel the main menu paints from their results.
 #include "game/screens/leaders.h"
 
 #include "door/door.h"

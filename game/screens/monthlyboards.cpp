@@ -1,4 +1,4 @@
-// Last month's board, the all-time board and the recent monthly winners, drawn from tblScores.
+// Last month's board, the all-time board and the recent monthly winners, drawn from the store.
 #include "game/screens/monthlyboards.h"
 
 #include "door/door.h"

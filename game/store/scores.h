@@ -1,6 +1,6 @@
-// Score records: one tblScores row per caller (DoorDropInfo.Alias, compared exactly) and date;
-// a caller has played a day when such a row exists. Also the two readings of a day's scores that
-// the boards, the leaders and the bulletins share.
+// Score records: one row per player (the caller's alias, compared exactly, on this board) and
+// date; a caller has played a day when such a row exists. Also the two readings of a day's scores
+// that the boards, the leaders and the bulletins share.
 #pragma once
 
 #include "game/rules/gamedate.h"
