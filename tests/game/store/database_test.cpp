@@ -26,6 +26,9 @@ struct TBackEnd {
     std::unique_ptr<TGameStore> (*Make)(const std::vector<std::string>& AAnswers);
     std::vector<std::string> (*Sql)(const std::string& ASql);
 };
+void PrintTo(const TBackEnd& ABackEnd, std::ostream* AOut) {
+    *AOut << ABackEnd.Name; // the test's name in ctest
+}
 std::unique_ptr<TGameStore> MakeSqlite(const std::vector<std::string>& AAnswers) {
     return KitTest::MakeDatabase(AAnswers), std::make_unique<TSqliteStore>();
 }
