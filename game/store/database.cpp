@@ -59,10 +59,12 @@ bool KeptScore(TDatabaseStep AKind, const GameDatabaseError& AError, const TGame
 [[noreturn]] void ServerAway(TDatabaseStep AKind, const std::string& AWhat, int AAttempts,
                              const GameDatabaseError& AError, const TGameStore& AStore) {
     const std::string after = " after " + std::to_string(AAttempts) + " attempts: ";
-    if (KeptScore(AKind, AError, AStore)) {
-        DoorLog(AWhat + " of " + StoreHost().CallerAlias() + " spooled" + after + AError.LogText());
+    const bool kept = KeptScore(AKind, AError, AStore);
+    if (AKind == TDatabaseStep::Score)
+        DoorLog(AWhat + " of " + StoreHost().CallerAlias() + (kept ? " spooled" : " lost") + after +
+                AError.LogText());
+    if (kept)
         StoreHost().ShowWaitLine("Your score is kept: it counts once the league's server is back.");
-    }
     throw GameDatabaseError(TDatabaseFault::Unreachable,
                             AWhat + " given up" + after + AError.LogText());
 }
