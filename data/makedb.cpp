@@ -2,9 +2,7 @@
 // the word lists, adds new words to an existing one, or sets up a whole door directory. Exit
 // code 0 on success, 1 on failure or refusal, 2 on bad usage.
 #include "game/app/config.h"
-#include "game/store/sqldb.h"
-#include "game/store/totals.h"
-#include "game/store/upgrade.h"
+#include "game/store/sqlite/sqlitestore.h"
 
 #include <cerrno>
 #include <cstdio>
