@@ -4,7 +4,7 @@
 
 #include "game/rules/gamedate.h"
 #include "game/store/database.h"
-#include "game/store/sqldb.h"
+#include "game/store/sqlite/sqlitestore.h"
 
 #include <stdlib.h>
 

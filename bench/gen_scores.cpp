@@ -3,8 +3,7 @@
 //   gen_scores [-o FILE] [--callers N] [--years N] [--end YYYY-MM-DD] [--four-tables]
 // The default is 1,000 callers over the 10 years that end yesterday (about 3.6 million rows).
 // --four-tables leaves out every index and the totals, as in a file of an earlier version.
-#include "game/store/sqldb.h"
-#include "game/store/totals.h"
+#include "game/store/sqlite/sqlitestore.h"
 
 #include <chrono>
 #include <cstdio>

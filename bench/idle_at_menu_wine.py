@@ -51,6 +51,7 @@ def main():
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 60
     env = dict(os.environ, WINEPREFIX=os.path.join(build, "wineprefix"), WINEDEBUG="-all")
     work = tempfile.mkdtemp(prefix="glimra-idle-")
+    os.makedirs(env["WINEPREFIX"], exist_ok=True)  # made by tools/wine-ctest; Wine fills it
     subprocess.run(["wineserver", "-p"], env=env, check=True)
     try:
         subprocess.run(["wine", os.path.join(build, "makedb.exe"), "--setup", os.path.relpath(work, ROOT)],

@@ -17,7 +17,7 @@
 #include "game/screens/today.h"
 #include "game/store/database.h"
 #include "game/store/scores.h"
-#include "game/store/sqldb.h"
+#include "game/store/sqlite/sqlitestore.h"
 #include "game/store/totals.h"
 #include "game/store/upgrade.h"
 

@@ -2,9 +2,7 @@
 // with --add, and the door directory of --setup.
 #include "data/makedb/makedb.h"
 #include "game/app/config.h"
-#include "game/store/sqldb.h"
-#include "game/store/totals.h"
-#include "game/store/upgrade.h"
+#include "game/store/sqlite/sqlitestore.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -9,7 +9,7 @@
 #include "game/app/program.h"
 #include "game/rules/gamedate.h"
 #include "game/screens/theme.h"
-#include "game/store/sqldb.h"
+#include "game/store/storeerror.h"
 
 #include <exception>
 #include <string>

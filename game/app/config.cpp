@@ -9,22 +9,30 @@
 #include "door/stringutils.h"
 #include "game/app/updatecheck.h"
 #include "game/screens/gameplay.h"
+#include "game/store/store.h"
 
 #include <cerrno>
 #include <cstring>
 
 namespace {
 
-// Lines after the third are never looked at, so reading stops there.
-constexpr std::int32_t CONFIG_LINES = 3;
+// Lines after the fifth are never looked at, so reading stops there.
+constexpr std::int32_t CONFIG_LINES = 5;
 // A longer line keeps its first MAX_LINE_LENGTH bytes; the rest is dropped.
 constexpr std::size_t MAX_LINE_LENGTH = 1024;
-// No more of the file is read: three lines never need more, whatever the file holds.
+// No more of the file is read: five lines never need more, whatever the file holds.
 constexpr std::size_t MAX_BYTES = 64 * 1024;
 
 std::string ErrorText(int AErrno) {
     if (AErrno == ENOENT) return "File not found";
     return std::strerror(AErrno);
+}
+
+// ALine without the blanks and tabs around it.
+std::string Trim(const std::string& ALine) {
+    const auto first = ALine.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return ALine.substr(first, ALine.find_last_not_of(" \t") - first + 1);
 }
 
 void ApplyLine(TConfigValues& AValues, const std::string& ALine) {
@@ -33,11 +41,14 @@ void ApplyLine(TConfigValues& AValues, const std::string& ALine) {
     case 1: AValues.CheckVersion = ALine == "1"; break;
     case 2: AValues.MaxIdle = ParseIdleLimit(ALine); break;
     case 3: AValues.WinnerText = ALine; break;
+    // A line of blanks counts as empty: the board stays on its own file.
+    case 4: AValues.Connection = Trim(ALine); break;
+    case 5: AValues.Board = Trim(ALine); break;
     default: break;
     }
 }
 
-// The configuration's lines, gathered from the bytes as they are read; lines after the third
+// The configuration's lines, gathered from the bytes as they are read; lines after the fifth
 // are never looked at.
 class TConfigLines {
   public:
@@ -122,6 +133,8 @@ void ReadConfiguration() {
     CheckVersion = values.CheckVersion;
     if (values.MaxIdle) DoorSession.MaxIdle = *values.MaxIdle;
     if (values.LinesRead >= 3) StrWinnerText = values.WinnerText;
+    // The tag is checked where the store is made, so that a bad one fails start-up plainly.
+    GameStoreSetting = {values.Connection, values.Board};
     if (!ok) {
         const std::string message = std::string("File handling error occurred. Details (") +
                                     CONFIG_FILE_NAME + "): " + error;

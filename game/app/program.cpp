@@ -155,6 +155,7 @@ void GlimraMain(int argc, const char* const* argv) {
     GetToday();
     UpgradeGameDatabase();
     CheckGameDatabaseWritable();
+    SendKeptScores();
     DBCheck();
     GlimraStarted = true;
     DoorClrScr();

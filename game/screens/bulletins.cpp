@@ -77,7 +77,7 @@ template <typename TRow>
 void CopyTopFive(const std::vector<TRow>& ARows, std::int64_t TRow::*AScore,
                  std::array<std::string, 5>& ANames, std::array<std::int32_t, 5>& AScores) {
     for (std::size_t k = 0; k < 5 && k < ARows.size(); ++k) {
-        ANames[k] = ShownName(ARows[k].UserName, 19);
+        ANames[k] = PlayerName(ARows[k].UserName, ARows[k].Board, 19);
         AScores[k] = static_cast<std::int32_t>(ARows[k].*AScore);
     }
 }

@@ -1,5 +1,5 @@
 // The daily score boards: today's and one day's top ten, the month's totals and the daily
-// champions, read afresh from tblScores each time a board is drawn; and the day rows that last
+// champions, read afresh from the store each time a board is drawn; and the day rows that last
 // month's board draws as well.
 #include "game/screens/dailyboards.h"
 
@@ -31,8 +31,8 @@ void DrawTopTen(const std::vector<TDayScore>& ARows, std::uint8_t ANameCol, std:
     std::uint8_t row = ATopRow;
     for (const TDayScore& entry : ARows) {
         ++row;
-        if (IsCaller(entry.UserName)) DoorTextColour(COLOUR_YELLOW);
-        WriteAt(ANameCol, row, AHidden ? HIDDEN_NAME : ShownName(entry.UserName, 19));
+        if (IsCaller(entry.UserName, entry.Board)) DoorTextColour(COLOUR_YELLOW);
+        WriteAt(ANameCol, row, AHidden ? HIDDEN_NAME : PlayerName(entry.UserName, entry.Board, 19));
         WriteAt(AScoreCol, row, AHidden ? HIDDEN_SCORE : std::to_string(entry.Score));
         DoorTextColour(COLOUR_LIGHT_GREEN);
     }
@@ -67,7 +67,7 @@ void DayCellColours(const TDayBest& ABest, bool ATiedBrown) {
     DoorTextBackground(COLOUR_BLACK);
     if (ABest.Holders > 1) {
         if (ATiedBrown) DoorTextColour(COLOUR_BROWN);
-    } else if (ABest.Found && IsCaller(ABest.UserName)) {
+    } else if (ABest.Found && IsCaller(ABest.UserName, ABest.Board)) {
         DoorTextColour(COLOUR_YELLOW);
         DoorTextBackground(COLOUR_GREEN);
     }
@@ -98,7 +98,7 @@ void DrawDayRow(const TDayRowLayout& ALayout, std::int32_t ADay, const TDayBest&
         DoorTextColour(COLOUR_BROWN);
         DoorWrite(std::to_string(ABest.Holders) + ALayout.TiedText);
     } else if (ABest.Found || ALayout.BlanksForNobody) {
-        DoorWrite(ShownNameCell(ABest.UserName, ALayout.NameWidth, 27));
+        DoorWrite(PlayerNameCell(ABest.UserName, ABest.Board, ALayout.NameWidth, 27));
     }
 
     DayCellColours(ABest, true);
@@ -133,12 +133,13 @@ void GetTodayScores() {
     for (const TScoreTotal& entry : month) {
         ++row;
         DoorGotoXY(40, row);
-        if (IsCaller(entry.UserName)) DoorTextColour(COLOUR_YELLOW);
+        if (IsCaller(entry.UserName, entry.Board)) DoorTextColour(COLOUR_YELLOW);
         // Only on the 1st would the totals give away today's results.
         if (hidden && Day == 1) {
             DoorWrite(HIDDEN_NAME);
         } else {
-            DoorWrite(ShownName(entry.UserName, 22) + " (" + std::to_string(entry.Days) + ")");
+            DoorWrite(PlayerName(entry.UserName, entry.Board, 22) + " (" +
+                      std::to_string(entry.Days) + ")");
             WriteAt(68, row, std::to_string(entry.Total));
         }
         DoorTextColour(COLOUR_LIGHT_GREEN);

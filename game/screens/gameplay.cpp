@@ -48,10 +48,10 @@ void LoadGameWord() {
     }
     Word = UpperCase(Word);
     if (!IsPlayableWord(Word))
-        throw GameDatabaseError(TDatabaseFault::Damaged, "The game database \"" + GameDatabaseFile +
-                                                             "\" holds no five-letter word for " +
-                                                             DateKey(Year, Month, Day) +
-                                                             " (found \"" + Word + "\").");
+        throw GameDatabaseError(TDatabaseFault::Damaged,
+                                "The game database \"" + GameStore().Name() +
+                                    "\" holds no five-letter word for " +
+                                    DateKey(Year, Month, Day) + " (found \"" + Word + "\").");
 }
 
 // Reads guesses until one is found in a word list; a rejected guess costs no guess.

@@ -1,5 +1,5 @@
-// The leader summary: six read-only queries, on tblScores and on the totals kept from it, each
-// in its own autocommit statement, and the panel the main menu paints from their results.
+// The leader summary: six reads of the store (the day's best scores and the ranked totals), and
+// the panel the main menu paints from their results.
 #include "game/screens/leaders.h"
 
 #include "door/door.h"
@@ -31,12 +31,13 @@ struct TStanding {
     std::int32_t Score = 0;
 };
 
-std::string CutName(const std::string& AName) {
-    return AName.substr(0, LEADER_NAME_LENGTH);
+// The name as the panel shows it, tag and all; the panel makes its bytes safe when it draws.
+std::string CutName(const std::string& AUserName, const std::string& ABoard) {
+    return PlayerText(AUserName, ABoard, LEADER_NAME_LENGTH);
 }
 
 TStanding AsStanding(const TScoreTotal& ATotal) {
-    return {CutName(ATotal.UserName), static_cast<std::int32_t>(ATotal.Total)};
+    return {CutName(ATotal.UserName, ATotal.Board), static_cast<std::int32_t>(ATotal.Total)};
 }
 
 // The highest total of a month, when anyone played in it.
@@ -73,7 +74,7 @@ void ReadLeaders() {
     IntMonthlyLeader = IntDailyLeader = IntLastMonthLeader = 0;
 
     if (const auto best = DayTopScores(GameDay(Day), 1); !best.empty()) {
-        StrDailyLeader = CutName(best[0].UserName);
+        StrDailyLeader = CutName(best[0].UserName, best[0].Board);
         IntDailyLeader = static_cast<std::int32_t>(best[0].Score);
     }
 

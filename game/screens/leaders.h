@@ -1,5 +1,5 @@
 // The leader summary: who leads the game date, the game month (and its top five), the month
-// before it and all time, worked out afresh from tblScores; and the menu's leader panel.
+// before it and all time, read afresh from the store; and the menu's leader panel.
 #pragma once
 
 #include <array>

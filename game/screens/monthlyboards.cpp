@@ -1,4 +1,4 @@
-// Last month's board, the all-time board and the recent monthly winners, drawn from tblScores.
+// Last month's board, the all-time board and the recent monthly winners, drawn from the store.
 #include "game/screens/monthlyboards.h"
 
 #include "door/door.h"
@@ -43,8 +43,8 @@ void CloseRankedBoard() {
 // "Name (total)" of the month's k-th best total, or empty when the month had no such total.
 std::string ChampionText(const std::vector<TScoreTotal>& ATotals, std::size_t AIndex) {
     if (AIndex >= ATotals.size()) return {};
-    return ShownName(ATotals[AIndex].UserName, 17) + " (" + std::to_string(ATotals[AIndex].Total) +
-           ")";
+    return PlayerName(ATotals[AIndex].UserName, ATotals[AIndex].Board, 17) + " (" +
+           std::to_string(ATotals[AIndex].Total) + ")";
 }
 
 void LastMonthHeading() {
@@ -58,21 +58,21 @@ void LastMonthHeading() {
 }
 
 // One rank of the all-time board: ranks 1-17 in the left column, 18-34 in the right one.
-void DrawAllTimeRank(int ARank, const std::string& AName, std::int64_t ATotal) {
+void DrawAllTimeRank(int ARank, const TScoreTotal& ATotal) {
     const std::uint8_t column = ARank <= 17 ? 3 : 43;
     const std::uint8_t row = static_cast<std::uint8_t>(ARank <= 17 ? 4 + ARank : ARank - 13);
     DoorGotoXY(column, row);
-    if (IsCaller(AName)) {
+    if (IsCaller(ATotal.UserName, ATotal.Board)) {
         DoorTextColour(COLOUR_YELLOW);
         DoorTextBackground(COLOUR_GREEN);
     }
     DoorWrite((ARank < 10 ? "  " : " ") + std::to_string(ARank) + "   " +
-              ShownNameCell(AName, 23, 25));
+              PlayerNameCell(ATotal.UserName, ATotal.Board, 23, 25));
     DoorGotoXY(static_cast<std::uint8_t>(column + 30), row);
     // The total and its blanks fill five columns.
-    std::string total = std::to_string(ATotal);
+    std::string total = std::to_string(ATotal.Total);
     for (std::int64_t limit : {10000, 1000, 100, 10})
-        if (ATotal < limit) total += ' ';
+        if (ATotal.Total < limit) total += ' ';
     DoorWrite(total);
     DoorTextBackground(COLOUR_BLACK);
     DoorTextColour(COLOUR_LIGHT_GREEN);
@@ -94,10 +94,9 @@ void DrawRecentMonth(std::uint8_t AColumn, int& ALine) {
             DoorWriteLn();
             first = false;
         }
-        const std::string& name = total.UserName;
-        DoorTextColour(IsCaller(name) ? COLOUR_YELLOW : COLOUR_LIGHT_GREEN);
+        DoorTextColour(IsCaller(total.UserName, total.Board) ? COLOUR_YELLOW : COLOUR_LIGHT_GREEN);
         DoorGotoXY(AColumn, static_cast<std::uint8_t>(ALine + 12));
-        DoorWrite(" " + ShownName(name, 19));
+        DoorWrite(" " + PlayerName(total.UserName, total.Board, 19));
         DoorGotoXY(static_cast<std::uint8_t>(AColumn + 25), static_cast<std::uint8_t>(ALine + 12));
         DoorWrite(std::to_string(total.Total));
         DoorTextColour(COLOUR_LIGHT_GREEN);
@@ -139,8 +138,7 @@ void GetAllTimeScores() {
 
     DoorTextColour(COLOUR_LIGHT_GREEN);
     int rank = 0;
-    for (const TScoreTotal& total : TopAllTimeTotals(34))
-        DrawAllTimeRank(++rank, total.UserName, total.Total);
+    for (const TScoreTotal& total : TopAllTimeTotals(34)) DrawAllTimeRank(++rank, total);
     CloseRankedBoard();
 }
 

@@ -1,5 +1,5 @@
 // The three ranked boards of the main menu beside the daily ones: last month's day-by-day board,
-// the all-time board and the recent monthly winners. Each reads tblScores and waits for a key.
+// the all-time board and the recent monthly winners. Each reads the store and waits for a key.
 #pragma once
 
 // Key 5: last month's champion and runner-up, then the best player of every day of that month.

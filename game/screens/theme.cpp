@@ -64,3 +64,24 @@ std::string ShownNameCell(const std::string& AName, std::size_t AWidth, std::siz
     if (AName.size() < AColumns) cell.append(AColumns - AName.size(), ' ');
     return cell;
 }
+
+std::string PlayerText(const std::string& AUserName, const std::string& ABoard,
+                       std::size_t AWidth) {
+    if (ABoard.empty()) return AUserName.substr(0, AWidth);
+    const std::string tag = "@" + ABoard;
+    if (tag.size() >= AWidth) return tag.substr(0, AWidth);
+    return AUserName.substr(0, AWidth - tag.size()) + tag;
+}
+
+std::string PlayerName(const std::string& AUserName, const std::string& ABoard,
+                       std::size_t AWidth) {
+    return ShownName(PlayerText(AUserName, ABoard, AWidth), AWidth);
+}
+
+std::string PlayerNameCell(const std::string& AUserName, const std::string& ABoard,
+                           std::size_t AWidth, std::size_t AColumns) {
+    std::string cell = PlayerName(AUserName, ABoard, AWidth);
+    const std::size_t whole = AUserName.size() + (ABoard.empty() ? 0 : ABoard.size() + 1);
+    if (whole < AColumns) cell.append(AColumns - whole, ' ');
+    return cell;
+}

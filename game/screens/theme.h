@@ -59,3 +59,13 @@ std::string ShownName(const std::string& AName, std::size_t AWidth);
 // The name cell of the ranked boards: ShownName(AName, AWidth), then as many blanks as the whole
 // stored name falls short of AColumns.
 std::string ShownNameCell(const std::string& AName, std::size_t AWidth, std::size_t AColumns);
+
+// A player as the screens name them, cut to AWidth: the alias alone on a board of its own
+// (ABoard empty), "Ada@ALPHA" in a league, where the alias is cut and "@TAG" kept whole.
+// PlayerText leaves the bytes as stored; PlayerName shows them safely as ShownName does.
+std::string PlayerText(const std::string& AUserName, const std::string& ABoard, std::size_t AWidth);
+std::string PlayerName(const std::string& AUserName, const std::string& ABoard, std::size_t AWidth);
+// ShownNameCell for a player: PlayerName, then as many blanks as the whole name with its tag
+// falls short of AColumns.
+std::string PlayerNameCell(const std::string& AUserName, const std::string& ABoard,
+                           std::size_t AWidth, std::size_t AColumns);

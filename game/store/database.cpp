@@ -1,4 +1,4 @@
-// The game database: its one connection, date keys, and the word of each date.
+// The game's steps on its store and how a step waits for a database that is busy or away.
 #include "game/store/database.h"
 
 #include "door/doorlog.h"
@@ -7,52 +7,15 @@
 #include "game/store/host.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <memory>
+#include <chrono>
 #include <optional>
 
 std::string Word;
 std::int32_t NumberOfDays = 0;
 
-std::string GameDatabaseFile = "glimradb.db";
 TDatabaseRetry DatabaseRetry;
 
 namespace {
-
-std::unique_ptr<SqlConnection> TheConnection;
-
-constexpr const char* GAME_TABLES[] = {"tblWords", "tblAllWords", "tblWordsByDate", "tblScores"};
-
-std::string BuildHint() {
-    return " The sysop builds it with the database tool: \"glimra-makedb --setup .\" in the door's"
-           " directory (\"glimra-makedb --add -o " +
-           GameDatabaseFile + "\" completes an existing file and keeps its scores).";
-}
-
-// A missing file would otherwise be created empty by the first statement; refuse it instead.
-void CheckSetUp(SqlConnection& AConn) {
-    for (const char* table : GAME_TABLES) {
-        bool found = false;
-        try {
-            found = AConn.HasTable(table);
-        } catch (const GameDatabaseError& error) {
-            // A lock passes (a backup, another node's upgrade): building the file would not help.
-            if (error.Transient())
-                throw GameDatabaseError(TDatabaseFault::Busy,
-                                        "The game database \"" + GameDatabaseFile +
-                                            "\" is busy: another program is using it (" +
-                                            AConn.LastError() + ").");
-            throw GameDatabaseError(error.Fault(), "The game database \"" + GameDatabaseFile +
-                                                       "\" cannot be read: " + AConn.LastError() +
-                                                       "." + BuildHint());
-        }
-        if (!found)
-            throw GameDatabaseError(TDatabaseFault::Missing,
-                                    "The game database \"" + GameDatabaseFile +
-                                        "\" is not set up: it has no table " + table + "." +
-                                        BuildHint());
-    }
-}
 
 // The one-line wait the caller sees while a step waits for the database, and its removal.
 std::string Notice(TDatabaseStep AKind) {
@@ -69,21 +32,20 @@ void ShowNotice(TDatabaseStep AKind, bool AShow) {
     StoreHost().ShowWaitLine(AShow ? Notice(AKind) : std::string(Notice(AKind).size(), ' '));
 }
 
-// Whether a wait for the database goes on: no ending signal, the caller there with time left.
-// A step kept waiting for a lock (AWaitedMs so far) for over a second puts its wait line up
-// then, not only after the busy timeout, so that a caller never faces ten silent seconds.
-bool CallerWaits(int AWaitedMs) {
-    if (FRunningStep && !FNoticeUp && AWaitedMs >= 1000) ShowNotice(*FRunningStep, true);
-    return StoreHost().MayKeepWaiting();
+// A score the store kept for a league server that is away, as the log words it.
+bool KeptScore(TDatabaseStep AKind, const GameDatabaseError& AError, const TGameStore& AStore) {
+    return AKind == TDatabaseStep::Score && AError.Fault() == TDatabaseFault::Unreachable &&
+           AStore.KeepsUnsentScores();
 }
 
-// The wait ends without the step: logged (a score as lost, with the caller's alias), then the
-// door ends for whatever ended the wait. A hook that lets the door go on gets a failure.
+// The wait ends without the step: logged (a score as lost, or kept, with the caller's alias),
+// then the door ends for whatever ended the wait. A hook that lets the door go on gets a failure.
 [[noreturn]] void GiveUp(TDatabaseStep AKind, const std::string& AWhat, int AAttempts,
-                         const GameDatabaseError& AError) {
+                         const GameDatabaseError& AError, const TGameStore& AStore) {
     const bool score = AKind == TDatabaseStep::Score;
     const char* why = StoreHost().WhyWaitEnded();
-    DoorLog(AWhat + (score ? " of " + StoreHost().CallerAlias() + " lost" : " given up") +
+    const std::string outcome = KeptScore(AKind, AError, AStore) ? " spooled" : " lost";
+    DoorLog(AWhat + (score ? " of " + StoreHost().CallerAlias() + outcome : " given up") +
             " after " + std::to_string(AAttempts) + " attempts, " + why + ": " + AError.LogText());
     StoreHost().EndSession();
     throw GameDatabaseError(score ? "your score could not be saved: the game database stayed busy. "
@@ -92,22 +54,45 @@ bool CallerWaits(int AWaitedMs) {
                                     "details.");
 }
 
+// A league server that stayed away for DatabaseRetry.ServerWaitMs: the caller is told in one
+// plain line (a kept score first on row 24), the log has the reason, and the door hands back.
+[[noreturn]] void ServerAway(TDatabaseStep AKind, const std::string& AWhat, int AAttempts,
+                             const GameDatabaseError& AError, const TGameStore& AStore) {
+    const std::string after = " after " + std::to_string(AAttempts) + " attempts: ";
+    const bool kept = KeptScore(AKind, AError, AStore);
+    if (AKind == TDatabaseStep::Score)
+        DoorLog(AWhat + " of " + StoreHost().CallerAlias() + (kept ? " spooled" : " lost") + after +
+                AError.LogText());
+    if (kept)
+        StoreHost().ShowWaitLine("Your score is kept: it counts once the league's server is back.");
+    throw GameDatabaseError(TDatabaseFault::Unreachable,
+                            AWhat + " given up" + after + AError.LogText());
+}
+
 } // namespace
 
+bool DatabaseWaitGoesOn(int AWaitedMs) {
+    // A step kept waiting for a lock for over a second puts its wait line up then, not only after
+    // the busy timeout, so that a caller never faces ten silent seconds.
+    if (FRunningStep && !FNoticeUp && AWaitedMs >= 1000) ShowNotice(*FRunningStep, true);
+    return StoreHost().MayKeepWaiting();
+}
+
 void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
-                   const std::function<void(SqlConnection&)>& AStep) {
+                   const std::function<void(TGameStore&)>& AStep) {
+    // A step within a step (the leader figures' reads) gives the outer one its place back.
     struct TRunning {
+        std::optional<TDatabaseStep> Outer = FRunningStep;
         explicit TRunning(TDatabaseStep AStepKind) { FRunningStep = AStepKind; }
-        ~TRunning() { FRunningStep.reset(); }
+        ~TRunning() { FRunningStep = Outer; }
     } running(AKind);
+    // Since when, and for how many pauses, a league server has been away.
+    std::optional<std::chrono::steady_clock::time_point> awaySince;
+    std::int64_t awayPausedMs = 0;
     for (int attempt = 1;; ++attempt) {
+        TGameStore& store = GameStore();
         try {
-            // A file restored with mv: the connection would go on reading the old one.
-            if (TheConnection && TheConnection->FileMoved()) {
-                DoorLog(GameDatabaseFile + " was replaced: opened afresh");
-                CloseGameDatabase();
-            }
-            AStep(OpenGameDatabase());
+            AStep(store);
             if (attempt > 1)
                 DoorLog(AWhat + (AKind == TDatabaseStep::Score ? " saved" : " done") +
                         " at attempt " + std::to_string(attempt));
@@ -123,11 +108,23 @@ void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
             if (!error.Transient() ||
                 (AKind != TDatabaseStep::Score && error.Fault() == TDatabaseFault::Full))
                 throw;
-            if (error.Replaced()) CloseGameDatabase();
+            const bool away = error.Fault() == TDatabaseFault::Unreachable;
+            // The next attempt opens afresh: the file under the name, the server once it is back.
+            if (error.Replaced() || away) store.Disconnect();
             if (attempt == 1) DoorLog(AWhat + " waits: " + error.LogText());
+            if (away) {
+                const auto now = std::chrono::steady_clock::now();
+                if (!awaySince) awaySince = now;
+                const auto waited =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(now - *awaySince);
+                if (std::max<std::int64_t>(waited.count(), awayPausedMs) >=
+                    DatabaseRetry.ServerWaitMs)
+                    ServerAway(AKind, AWhat, attempt, error, store);
+                awayPausedMs += DatabaseRetry.PauseMs;
+            }
             // Shown again at every attempt: a write to a caller who hung up is what finds out.
             ShowNotice(AKind, true);
-            if (!CallerWaits(0)) GiveUp(AKind, AWhat, attempt, error);
+            if (!DatabaseWaitGoesOn(0)) GiveUp(AKind, AWhat, attempt, error, store);
             StoreHost().Pause(DatabaseRetry.PauseMs);
         }
     }
@@ -135,65 +132,11 @@ void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
 
 void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
                    const std::function<void()>& AStep) {
-    RetryDatabase(AKind, AWhat, [&](SqlConnection&) { AStep(); });
-}
-
-SqlConnection& OpenGameDatabase() {
-    if (TheConnection) return *TheConnection;
-    std::error_code ec;
-    if (!std::filesystem::exists(GameDatabaseFile, ec))
-        throw GameDatabaseError(TDatabaseFault::Missing, "The game database \"" + GameDatabaseFile +
-                                                             "\" was not found." + BuildHint());
-    auto conn = std::make_unique<SqlConnection>(GameDatabaseFile);
-    conn->SetBusyCheck(CallerWaits);
-    CheckSetUp(*conn);
-    TheConnection = std::move(conn);
-    return *TheConnection;
-}
-
-void CloseGameDatabase() {
-    TheConnection.reset();
+    RetryDatabase(AKind, AWhat, [&](TGameStore&) { AStep(); });
 }
 
 std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay) {
     return std::to_string(AYear) + "-" + TwoDigits(AMonth) + "-" + TwoDigits(ADay);
-}
-
-// A uniform draw from tblWords; false when the table is empty.
-static bool DrawRandomWord(SqlConnection& AConn, std::string& AWord) {
-    // A random row number, then that row: as uniform as sorting the pool by RANDOM() but
-    // without sorting it, which DBCheck would otherwise do for every day of a new month.
-    SqlStatement query(AConn, "SELECT * FROM tblWords LIMIT 1 OFFSET (SELECT "
-                              "COALESCE((RANDOM() % COUNT(*) + COUNT(*)) % COUNT(*), 0) "
-                              "FROM tblWords);");
-    bool found = false;
-    while (query.Step()) {
-        AWord = query.ColumnText("strWord");
-        found = true;
-    }
-    return found;
-}
-
-void GetRandomWord() {
-    RetryDatabase(TDatabaseStep::Other, "word draw",
-                  [](SqlConnection& AConn) { DrawRandomWord(AConn, Word); });
-}
-
-// The word rows of a date.
-constexpr const char* WORD_OF_DATE_SQL = "SELECT * FROM tblWordsByDate where dtDate=?";
-
-// The word of a date as GetWord reads it (the last row returned); nothing without a row.
-static std::optional<std::string> StoredWord(SqlConnection& AConn, const std::string& AKey) {
-    SqlStatement query(AConn, WORD_OF_DATE_SQL);
-    query.Bind(1, AKey);
-    std::optional<std::string> word;
-    while (query.Step()) word = query.ColumnText("strWord");
-    return word;
-}
-
-static bool DayHasPlayableWord(SqlConnection& AConn, const std::string& AKey) {
-    const auto word = StoredWord(AConn, AKey);
-    return word && IsPlayableWord(*word);
 }
 
 bool IsPlayableWord(const std::string& AWord) {
@@ -202,101 +145,39 @@ bool IsPlayableWord(const std::string& AWord) {
            });
 }
 
-static std::int32_t Count(SqlConnection& AConn, const char* ASql, const std::string& AGuess) {
-    SqlStatement query(AConn, ASql);
-    query.Bind(1, AGuess);
-    std::int64_t found = 0;
-    while (query.Step()) found = query.ColumnInt("findword");
-    return static_cast<std::int32_t>(found);
+void GetRandomWord() {
+    RetryDatabase(TDatabaseStep::Other, "word draw", [](TGameStore& AStore) {
+        if (auto word = AStore.DrawWord()) Word = std::move(*word);
+    });
 }
 
 std::int32_t WordListMatches(const std::string& AGuess) {
     std::int32_t matches = 0;
-    RetryDatabase(TDatabaseStep::Other, "word check", [&](SqlConnection& AConn) {
-        matches = Count(
-            AConn, "SELECT COUNT(*) as findword FROM tblAllWords WHERE strWord=? COLLATE NOCASE",
-            AGuess);
-        // The answer words are compared without regard to case as well: the answer typed in
-        // capitals must never be refused while the same word in small letters is accepted.
-        if (matches == 0)
-            matches = Count(
-                AConn, "SELECT COUNT(*) as findword FROM tblWords WHERE strWord=? COLLATE NOCASE",
-                AGuess);
-    });
+    RetryDatabase(TDatabaseStep::Other, "word check",
+                  [&](TGameStore& AStore) { matches = AStore.WordMatches(AGuess); });
     return matches;
 }
 
 void GetWord() {
-    const std::string key = DateKey(Year, Month, Day);
-    RetryDatabase(TDatabaseStep::Other, "word of " + key, [&](SqlConnection& AConn) {
-        if (const auto word = StoredWord(AConn, key)) Word = *word;
-    });
-}
-
-// One attempt of AssignMonthWords.
-static std::vector<bool> AssignWords(SqlConnection& conn, std::int32_t AYear, std::int32_t AMonth,
-                                     std::int32_t ADays) {
-    std::vector<bool> added(static_cast<std::size_t>(std::max(ADays, 0)), false);
-    // Most starts find every day given and take no write lock.
-    std::int32_t first = 1;
-    while (first <= ADays && DayHasPlayableWord(conn, DateKey(AYear, AMonth, first))) ++first;
-    if (first > ADays) return added;
-    // One transaction for the whole month: a single write to disk instead of one per day.
-    SqlTransaction trans(conn);
-    for (std::int32_t d = first; d <= ADays; ++d) {
-        const std::string key = DateKey(AYear, AMonth, d);
-        // Another node may have given the day its word since the look above.
-        const auto stored = StoredWord(conn, key);
-        if (stored && IsPlayableWord(*stored)) continue;
-        // A word nobody can play (edited by hand: "café", "12345", six letters) is replaced
-        // like a missing one.
-        if (stored) {
-            SqlStatement remove(conn, "DELETE FROM tblWordsByDate WHERE dtDate=?");
-            remove.Bind(1, key);
-            remove.Execute();
-            DoorLog("word of " + key + " \"" + *stored +
-                    "\" cannot be played (not five letters A to Z): replaced");
-        }
-        // Without answer words every day would get a blank (or a stale) word for good.
-        if (!DrawRandomWord(conn, Word))
-            throw GameDatabaseError(TDatabaseFault::Missing,
-                                    "The game database \"" + GameDatabaseFile +
-                                        "\" has no answer words: table tblWords is empty." +
-                                        BuildHint());
-        SqlStatement insert(conn, "insert into tblWOrdsByDate (dtDate, strWord) values (?,?);");
-        insert.Bind(1, key).Bind(2, Word);
-        insert.Execute();
-        added[static_cast<std::size_t>(d - 1)] = true;
-    }
-    trans.Commit();
-    return added;
+    const TGameDate date{Year, Month, Day};
+    RetryDatabase(TDatabaseStep::Other, "word of " + DateKey(Year, Month, Day),
+                  [&](TGameStore& AStore) {
+                      if (auto word = AStore.WordOfDate(date)) Word = std::move(*word);
+                  });
 }
 
 void CheckGameDatabaseWritable() {
-    SqlConnection& conn = OpenGameDatabase();
-    try {
-        SqlTransaction trans(conn);
-        std::int64_t version = 0;
-        {
-            SqlStatement query(conn, "PRAGMA user_version");
-            if (query.Step()) version = query.ColumnInt(0);
-        }
-        // Writing page 1 makes SQLite open its journal beside the file; the rollback leaves the
-        // file as it was.
-        conn.Exec("PRAGMA user_version = " + std::to_string(version));
-    } catch (const GameDatabaseError& error) {
-        // Another node writing for longer than the busy timeout says nothing about the rights.
-        if (error.Fault() == TDatabaseFault::Busy) return;
-        throw GameDatabaseError(error.Fault(), "The game database \"" + GameDatabaseFile +
-                                                   "\" cannot be written: " + error.Reason() +
-                                                   " (the door needs to write the file and, for "
-                                                   "SQLite's journal, its directory).");
-    }
+    GameStore().CheckWritable();
+}
+
+void SendKeptScores() {
+    GameStore().SendKept();
 }
 
 std::vector<bool> AssignMonthWords(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADays) {
     std::vector<bool> added;
-    RetryDatabase(TDatabaseStep::Other, "words of " + DateKey(AYear, AMonth, 1).substr(0, 7),
-                  [&](SqlConnection& AConn) { added = AssignWords(AConn, AYear, AMonth, ADays); });
+    RetryDatabase(
+        TDatabaseStep::Other, "words of " + DateKey(AYear, AMonth, 1).substr(0, 7),
+        [&](TGameStore& AStore) { added = AStore.AssignMonthWords(AYear, AMonth, ADays); });
     return added;
 }

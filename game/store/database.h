@@ -1,8 +1,8 @@
-// The game database "glimradb.db": the process's connection, date keys, the word of each date
-// (DBCheck fills the current month at start-up) and the shared word of the game date.
+// The game's steps on its store (GameStore()): each waited for through RetryDatabase, the word of
+// each date (DBCheck fills the current month at start-up) and the shared word of the game date.
 #pragma once
 
-#include "game/store/sqldb.h"
+#include "game/store/store.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,25 +14,20 @@ extern std::string Word;
 // Days of the month last measured (DBCheck, the calendar).
 extern std::int32_t NumberOfDays;
 
-// The database file, opened by this name relative to the working directory.
-extern std::string GameDatabaseFile;
-
-// The process's one connection to GameDatabaseFile, opened on first use. The file must exist
-// (it is never created) and hold the four tables; otherwise GameDatabaseError says which file
-// is wrong and how the sysop builds it. Every statement runs in autocommit unless wrapped in a
-// SqlTransaction, so nothing stays locked between statements.
-SqlConnection& OpenGameDatabase();
-// Closes that connection (the next OpenGameDatabase opens the file again).
-void CloseGameDatabase();
-
-// Start-up: fails (GameDatabaseError) when the door cannot write the database file or its
-// directory, where SQLite makes its journal, so that no caller finds out at the first score. A
-// write transaction that is rolled back; a database busy past the timeout passes.
+// Start-up: fails (GameDatabaseError) when the door cannot write what it must (on SQLite the
+// file and its directory, where the journal goes), so that no caller finds out at the first
+// score. A database busy past the timeout passes.
 void CheckGameDatabaseWritable();
+// Start-up, before DBCheck: hands over what the store kept while its database was away (a
+// league's score spool; nothing on SQLite).
+void SendKeptScores();
 
 // How a database step that meets a busy file is tried again. Tests shorten the pause.
 struct TDatabaseRetry {
     std::int32_t PauseMs = 1000; // between two attempts (each also waits for a lock)
+    // How long in all a league server that cannot be reached is tried again: a server that
+    // restarts is back within it.
+    std::int32_t ServerWaitMs = 10000;
 };
 extern TDatabaseRetry DatabaseRetry;
 
@@ -48,11 +43,18 @@ enum class TDatabaseStep { Other, Score };
 // logged. An ending signal, a hang-up or the end of the caller's time ends the door the usual way,
 // noticed within a second also in the midst of a wait for a lock. AStep must keep no state of a
 // failed attempt. Other failures are raised (GameDatabaseError).
+// A league server that cannot be reached (TDatabaseFault::Unreachable) is tried again, the
+// connection dropped first, for DatabaseRetry.ServerWaitMs in all; then a score the store keeps
+// (KeepsUnsentScores) is told to the caller as kept, and any step fails with the plain line.
 void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
-                   const std::function<void(SqlConnection&)>& AStep);
+                   const std::function<void(TGameStore&)>& AStep);
 // The same for a step made of the store's own reads of the game database.
 void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
                    const std::function<void()>& AStep);
+
+// Asked by a back-end between the short sleeps of its wait for a lock (AWaitedMs so far): false
+// ends the wait (the door is ending, the caller gone or out of time).
+bool DatabaseWaitGoesOn(int AWaitedMs);
 
 // The text form of every date in the database: 2024-03-05. Dates become text only here, where
 // they meet SQL.

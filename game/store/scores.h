@@ -1,10 +1,10 @@
-// Score records: one tblScores row per caller (DoorDropInfo.Alias, compared exactly) and date;
-// a caller has played a day when such a row exists. Also the two readings of a day's scores that
-// the boards, the leaders and the bulletins share.
+// Score records: one row per player (the caller's alias, compared exactly, on this board) and
+// date; a caller has played a day when such a row exists. Also the two readings of a day's scores
+// that the boards, the leaders and the bulletins share.
 #pragma once
 
 #include "game/rules/gamedate.h"
-#include "game/store/sqldb.h"
+#include "game/store/store.h"
 
 #include <cstdint>
 #include <string>
@@ -16,8 +16,11 @@ using TDaysArray = TOneBasedArray<31>;
 // Filled by TrackPlayerDays, read by the daily score board.
 extern TDaysArray DaysPlayed;
 
-// True when a stored user name is the caller's own (the whole stored name, exactly).
-bool IsCaller(const std::string& AUserName);
+// The session's caller as the store knows them: their alias on this board.
+TPlayer Caller();
+// True when a stored player is the caller: the whole stored name, exactly, on the caller's own
+// board (a league's same alias on another board is somebody else).
+bool IsCaller(const std::string& AUserName, const std::string& ABoard = {});
 
 // True when the caller has a score row for the date (a busy database is waited for).
 bool DayPlayedCheck(const TGameDate& ADate);
@@ -39,28 +42,8 @@ void SetScore(std::int32_t AScore, const std::string& AMonth, const std::string&
 // Fills all 31 entries of ADaysPlayed for the month; days the month lacks get 0.
 void TrackPlayerDays(std::int32_t AMonth, std::int32_t AYear, TDaysArray& ADaysPlayed);
 
-// One score row of a day.
-struct TDayScore {
-    std::string UserName;
-    std::int64_t Score = 0;
-};
-
-// The ALimit best scores of the date, best first; equal scores in the order SQLite returns them:
-//   select * from tblScores where dtDate=? order by intScore desc LIMIT ALimit
-std::vector<TDayScore> DayTopScores(SqlConnection& AConn, const TGameDate& ADate, int ALimit);
-// The same on the game database (OpenGameDatabase).
+// The ALimit best scores of the date, best first; equal scores in the order the store returns
+// them.
 std::vector<TDayScore> DayTopScores(const TGameDate& ADate, int ALimit);
-
-// The best score of a day and how many callers share it.
-struct TDayBest {
-    bool Found = false;       // somebody played the day
-    std::string UserName;     // of the first best row; empty when nobody played
-    std::int64_t Score = 0;   // 0 when nobody played
-    std::int64_t Holders = 0; // rows of the day with that score; 0 when nobody played
-};
-
-// The day's best row and the count of rows that share its score, read in one deferred
-// transaction so that both come from one snapshot.
-TDayBest ReadDayBest(SqlConnection& AConn, const TGameDate& ADate);
-// The same on the game database (OpenGameDatabase).
+// The day's best row and the count of rows that share its score, from one snapshot.
 TDayBest ReadDayBest(const TGameDate& ADate);

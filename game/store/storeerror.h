@@ -25,6 +25,13 @@ class GameDatabaseError : public std::runtime_error {
     // sentence.
     GameDatabaseError(TDatabaseFault AFault, const std::string& AWhat)
         : std::runtime_error(AWhat), FCode(0), FFault(AFault) {}
+    // A failure that is not the database's own (a setting of the door): the caller is shown
+    // ACallerText, the log and the sysop get AWhat.
+    static GameDatabaseError ForCaller(const std::string& ACallerText, const std::string& AWhat) {
+        GameDatabaseError error(AWhat);
+        error.FCallerText = ACallerText;
+        return error;
+    }
     // A statement on AFile failed with SQLite's AReason and result code ACode.
     GameDatabaseError(const std::string& AFile, std::string_view AStatement,
                       const std::string& AReason, int ACode);
@@ -50,4 +57,5 @@ class GameDatabaseError : public std::runtime_error {
     int FCode;
     std::optional<TDatabaseFault> FFault;
     std::string FFile, FStatement, FReason; // set for a failed statement
+    std::string FCallerText;                // set by ForCaller
 };

@@ -8,7 +8,7 @@
 #include "tests/support/kit_fixture.h"
 #include "tests/support/shots.h"
 
-#include "game/store/sqldb.h"
+#include "game/store/sqlite/sqlitestore.h"
 #include "game/store/upgrade.h"
 
 #include <linux/sockios.h>

@@ -14,7 +14,7 @@
 #include "game/rules/gamedate.h"
 #include "game/screens/gameplay.h"
 #include "game/store/database.h"
-#include "game/store/sqldb.h"
+#include "game/store/sqlite/sqlitestore.h"
 #include "tests/support/platform.h"
 #include "tests/support/shots.h"
 

@@ -11,6 +11,7 @@
 #include "game/screens/gameplay.h"
 #include "game/screens/leaders.h"
 #include "game/screens/monthlyboards.h"
+#include "game/screens/theme.h"
 #include "tests/support/kit_fixture.h"
 
 namespace {
@@ -66,6 +67,38 @@ TEST_F(ScreensTest, Boards) {
     for (const char* text : {"", "0", "00", "32", "x7", "-5", "+5", " 5", "99999999999"})
         GetOneDayScores(text);
     EXPECT_EQ(Shot(LocalScreen()), "@@\n");
+}
+
+// In a league every name carries its board's tag, the alias cut to keep "@TAG" whole, and the
+// caller's rows are their alias on their own board only. Alone, a board shows the alias alone.
+TEST_F(ScreensTest, LeaguePlayersNamedWithTheirTag) {
+    const std::tuple<std::string, std::string, std::size_t, std::string> names[] = {
+        {"Ada", "ALPHA", 19, "Ada@ALPHA"},
+        {"Bartholomew Long", "ALPHA", 14, "Bartholo@ALPHA"},
+        {"Es\x1B|c", "B1", 9,
+         "Es?\xB3"
+         "c@B1"},
+        {"Ada", "ABCDEFGH", 6, "@ABCDE"}};
+    for (const auto& [alias, board, width, shown] : names)
+        EXPECT_EQ(PlayerName(alias, board, width), shown) << alias << board;
+    EXPECT_EQ(PlayerNameCell("Ada", "ALPHA", 23, 25), "Ada@ALPHA" + std::string(16, ' '));
+    struct TLeague : TSqliteStore { // the file as board ALPHA's view, Bob and Carolina on BETA
+        std::string Board() const override { return "ALPHA"; }
+        std::vector<TDayScore> DayTopScores(const TGameDate& ADate, int ALimit) override {
+            auto rows = TSqliteStore::DayTopScores(ADate, ALimit);
+            for (auto& row : rows) row.Board = row.UserName < "Bob" ? "ALPHA" : "BETA";
+            return rows;
+        }
+    };
+    SetGameStore(std::make_unique<TLeague>());
+    Sql("INSERT INTO tblScores VALUES ('Bob', '2025-01-15', 10)"); // BETA's Bob, not the caller
+    SetMonthlyAndDaily();
+    ConsolePushKeys("x");
+    GetTodayScores();
+    EXPECT_EQ(StrDailyLeader + "|" + Row(13).substr(10, 19) + Row(15).substr(10, 19),
+              "Dave@BETA|Dave@BETA          Carolina-Quite@BETA");
+    EXPECT_EQ(AttrAt(11, 16), AttrAt(11, 14)) << "another board's Bob";
+    SetGameStore(nullptr);
 }
 
 TEST_F(ScreensTest, LeadersMenuBoxesInstructionsAboutAndCalendar) {

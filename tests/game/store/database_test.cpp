@@ -7,6 +7,7 @@
 #include "game/screens/maintenance.h"
 #include "game/store/scores.h"
 #include "game/store/totals.h"
+#include "game/store/upgrade.h"
 #include "tests/support/httpserver.h"
 #include "tests/support/kit_fixture.h"
 
@@ -18,8 +19,36 @@ namespace {
 
 using DatabaseTest = KitTest;
 
-TEST_F(DatabaseTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
-    MakeDatabase({});
+// A back-end under test: Make sets up a fresh database with these answer words and returns its
+// store; Sql runs a statement on that database the way its own client would.
+struct TBackEnd {
+    const char* Name;
+    std::unique_ptr<TGameStore> (*Make)(const std::vector<std::string>& AAnswers);
+    std::vector<std::string> (*Sql)(const std::string& ASql);
+};
+void PrintTo(const TBackEnd& ABackEnd, std::ostream* AOut) {
+    *AOut << ABackEnd.Name; // the test's name in ctest
+}
+std::unique_ptr<TGameStore> MakeSqlite(const std::vector<std::string>& AAnswers) {
+    return KitTest::MakeDatabase(AAnswers), std::make_unique<TSqliteStore>();
+}
+const TBackEnd BACK_ENDS[] = {{"SQLite", MakeSqlite, KitTest::Sql}};
+
+// The game's store steps on every back-end, through the process store as the game reaches it.
+class StoreTest : public KitTest, public testing::WithParamInterface<TBackEnd> {
+  protected:
+    void Use(const std::vector<std::string>& AAnswers) { SetGameStore(GetParam().Make(AAnswers)); }
+    static std::vector<std::string> Sql(const std::string& ASql) { return GetParam().Sql(ASql); }
+    void TearDown() override {
+        SetGameStore(nullptr);
+        KitTest::TearDown();
+    }
+};
+INSTANTIATE_TEST_SUITE_P(BackEnds, StoreTest, testing::ValuesIn(BACK_ENDS),
+                         [](const auto& AInfo) { return std::string(AInfo.param.Name); });
+
+TEST_P(StoreTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
+    Use({});
     const std::vector<std::string> aliases = {"Bob\" OR \"1\"=\"1",
                                               "x\"); DROP TABLE tblScores; --",
                                               "strUserName",
@@ -36,9 +65,9 @@ TEST_F(DatabaseTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
         SetScore(0, "3", "5", "2024");
         SetScore(static_cast<std::int32_t>(i + 1), "03", "05", "2024"); // replaces it
         EXPECT_TRUE(DayPlayedCheck("3", "05", "2024")) << i;
-        expected.push_back(aliases[i] + "|" + std::to_string(i + 1));
+        expected.insert(expected.begin() + 1, aliases[i] + "|" + std::to_string(i + 1));
     }
-    EXPECT_EQ(Sql("SELECT strUserName, intScore FROM tblScores ORDER BY rowid"), expected);
+    EXPECT_EQ(Sql("SELECT strUserName, intScore FROM tblScores ORDER BY intScore DESC"), expected);
     EXPECT_THROW(DayPlayedCheck("3", "x", "2024"), std::invalid_argument); // before the database
     EXPECT_THROW(SetScore(10, "", "5", "2024"), std::invalid_argument);
 }
@@ -105,6 +134,54 @@ TEST_F(DatabaseTest, AScoreWaitsForABusyOrFullDatabase) {
                               "after 1 attempts, the caller's time is up|");
 }
 
+// The SQLite file behind a league server that is away for the next Away attempts: each fails as
+// unreachable before it reaches the file; Keeps says whether a score left unsent is kept.
+struct TAwayStore : TSqliteStore {
+    int Away = 0, Disconnects = 0;
+    bool Keeps = false;
+    void Reach() {
+        if (Away > 0 && Away--)
+            throw GameDatabaseError(TDatabaseFault::Unreachable, "server db cannot be reached");
+    }
+    void WriteScore(const TPlayer& APlayer, const TGameDate& ADate, std::int32_t AScore) override {
+        Reach(), TSqliteStore::WriteScore(APlayer, ADate, AScore);
+    }
+    void Disconnect() override { ++Disconnects, TSqliteStore::Disconnect(); }
+    bool KeepsUnsentScores() const override { return Keeps; }
+};
+
+// A league server away is tried again every pause, the connection dropped first, for 10 s in
+// all: back in time, the score passes unnoticed; away longer, the caller gets the plain line, and
+// a score that the store keeps is told to the caller as kept, and logged as spooled.
+TEST_F(DatabaseTest, AStepWaitsTenSecondsForALeagueServerAway) {
+    MakeDatabase({"crane"});
+    auto& store = *new TAwayStore;
+    SetGameStore(std::unique_ptr<TGameStore>(&store));
+    DoorLogFileName = "bbsglimra.log";
+    Connect();
+    store.Away = 10;
+    SetScore(50, TGameDate{2024, 3, 5});
+    EXPECT_EQ(Delays.size() * 100 + store.Disconnects, 1010u);
+    EXPECT_EQ(Sql("SELECT intScore FROM tblScores"), std::vector<std::string>{"50"});
+    for (const bool keeps : {false, true}) {
+        store.Away = 11, store.Keeps = keeps, Delays.clear();
+        try {
+            SetScore(60 + keeps, TGameDate{2024, 3, 6});
+            ADD_FAILURE() << keeps;
+        } catch (const GameDatabaseError& error) {
+            EXPECT_EQ(error.CallerText(),
+                      "The league's server cannot be reached; please try again later.");
+        }
+        EXPECT_EQ(Row(24) == " Your score is kept: it counts once the league's server is back.",
+                  keeps);
+        EXPECT_EQ(Delays.size(), 10u) << keeps;
+    }
+    EXPECT_NE(ReadFile("bbsglimra.log")
+                  .find("score 61 for 2024-03-06 of Bob spooled after 11 attempts: server db"),
+              std::string::npos);
+    SetGameStore(nullptr);
+}
+
 // 300 games of callers with few distinct totals, so that most ranks are ties; some play a date
 // twice and two aliases differ only in case.
 void PlayRandomMonths(std::uint32_t ASeed) {
@@ -138,10 +215,9 @@ std::vector<std::string> Rows(const std::vector<TScoreTotal>& ATotals, bool ADay
 
 void ExpectRankingsAsSums(const std::string& AWhat) {
     for (int limit : {1, 3, 5, 34}) {
-        EXPECT_EQ(Rows(TopAllTimeTotals(OpenGameDatabase(), limit), false), Sums("", limit))
-            << AWhat;
+        EXPECT_EQ(Rows(TopAllTimeTotals(limit), false), Sums("", limit)) << AWhat;
         for (int month : {1, 2, 4})
-            EXPECT_EQ(Rows(TopMonthTotals(OpenGameDatabase(), 2024, month, limit), true),
+            EXPECT_EQ(Rows(TopMonthTotals(2024, month, limit), true),
                       Sums("2024-0" + std::to_string(month), limit))
                 << AWhat << " " << limit << " " << month;
     }
@@ -198,11 +274,13 @@ TEST_F(DatabaseTest, TotalsAsSumsOnBareTablesUpgradedAndKeptUpAndMissingTablesNa
     EXPECT_NE(error().find("not a database"), std::string::npos);
 }
 
-TEST_F(DatabaseTest, DBCheckGivesEveryDayOfTheMonthOneWordOnce) {
-    MakeDatabase({"apple", "cider", "crane", "slate"});
+TEST_P(StoreTest, DBCheckGivesEveryDayOfTheMonthOneWordOnce) {
+    Use({"apple", "cider", "crane", "slate"});
     Connect();
-    const std::string heading = AnsiTextColour(19, LocalScreen().TextAttr()) + "Database Maintenance\r\n";
-    Sql("INSERT INTO tblWordsByDate VALUES ('2024-02-02', 'mound'), ('2024-02-28', 'stale')");
+    const std::string heading =
+        AnsiTextColour(19, LocalScreen().TextAttr()) + "Database Maintenance\r\n";
+    Sql("INSERT INTO tblWordsByDate (dtDate, strWord) VALUES ('2024-02-02', 'mound'), "
+        "('2024-02-28', 'stale')");
     SetToday(2024, 2, 10);
     DBCheck();
     EXPECT_EQ(Received(), heading + "+." + std::string(25, '+') + ".+" + AnsiClrScr());
@@ -230,9 +308,23 @@ TEST_F(SysopTest, ConfigurationLinesByNumber) {
         ReadConfiguration();
         const std::string winner =
             StrWinnerText.size() > 40 ? std::to_string(StrWinnerText.size()) : StrWinnerText;
+        const auto& [conn, board] = GameStoreSetting; // shown only when either is set
         return std::vector{std::to_string(CheckVersion) + " " +
-                           std::to_string(DoorSession.MaxIdle) + " " + winner};
+                           std::to_string(DoorSession.MaxIdle) + " " + winner +
+                           (conn.empty() && board.empty() ? "" : " <" + conn + "|" + board + ">")};
     });
+    // Line 4 without a usable tag on line 5: start-up fails, the password nowhere in the texts.
+    SetGameStore(nullptr);
+    for (const char* tag : {"", "ABCDEFGH9", "alpha", "AL-PHA"}) {
+        GameStoreSetting = {"host=db password=secret", tag};
+        try {
+            UpgradeGameDatabase();
+            ADD_FAILURE() << tag;
+        } catch (const GameDatabaseError& error) {
+            EXPECT_NE(error.LogText().find("line 5 must be the board's tag"), std::string::npos);
+            EXPECT_EQ((error.LogText() + error.CallerText()).find("secret"), std::string::npos);
+        }
+    }
     WriteFile(CONFIG_FILE_NAME, "0\n\n" + std::string(5000, 'w'));
     ReadConfiguration();
     EXPECT_EQ(StrWinnerText, std::string(1024, 'w')) << "no longer than any screen line";

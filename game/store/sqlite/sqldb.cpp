@@ -1,5 +1,5 @@
 // The SQLite RAII layer: open, prepare, bind, step, read columns, transactions.
-#include "game/store/sqldb.h"
+#include "game/store/sqlite/sqldb.h"
 
 #include "game/store/host.h"
 
@@ -68,6 +68,7 @@ TDatabaseFault GameDatabaseError::Fault() const {
 }
 
 std::string GameDatabaseError::CallerText() const {
+    if (!FCallerText.empty()) return FCallerText;
     if (!FFault && FCode == 0 && FStatement.empty()) return what();
     switch (Fault()) {
     case TDatabaseFault::Busy: return "The game database is busy; please try again later.";
