@@ -1,14 +1,16 @@
-// The league's back-end against a real PostgreSQL server (tests/support/pgserver.h): two boards
-// of one league, the connection's checks and what its errors may say, and the score spool killed
-// at each of its steps.
+// The league's back-end against a real PostgreSQL server (tests/support/pgserver.h): the store
+// suite on it, two boards of one league, the connection's checks and what its errors may say, and
+// the score spool killed at each of its steps.
 #include "game/store/host.h"
 #include "game/store/postgres/leaguestore.h"
+#include "tests/game/store/storetest.h"
 #include "tests/support/pgserver.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,47 +21,69 @@ namespace fs = std::filesystem;
 
 constexpr const char* kPassword = "s3cret'pw";
 
-class LeagueStoreTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
+// A league database of its own: the schema, boards ALPHA and BETA (each with its role, password
+// kPassword) and the word lists.
+struct TLeagueDb {
+    const std::string Db = PgServer().FreshDatabase();
+
+    TLeagueDb(const std::vector<std::string>& AAnswers, const std::string& AAllowed) {
         StoreHost().MayKeepWaiting = [] { return true; };
-        FDb = PgServer().FreshDatabase();
         std::ifstream schema(fs::path(GLIMRA_SOURCE_DIR) / "data/league.sql");
         std::stringstream sql;
         sql << schema.rdbuf();
-        TPgConnection(Admin()).RunPlain("the schema", sql.str().c_str());
+        PgRows(Admin(), "SET client_min_messages = warning;" + sql.str());
         for (const std::string board : {"ALPHA", "BETA"})
             PgRows(Admin(), "CREATE ROLE " + Role(board) +
                                 " LOGIN PASSWORD 's3cret''pw' IN ROLE glimra_board");
         PgRows(Admin(), "INSERT INTO tblBoards VALUES ('ALPHA', $1), ('BETA', $2)",
                {Role("ALPHA"), Role("BETA")});
-        TPgConnection(Admin()).RunPlain(
-            "words", "INSERT INTO tblWords VALUES ('crane'), ('slate'), ('pious');"
-                     "INSERT INTO tblAllWords VALUES ('Abbey'), ('crane')");
-        ScoreSpoolDir = (fs::temp_directory_path() / ("glimraspool-" + FDb)).string();
+        std::string answers;
+        for (const std::string& word : AAnswers) answers += (answers.empty() ? "" : ",") + word;
+        PgRows(Admin(), "INSERT INTO tblWords SELECT unnest(string_to_array($1, ','))", {answers});
+        PgRows(Admin(), "INSERT INTO tblAllWords SELECT unnest(string_to_array($1, ','))",
+               {AAllowed});
     }
-    void TearDown() override {
-        SpoolStepHook = nullptr;
-        fs::remove_all(ScoreSpoolDir);
-    }
-
-    std::string Admin() const { return PgServer().AdminConnection(FDb); }
+    // The administrator's connection, bytes in and out as the door's own (Latin-1).
+    std::string Admin() const { return PgServer().AdminConnection(Db) + " client_encoding=LATIN1"; }
     std::string Role(const std::string& ABoard) const {
-        std::string role = FDb + "_" + ABoard;
+        std::string role = Db + "_" + ABoard;
         for (char& c : role) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return role;
     }
     TStoreSetting Setting(const std::string& ABoard, const std::string& ARoleBoard = "") const {
         return {
-            PgServer().Connection(FDb, Role(ARoleBoard.empty() ? ABoard : ARoleBoard), kPassword),
+            PgServer().Connection(Db, Role(ARoleBoard.empty() ? ABoard : ARoleBoard), kPassword),
             ABoard};
+    }
+};
+
+// The store suite's PostgreSQL back-end: board ALPHA of a fresh league.
+std::optional<TLeagueDb> SuiteLeague;
+std::unique_ptr<TGameStore> MakeLeague(const std::vector<std::string>& AAnswers) {
+    SuiteLeague.emplace(AAnswers, "");
+    return std::make_unique<TLeagueStore>(SuiteLeague->Setting("ALPHA"));
+}
+std::vector<std::string> LeagueSql(const std::string& ASql) {
+    return PgRows(SuiteLeague->Admin(), ASql);
+}
+const TBackEnd LEAGUE[] = {{"PostgreSQL", MakeLeague, LeagueSql}};
+INSTANTIATE_TEST_SUITE_P(League, StoreTest, testing::ValuesIn(LEAGUE),
+                         [](const auto& AInfo) { return std::string(AInfo.param.Name); });
+
+class LeagueStoreTest : public ::testing::Test, public TLeagueDb {
+  protected:
+    LeagueStoreTest() : TLeagueDb({"crane", "slate", "pious"}, "Abbey,crane") {}
+    void SetUp() override {
+        ScoreSpoolDir = (fs::temp_directory_path() / ("glimraspool-" + Db)).string();
+    }
+    void TearDown() override {
+        SpoolStepHook = nullptr;
+        fs::remove_all(ScoreSpoolDir);
     }
     std::vector<std::string> Rows(const std::string& ASql) const { return PgRows(Admin(), ASql); }
     std::size_t Spooled() const {
         return std::distance(fs::directory_iterator(ScoreSpoolDir), fs::directory_iterator());
     }
-
-    std::string FDb;
 };
 
 TEST_F(LeagueStoreTest, TwoBoardsShareTheWordsAndRankTheirPlayersApart) {
@@ -124,9 +148,9 @@ TEST_F(LeagueStoreTest, ConnectionChecksKeepThePasswordOutOfEveryText) {
     };
     refused(TLeagueStore(Setting("ALPHA", "BETA")), TDatabaseFault::Other, "is board BETA");
     PgRows(Admin(), "CREATE ROLE " + Role("GAMMA") + " LOGIN PASSWORD 'x' IN ROLE glimra_board");
-    refused(TLeagueStore({PgServer().Connection(FDb, Role("GAMMA"), "x"), "GAMMA"}),
+    refused(TLeagueStore({PgServer().Connection(Db, Role("GAMMA"), "x"), "GAMMA"}),
             TDatabaseFault::Other, "is no board");
-    refused(TLeagueStore({PgServer().Connection(FDb, Role("ALPHA"), "s3cret-wrong"), "ALPHA"}),
+    refused(TLeagueStore({PgServer().Connection(Db, Role("ALPHA"), "s3cret-wrong"), "ALPHA"}),
             TDatabaseFault::Other, "cannot be reached");
     refused(TLeagueStore({"host=/nonexistent port=1 password=s3cret", "ALPHA"}),
             TDatabaseFault::Unreachable, "cannot be reached");
