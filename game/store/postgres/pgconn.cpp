@@ -147,8 +147,11 @@ void TPgConnection::Connect() {
     std::vector<const char*> keywords, values;
     for (const auto& [keyword, value] : kDefaults)
         keywords.push_back(keyword), values.push_back(value);
-    // Last: the sysop's string, expanded, so that what it sets overrides the defaults above.
+    // Then the sysop's string, expanded, so that what it sets overrides the defaults above.
     keywords.push_back("dbname"), values.push_back(FConnInfo.c_str());
+    // Aliases are a BBS's bytes (CP437 and the like), not UTF-8: as Latin-1 every byte is a
+    // character the server stores and gives back unchanged, whatever the database's encoding.
+    keywords.push_back("client_encoding"), values.push_back("LATIN1");
     keywords.push_back(nullptr), values.push_back(nullptr);
     PGconn* conn = PQconnectdbParams(keywords.data(), values.data(), 1);
     if (!conn || PQstatus(conn) != CONNECTION_OK) {
@@ -189,7 +192,8 @@ void TPgConnection::Refused(const char* AWhat, pg_result* AResult) {
 }
 
 // Waits for the whole answer in slices, so that an ending door, a caller gone or a server that
-// does not answer within the limit ends the wait: the statement is then cancelled.
+// does not answer within the limit ends a wait past the first slice: the statement is then
+// cancelled.
 void TPgConnection::Await(const char* AWhat) {
     using namespace std::chrono;
     const auto start = steady_clock::now();
@@ -197,7 +201,10 @@ void TPgConnection::Await(const char* AWhat) {
         if (!PQconsumeInput(FConn)) Broken(AWhat, Scrub(OneLine(PQerrorMessage(FConn))));
         if (!PQisBusy(FConn)) return;
         const auto waited = duration_cast<milliseconds>(steady_clock::now() - start).count();
-        if (waited >= StatementLimitMs || !StoreHost().MayKeepWaiting()) {
+        // An answer within the first slice asks nothing: a door whose caller just hung up
+        // still writes the score the game had.
+        if (waited >= StatementLimitMs ||
+            (waited >= kWaitSliceMs && !StoreHost().MayKeepWaiting())) {
             if (PGcancel* cancel = PQgetCancel(FConn)) {
                 char why[256];
                 PQcancel(cancel, why, sizeof why);
