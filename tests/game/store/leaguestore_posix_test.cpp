@@ -146,22 +146,9 @@ TEST_F(LeagueStoreTest, ConnectionChecksKeepThePasswordOutOfEveryText) {
     EXPECT_EQ(TLeagueStore(Setting("ALPHA")).Name().find("s3cret"), std::string::npos);
 }
 
-// The server goes away: a score fails as unreachable with its entry kept for the next door, and
-// a statement in progress is cancelled when the wait may not go on.
-TEST_F(LeagueStoreTest, AServerAwayIsUnreachableAndAWaitEndsWhenTheDoorSays) {
-    TLeagueStore alpha(Setting("ALPHA"));
-    alpha.WriteScore({"Ada", ""}, {2024, 2, 10}, 0);
-    PgServer().Stop();
-    try {
-        alpha.WriteScore({"Ada", ""}, {2024, 2, 10}, 420);
-        ADD_FAILURE() << "written with the server away";
-    } catch (const GameDatabaseError& error) {
-        EXPECT_EQ(error.Fault(), TDatabaseFault::Unreachable) << error.what();
-    }
-    PgServer().Start();
-    TLeagueStore(Setting("ALPHA")).SendKept();
-    EXPECT_EQ(Rows("SELECT intTotal FROM tblTotals"), std::vector<std::string>{"420"});
-
+// A statement in progress is cancelled when the door says the wait may not go on (an ending
+// signal, the caller gone), after its first slice.
+TEST_F(LeagueStoreTest, AWaitForTheServerEndsWhenTheDoorSays) {
     int looks = 0;
     StoreHost().MayKeepWaiting = [&looks] { return ++looks < 3; };
     TPgConnection conn(Setting("ALPHA").Connection);
