@@ -343,8 +343,8 @@ int AddBoard(const TOptions& AOptions) {
                "DO UPDATE SET strRole = excluded.strRole",
                {tag, role});
     admin.Exec("COMMIT");
-    std::cout << Me << ": board " << tag << " " << (existed ? "may log in again" : "joined")
-              << " to " << admin.Describe() << " as role " << role
+    std::cout << Me << ": board " << tag << " " << (existed ? "may log in again to" : "joined")
+              << " " << admin.Describe() << " as role " << role
               << (AOptions.PasswordGiven ? " with the password given" : " with a new password")
               << ".\n"
               << Me << ": line 4 of the board's bbsglimra.cfg (line 5: " << tag << "):\n"
