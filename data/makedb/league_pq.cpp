@@ -253,6 +253,11 @@ int BuildLeague(const TOptions& AOptions, const fs::path& ADataDir) {
     RebuildTotals(admin);
     // Only the boards' roles connect (makedb --add-board grants each its own).
     admin.Exec("REVOKE CONNECT ON DATABASE " + admin.Name(admin.Database()) + " FROM PUBLIC");
+    // A database restored from a dump lacks the boards' rights to connect: they come back.
+    for (const auto& row : admin.Query("SELECT strRole FROM tblBoards JOIN pg_roles ON rolname = "
+                                       "strRole"))
+        admin.Exec("GRANT CONNECT ON DATABASE " + admin.Name(admin.Database()) + " TO " +
+                   admin.Name(row[0]));
     admin.Exec("COMMIT");
     const char* done = AOptions.Add ? "added to"
                        : scores < 0 ? "built"
@@ -338,8 +343,8 @@ int AddBoard(const TOptions& AOptions) {
                "DO UPDATE SET strRole = excluded.strRole",
                {tag, role});
     admin.Exec("COMMIT");
-    std::cout << Me << ": board " << tag << " " << (existed ? "may log in again" : "joined")
-              << " to " << admin.Describe() << " as role " << role
+    std::cout << Me << ": board " << tag << " " << (existed ? "may log in again to" : "joined")
+              << " " << admin.Describe() << " as role " << role
               << (AOptions.PasswordGiven ? " with the password given" : " with a new password")
               << ".\n"
               << Me << ": line 4 of the board's bbsglimra.cfg (line 5: " << tag << "):\n"

@@ -2,12 +2,9 @@
 
 #include <libpq-fe.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <pwd.h>
@@ -28,22 +25,15 @@ const char* const kInstallHint =
 
 // The newest PostgreSQL's bin directory; empty when none is installed. GLIMRA_PG_BIN overrides.
 fs::path ServerBin() {
-    if (const char* given = std::getenv("GLIMRA_PG_BIN"))
-        return fs::exists(fs::path(given) / "initdb") ? fs::path(given) : fs::path();
-    fs::path best;
-    int bestVersion = -1;
+    const char* given = std::getenv("GLIMRA_PG_BIN");
+    fs::path best = given ? given : "";
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator("/usr/lib/postgresql", ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.empty() ||
-            !std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isdigit(c); }))
-            continue;
-        if (!fs::exists(entry.path() / "bin/initdb") || !fs::exists(entry.path() / "bin/pg_ctl"))
-            continue;
-        if (std::stoi(name) > bestVersion)
-            bestVersion = std::stoi(name), best = entry.path() / "bin";
-    }
-    return best;
+    for (const auto& entry : fs::directory_iterator("/usr/lib/postgresql", ec))
+        if (!given && fs::exists(entry.path() / "bin/initdb") &&
+            std::atoi(entry.path().filename().c_str()) >
+                std::atoi(best.parent_path().filename().c_str()))
+            best = entry.path() / "bin";
+    return fs::exists(best / "initdb") && fs::exists(best / "pg_ctl") ? best : fs::path();
 }
 
 std::string RandomHex(std::size_t ALength) {
@@ -66,15 +56,15 @@ std::string Quoted(const std::string& AValue) {
 const fs::path kScratchRoot = "/tmp";
 const char* const kScratchPrefix = "glimra-pg-";
 
-// Servers left by test programs that were killed before they could stop theirs.
+// Servers left by test programs killed before they could stop theirs: their owner is gone.
 void SweepOrphans(const fs::path& ABin) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(kScratchRoot, ec)) {
-        if (entry.path().filename().string().rfind(kScratchPrefix, 0) != 0) continue;
-        std::ifstream ownerFile(entry.path() / "owner.pid");
         long owner = 0;
-        if (!(ownerFile >> owner) || owner <= 0) continue;
-        if (::kill(static_cast<pid_t>(owner), 0) == 0 || errno != ESRCH) continue;
+        if (entry.path().filename().string().rfind(kScratchPrefix, 0) != 0 ||
+            !(std::ifstream(entry.path() / "owner.pid") >> owner) || owner <= 0 ||
+            ::kill(static_cast<pid_t>(owner), 0) == 0 || errno != ESRCH)
+            continue;
         std::vector<std::string> stop = {(ABin / "pg_ctl").string(),       "stop", "-D",
                                          (entry.path() / "data").string(), "-m",   "immediate"};
         if (::geteuid() == 0) stop.insert(stop.begin(), {"runuser", "-u", "postgres", "--"});
@@ -100,7 +90,13 @@ TPgServer::TPgServer() : FBin(ServerBin()), FOwnerPid(::getpid()) {
         if (::chown(FDir.c_str(), user->pw_uid, user->pw_gid) != 0)
             throw std::runtime_error("cannot hand " + FDir.string() + " to postgres");
     }
-    InitCluster();
+    // The superuser's password, in a file the server's user can read, for initdb only.
+    FPassword = RandomHex(24);
+    std::ofstream(FDir / "pwfile") << FPassword << '\n';
+    RunAsOwner({"initdb", "-D", (FDir / "data").string(), "-U", "postgres", "-A", "scram-sha-256",
+                "--pwfile", (FDir / "pwfile").string(), "-E", "UTF8", "--locale=C", "-N"},
+               "initdb");
+    fs::remove(FDir / "pwfile");
     Start();
 }
 
@@ -125,21 +121,6 @@ void TPgServer::RunAsOwner(const std::vector<std::string>& AArgs, const char* AW
     logText << log.rdbuf();
     throw std::runtime_error(std::string("PostgreSQL test server: ") + AWhat + " failed (exit " +
                              std::to_string(code) + "): " + text + logText.str());
-}
-
-void TPgServer::InitCluster() {
-    FPassword = RandomHex(24);
-    const fs::path pwfile = FDir / "pwfile";
-    std::ofstream(pwfile) << FPassword << '\n';
-    if (::geteuid() == 0) {
-        const passwd* user = ::getpwnam("postgres");
-        if (::chown(pwfile.c_str(), user->pw_uid, user->pw_gid) != 0)
-            throw std::runtime_error("cannot hand the password file to postgres");
-    }
-    RunAsOwner({"initdb", "-D", (FDir / "data").string(), "-U", "postgres", "-A", "scram-sha-256",
-                "--pwfile", pwfile.string(), "-E", "UTF8", "--locale=C", "-N"},
-               "initdb");
-    fs::remove(pwfile);
 }
 
 void TPgServer::Start() {

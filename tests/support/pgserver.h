@@ -39,7 +39,6 @@ class TPgServer {
   private:
     friend TPgServer& PgServer();
     TPgServer();
-    void InitCluster();
     void RunAsOwner(const std::vector<std::string>& AArgs, const char* AWhat) const;
 
     std::filesystem::path FBin; // the server's programs
