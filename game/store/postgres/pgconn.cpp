@@ -138,7 +138,6 @@ std::string TPgConnection::Scrub(std::string AText) const {
 }
 
 void TPgConnection::Connect() {
-    Disconnect();
     if (!FUnreadable.empty())
         throw GameDatabaseError(TDatabaseFault::Other,
                                 "The league's connection string (line 4 of bbsglimra.cfg) cannot "

@@ -53,7 +53,8 @@ class TPgConnection {
     // "host:port/database" as the string names them, never the password.
     const std::string& Name() const { return FName; }
     bool Connected() const { return FConn != nullptr; }
-    // Opens the connection (connect_timeout and keepalives unless the string sets its own).
+    // Opens the connection, when there is none (connect_timeout and keepalives unless the string
+    // sets its own).
     // A server that cannot be reached raises TDatabaseFault::Unreachable.
     void Connect();
     void Disconnect();

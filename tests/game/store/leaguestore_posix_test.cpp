@@ -100,6 +100,7 @@ TEST_F(LeagueStoreTest, TwoBoardsShareTheWordsAndRankTheirPlayersApart) {
     beta.WriteScore({"Ada", ""}, day, 300);
     beta.WriteScore({"Bo'b", ""}, day, 500);
     alpha.WriteScore({"Ada", ""}, {2024, 2, 12}, 100);
+    alpha.WriteScore({"Ada", ""}, {2024, 1, 31}, 0);
     std::string ranks;
     for (const auto& row : alpha.DayTopScores(day, 10))
         ranks += row.UserName + "@" + row.Board + " " + std::to_string(row.Score) + ", ";
@@ -115,6 +116,7 @@ TEST_F(LeagueStoreTest, TwoBoardsShareTheWordsAndRankTheirPlayersApart) {
     played[9] = played[11] = true;
     EXPECT_EQ(alpha.PlayedDays({"Ada", ""}, 2024, 2), played);
     EXPECT_FALSE(beta.HasScore({"Ada", "BETA"}, {2024, 2, 12}));
+    EXPECT_TRUE(alpha.PlayedDays({"Ada", ""}, 2024, 1)[30] && best.Found);
 }
 
 // A role of no board or of another board is refused; no text ever carries the password.
@@ -182,7 +184,7 @@ TEST_F(LeagueStoreTest, ASpoolKilledAtEachStepCountsEveryScoreOnce) {
                            {"removed", "", 70, 70},  {"kept", "", 0, 50}};
     int player = 0;
     for (const TCase& c : cases) {
-        const std::string alias = "../P" + std::to_string(++player) + "/*\n"; // a file name?
+        const std::string alias = "../P" + std::to_string(++player) + "/*)\n"; // a file name?
         TLeagueStore(Setting("ALPHA")).WriteScore({alias, ""}, {2024, 2, 10}, 50);
         for (const char* step : {c.WriteStep, c.SendStep}) {
             if (!*step) continue;
