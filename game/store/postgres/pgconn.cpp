@@ -128,12 +128,6 @@ std::string TPgConnection::Scrub(std::string AText) const {
         for (auto at = AText.find(secret); at != std::string::npos; at = AText.find(secret, at))
             AText.replace(at, secret.size(), "********"), at += 8;
     }
-    // Whatever libpq quotes as password=... (a string it could not read in full).
-    for (auto at = AText.find("password="); at != std::string::npos;
-         at = AText.find("password=", at + 9)) {
-        const auto end = AText.find_first_of(" '\"", at + 9);
-        AText.replace(at + 9, (end == std::string::npos ? AText.size() : end) - at - 9, "********");
-    }
     return AText;
 }
 

@@ -100,6 +100,7 @@ TEST_F(LeagueStoreTest, TwoBoardsShareTheWordsAndRankTheirPlayersApart) {
     beta.WriteScore({"Ada", ""}, day, 300);
     beta.WriteScore({"Bo'b", ""}, day, 500);
     alpha.WriteScore({"Ada", ""}, {2024, 2, 12}, 100);
+    alpha.Disconnect(); // prepared again on the next connection
     alpha.WriteScore({"Ada", ""}, {2024, 1, 31}, 0);
     std::string ranks;
     for (const auto& row : alpha.DayTopScores(day, 10))
@@ -220,6 +221,11 @@ TEST_F(LeagueStoreTest, ASpoolKilledAtEachStepCountsEveryScoreOnce) {
     }
     // One applied entry per score sent: each first 50, and each later one that was kept.
     EXPECT_EQ(Rows("SELECT count(*) FROM tblSpoolApplied"), std::vector<std::string>{"11"});
+    // An entry damaged outside the door is set aside once, out of every later start-up's way.
+    const fs::path torn = fs::path(ScoreSpoolDir) / "ALPHA.2024-02-10.torn.score";
+    std::ofstream(torn) << "glimra score spool 1\nid=x\n";
+    TLeagueStore(Setting("ALPHA")).SendKept(), TLeagueStore(Setting("ALPHA")).SendKept();
+    EXPECT_TRUE(fs::exists(torn.string() + ".refused"));
 }
 
 } // namespace
