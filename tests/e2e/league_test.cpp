@@ -57,10 +57,6 @@ void Start(TBbs& ABbs, const std::string& AAlias, const fs::path& AWorkDir = {})
                 .WorkDir = AWorkDir});
 }
 
-bool Menu(TBbs& ABbs) {
-    return ABbs.See(29, 12, "[1] Play Glimra");
-}
-
 // Ada plays on ALPHA and on BETA: one word for the date, two players on the day's board. Then
 // the server stops while Cy's guess screen is up on ALPHA: Cy wins, the score goes to the spool,
 // Cy is told and handed back. With the server back, ALPHA's next door sends it at start-up.
@@ -70,7 +66,7 @@ TEST_F(League, TwoBoardsShareTheWordRankPlayersApartAndKeepAScoreWhileTheServerI
     std::string word;
     for (TBbs* bbs : {&alpha, &beta}) {
         Start(*bbs, "Ada");
-        ASSERT_TRUE(Menu(*bbs)) << Shot(bbs->Screen()) << bbs->Log();
+        ASSERT_TRUE(bbs->See("[1] Play Glimra")) << Shot(bbs->Screen()) << bbs->Log();
         if (word.empty())
             word = Sql("SELECT strWord FROM tblWordsByDate WHERE dtDate = '" + kToday + "'").at(0);
         bbs->Send("1" + std::string(bbs == &alpha ? word : "crane\r" + word) + "\r");
@@ -92,7 +88,7 @@ TEST_F(League, TwoBoardsShareTheWordRankPlayersApartAndKeepAScoreWhileTheServerI
     EXPECT_EQ(std::distance(fs::directory_iterator(spool), {}), 1);
     PgServer().Start();
     Start(next, "Dee", alpha.Dir());
-    ASSERT_TRUE(Menu(next)) << Shot(next.Screen()) << next.Log();
+    ASSERT_TRUE(next.See("[1] Play Glimra")) << Shot(next.Screen()) << next.Log();
     EXPECT_EQ(std::distance(fs::directory_iterator(spool), {}), 0);
     EXPECT_TRUE((next.Send("q"), next.HandedBack()));
     EXPECT_EQ(Sql("SELECT strBoard, strUserName, intScore FROM tblScores ORDER BY 1, 2"),
