@@ -88,6 +88,7 @@ TEST_F(LeagueStoreTest, TwoBoardsShareTheWordsAndRankTheirPlayersApart) {
     EXPECT_EQ(alpha.AssignMonthWords(2024, 2, 29), std::vector<bool>(29, true));
     EXPECT_EQ(beta.AssignMonthWords(2024, 2, 29), std::vector<bool>(29, false));
     EXPECT_EQ(alpha.WordOfDate({2024, 2, 29}), beta.WordOfDate({2024, 2, 29}));
+    EXPECT_NE(PgRows(Admin(), "SELECT count(DISTINCT strWord) FROM tblWordsByDate")[0], "1");
     EXPECT_EQ(alpha.WordMatches("CRANE") * 100 + alpha.WordMatches("abbey") * 10 +
                   alpha.WordMatches("pious") + alpha.WordMatches("x' OR '1'='1") * 1000,
               111);
