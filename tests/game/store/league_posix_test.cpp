@@ -64,16 +64,20 @@ TEST_F(LeagueTest, MakeDbBuildsRefusesKeepsScoresAndBoards) {
     Sql("INSERT INTO tblScores VALUES ('ALPHA', 'Bob', '2024-03-05', 160)");
     Sql("INSERT INTO tblWordsByDate VALUES ('2024-03-05', 'cider')");
     EXPECT_TRUE(MakeDb({}) == 1 && Output.find("holds 1 score;") != std::string::npos) << Output;
+    // Totals gone wrong, and a board's right to connect lost (a restore into a new database).
+    const std::string role = "glimra_" + Db + "_alpha";
     Sql("UPDATE tblTotals SET intTotal = 5; DELETE FROM tblMonthTotals");
+    Sql("REVOKE CONNECT ON DATABASE " + Db + " FROM " + role);
     Lists("cider\nslate\n", "mound\nAAHED\n");
     ASSERT_EQ(MakeDb({"--add"}), 0) << Output;
     EXPECT_NE(Output.find("1 answer word and 2 accepted guesses"), std::string::npos) << Output;
     EXPECT_EQ(Sql("SELECT intTotal::text FROM tblTotals UNION ALL SELECT intDays::text FROM "
-                  "tblMonthTotals "
-                  "UNION ALL SELECT strWord FROM tblWordsByDate"),
+                  "tblMonthTotals UNION ALL SELECT strWord FROM tblWordsByDate"),
               (std::vector<std::string>{"160", "1", "cider"}));
-    EXPECT_EQ(Sql("SELECT has_database_privilege('public', current_database(), 'CONNECT')")[0],
-              "f");
+    const std::string connect = "', current_database(), 'CONNECT')";
+    EXPECT_EQ(Sql("SELECT has_database_privilege('public" + connect + ", has_database_privilege('" +
+                  role + connect)[0],
+              "f|t");
     ASSERT_EQ(MakeDb({"--force"}), 0) << Output;
     EXPECT_EQ(Sql("SELECT (SELECT count(*) FROM tblScores) + (SELECT count(*) FROM tblTotals) + "
                   "(SELECT count(*) FROM tblWordsByDate) || strBoard FROM tblBoards"),
