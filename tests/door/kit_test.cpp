@@ -15,6 +15,8 @@
 
 namespace {
 
+const auto RealSteadyNow = DoorSteadyNow; // the session clock the kit starts with
+
 using StartupTest = KitTest;
 
 std::string Fields() {
@@ -99,8 +101,9 @@ TEST_F(StartupTest, RawDoorSocketFromTheDropFileOrTheSwitch) {
         while (!keys.ends_with('.') && CommWaitChar(2000)) keys += CommReadChar();
         return std::vector<std::string>{
             std::to_string(std::count(sent.begin(), sent.end(), '\xFF')),
-            std::to_string(DoorTerminal.Columns) + "x" + std::to_string(DoorTerminal.Rows), keys,
-            Received(), log.substr(log.rfind(", ") + 2)};
+            std::to_string(NetState().Terminal.Columns) + "x" +
+                std::to_string(NetState().Terminal.Rows),
+            keys, Received(), log.substr(log.rfind(", ") + 2)};
     });
 }
 
@@ -268,9 +271,9 @@ TEST_F(DoorTest, OutputKeysAndLineEditorTables) {
         std::size_t requests = 0;
         for (std::size_t at = 0; (at = sent.find("\x1b[6n", at)) != std::string::npos; ++at)
             ++requests;
-        return std::vector{(DoorTerminal.Utf8 ? "UTF-8 "s : "CP437 "s) +
-                               std::to_string(DoorTerminal.Columns) + "x" +
-                               std::to_string(DoorTerminal.Rows),
+        return std::vector{(NetState().Terminal.Utf8 ? "UTF-8 "s : "CP437 "s) +
+                               std::to_string(NetState().Terminal.Columns) + "x" +
+                               std::to_string(NetState().Terminal.Rows),
                            std::to_string(requests), keys, Received()};
     });
     CommSetUtf8(false);
@@ -522,10 +525,10 @@ TEST(Comm, LostConnectionsEndTheCarrierForGood) {
         TLink link; // a caller who stops reading cannot hang the door
         TestSetBuffers(link.Caller, 4096, 4096);
         TestSetBuffers(link.Bbs, 4096, 4096);
-        CommSendStallMs = 200;
+        NetState().Comm.SendStallMs = 200;
         CommWrite(std::string(16 << 20, 'x'));
         EXPECT_FALSE(CommCarrier());
-        CommSendStallMs = 60000;
+        NetState().Comm.SendStallMs = 60000;
         CommWrite(std::string(1 << 20, 'y')); // dropped without another wait
     }
 }
