@@ -1,7 +1,8 @@
 // The kit's own state for the one session this process serves, beyond the records, globals and
 // hooks of door.h: the terminal layer's (screen model, emulator, console back-end), the
 // connection layer's (transport, the caller's terminal) and the kit's modules' flags. One object
-// holds it, reached through DoorState(), with one reset for tests.
+// holds it, reached through DoorState(); door/reset.h resets it for tests. The kit's modules
+// include this header and it includes none of theirs.
 #pragma once
 
 #include "door/keys.h"
@@ -42,13 +43,7 @@ struct TDoorState : TDoorKitState {
 // The one session object.
 TDoorState& DoorState();
 
-// Back to the state of a program that has not called DoorStartup yet, for tests: the terminal
-// put back and a headless console, a fresh screen and emulator, the transport closed, every flag
-// above cleared; the globals of door.h and session.h to their start values (the default hooks,
-// the system clocks and delay), and no log file.
-void DoorResetForTests();
-
-// The parts of the reset kept beside the values they restore: the globals of session.h (the
-// records, the clocks and the delay) and the hooks of door.h.
+// The parts of the reset for tests (door/reset.h) kept beside the values they restore: the
+// globals of session.h (the records, the clocks and the delay) and the hooks of door.h.
 void DoorResetSessionGlobals();
 void DoorResetHooks();

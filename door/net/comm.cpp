@@ -93,11 +93,6 @@ bool WaitForByte(int ATimeoutMs) {
 
 } // namespace
 
-TNetState& NetState() {
-    static TNetState state;
-    return state;
-}
-
 void CommOpen(std::int32_t ACommNumber, TCommMode AMode) {
     TCommState& c = Comm();
     if (c.Open) CommClose(false);

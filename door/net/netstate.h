@@ -5,7 +5,6 @@
 #pragma once
 
 #include "door/net/telnet.h"
-#include "door/net/termprobe.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +30,13 @@ struct TCommState {
     // as gone (carrier lost, remaining output dropped), in milliseconds. A stalled connection
     // must not hang the node.
     int SendStallMs = 60000;
+};
+
+// What the door knows about the remote caller's terminal.
+struct TDoorTerminal {
+    bool Utf8 = false;         // glyphs go out as UTF-8 instead of CP437 bytes
+    std::uint16_t Columns = 0; // 0: not known
+    std::uint16_t Rows = 0;
 };
 
 struct TNetState {

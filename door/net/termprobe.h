@@ -2,15 +2,10 @@
 // reported or from its answers to cursor position requests at start-up.
 #pragma once
 
+#include "door/net/netstate.h"
+
 #include <cstdint>
 #include <string>
-
-// What the door knows about the remote caller's terminal.
-struct TDoorTerminal {
-    bool Utf8 = false;         // glyphs go out as UTF-8 instead of CP437 bytes
-    std::uint16_t Columns = 0; // 0: not known
-    std::uint16_t Rows = 0;
-};
 
 // True for the terminal types that BBS terminal programs report ("ansi", "ansi-bbs", "syncterm",
 // "pcansi", ...): they take CP437. Any other type settles nothing and the probe decides.

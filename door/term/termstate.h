@@ -4,7 +4,6 @@
 #pragma once
 
 #include "door/platform/console.h"
-#include "door/term/ansi.h"
 #include "door/term/screen.h"
 
 #include <array>
@@ -37,6 +36,8 @@ struct TAnsiParams {
     void Clear() { Count = 0; }
     std::int32_t operator[](int i) const { return i <= Count ? Items[i] : 0; }
 };
+
+enum class TAnsiParserState { None, HaveEscape, HaveBracket };
 
 // The emulator between two AnsiWrite calls: a sequence may be cut anywhere.
 struct TAnsiEmulator {

@@ -7,7 +7,7 @@
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/net/comm.h"
-#include "door/state.h"
+#include "door/reset.h"
 #include "door/term/ansi.h"
 #include "door/term/console.h"
 #include "door/term/screen.h"
