@@ -7,6 +7,7 @@
 #include "door/net/comm.h"
 #include "door/net/termprobe.h"
 #include "door/startup.h"
+#include "door/state.h"
 #include "tests/support/kit_fixture.h"
 
 #include <gtest/gtest.h>
@@ -107,6 +108,36 @@ TEST_F(StartupTest, RawDoorSocketFromTheDropFileOrTheSwitch) {
     });
 }
 
+// The reset for tests leaves nothing of a session behind: after a remote session that set every
+// part of the kit's state, the kit shows what it showed fresh.
+TEST_F(StartupTest, TheResetLeavesNothingOfASessionBehind) {
+    const auto fresh = [] {
+        DoorResetForTests();
+        std::filesystem::remove("door.log");
+        DoorLogFileName = "door.log", DoorNow = [] { return FakeNow; };
+        DoorLogSessionEnd();          // an end line still due
+        NewExitProc();                // an armed exit guard
+        AnsiWrite("\x1b[u\x1b[28mX"); // the emulator's saved cursor and attribute, a cut sequence
+        return Shot(LocalScreen()) + ReadFile("door.log") + DoorProgramFileName() +
+               (ConsoleKeyPressed() ? " key" : "") + (CommCarrier() ? "" : " no carrier") +
+               (CommUtf8() ? " UTF-8" : "") + (CommHandle() != kNoWaitHandle ? " open" : "") +
+               (DoorSession.Events || DoorOnHangup != DefaultOnHangup ? " session" : "") +
+               std::to_string(NetState().Terminal.Columns + DoorState().HangupReported);
+    };
+    const std::string before = fresh();
+    const TSocketPair pair = TestSocketPair();
+    TestClose(std::exchange(Caller, pair.Caller));
+    Send("\x1b[1;1R\x1b[1;2R\x1b[30;100R"); // UTF-8, 100x30
+    Startup({"-N1", ("-S" + std::to_string(pair.Door)).c_str()});
+    DoorOnHangup = [] {};
+    AnsiWrite("\x1b[5;5H\x1b[s\x1b[1;31m\x1b[8m\x1b[");
+    ConsolePushKeys("k");
+    HangUp();
+    while (DoorCarrierNow()) CommWaitChar(100);
+    DoorKeyPressed(); // the pass that reports the hang-up
+    EXPECT_EQ(fresh(), before);
+}
+
 TEST_F(StartupTest, LocalLoginAndDropFilesThatStayLocal) {
     DoorOnLocalLogin = [] {
         DefaultOnLocalLogin(); // an emptied name asks again
@@ -202,7 +233,6 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
         const std::string all = ReadFile("door.log.1") + ReadFile("door.log");
         EXPECT_TRUE(all.starts_with("xxx") && std::count(all.begin(), all.end(), '\n') == 25);
     }
-    DoorLogMaxBytes = 1 << 20;
 }
 
 using namespace std::string_literals;
