@@ -2,7 +2,6 @@
 #include "game/store/database.h"
 
 #include "door/doorlog.h"
-#include "door/stringutils.h"
 #include "game/rules/gamedate.h"
 #include "game/store/host.h"
 
@@ -156,7 +155,7 @@ void CloseGameDatabase() {
 }
 
 std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay) {
-    return std::to_string(AYear) + "-" + TwoDigits(AMonth) + "-" + TwoDigits(ADay);
+    return std::to_string(AYear) + "-" + KeyDigits(AMonth) + "-" + KeyDigits(ADay);
 }
 
 // A uniform draw from tblWords; false when the table is empty.

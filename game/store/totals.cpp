@@ -2,7 +2,7 @@
 // whole scores table.
 #include "game/store/totals.h"
 
-#include "door/stringutils.h"
+#include "game/rules/gamedate.h"
 #include "game/store/database.h"
 
 namespace {
@@ -69,7 +69,7 @@ std::vector<TScoreTotal> TopAllTimeTotals(SqlConnection& AConn, int ALimit) {
 
 std::vector<TScoreTotal> TopMonthTotals(SqlConnection& AConn, std::int32_t AYear,
                                         std::int32_t AMonth, int ALimit) {
-    const std::string month = std::to_string(AYear) + "-" + TwoDigits(AMonth);
+    const std::string month = std::to_string(AYear) + "-" + KeyDigits(AMonth);
     if (!HasScoreTotals(AConn)) {
         SqlStatement query(AConn,
                            "select strUserName, sum(intScore) as p, COUNT(DISTINCT dtDate) AS "

@@ -40,7 +40,8 @@ TEST_F(DatabaseTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
     }
     EXPECT_EQ(Sql("SELECT strUserName, intScore FROM tblScores ORDER BY rowid"), expected);
     EXPECT_THROW(DayPlayedCheck("3", "x", "2024"), std::invalid_argument); // before the database
-    EXPECT_THROW(SetScore(10, "", "5", "2024"), std::invalid_argument);
+    for (const char* part : {"", "5x", "-5", "+5", "99999999999"})
+        EXPECT_THROW(SetScore(10, part, "5", "2024"), std::invalid_argument) << part;
 }
 
 // A won score meets the database held by another connection, with a read and then with a write
@@ -201,7 +202,8 @@ TEST_F(DatabaseTest, TotalsAsSumsOnBareTablesUpgradedAndKeptUpAndMissingTablesNa
 TEST_F(DatabaseTest, DBCheckGivesEveryDayOfTheMonthOneWordOnce) {
     MakeDatabase({"apple", "cider", "crane", "slate"});
     Connect();
-    const std::string heading = AnsiTextColour(19, LocalScreen().TextAttr()) + "Database Maintenance\r\n";
+    const std::string heading =
+        AnsiTextColour(19, LocalScreen().TextAttr()) + "Database Maintenance\r\n";
     Sql("INSERT INTO tblWordsByDate VALUES ('2024-02-02', 'mound'), ('2024-02-28', 'stale')");
     SetToday(2024, 2, 10);
     DBCheck();
