@@ -1,7 +1,7 @@
 // The one unit-test fixture: the kit as a door finds it before start-up (the kit's one reset:
-// headless console, fresh screen, default hooks), a fake clock, no pauses, no winner's text, in a temporary working
-// directory, and on demand a remote caller on a socket pair and a game database built from
-// data/schema.sql.
+// headless console, fresh screen, default hooks), a fake clock, no pauses, no winner's text, in a
+// temporary working directory, and on demand a remote caller on a socket pair and a game
+// database built from data/schema.sql.
 #pragma once
 
 #include "door/door.h"
