@@ -72,10 +72,12 @@ CREATE TABLE IF NOT EXISTS tblSpoolApplied (
     PRIMARY KEY (strBoard, strEntry)
 );
 
--- The board of the role that runs the statement; NULL for any other role.
+-- The board of the role that runs the statement; NULL for any other role. The table is named
+-- with its schema: a board's own temporary table called tblBoards comes first in its search path
+-- and would let it pass as another board.
 CREATE OR REPLACE FUNCTION fnMyBoard() RETURNS text
     LANGUAGE sql STABLE
-    AS $$ SELECT strBoard FROM tblBoards WHERE strRole = current_user $$;
+    AS $$ SELECT strBoard FROM public.tblBoards WHERE strRole = current_user $$;
 
 -- A score row counts into its player's totals; a row that goes counts out. Runs with the owner's
 -- rights: boards cannot write the totals themselves.

@@ -2,6 +2,8 @@
 // of the line editor, and whether a caller is connected.
 #include "door/door.h"
 
+#include "door/state.h"
+
 #include <cstring>
 
 void (*DoorOnCLP)(char AKey, const std::string& AValue) = nullptr;
@@ -14,6 +16,19 @@ void (*DoorOnTimeOutWarning)(std::uint8_t AMinutes) = nullptr;
 TDoorProc DoorOnTimeUp = DefaultOnTimeUp;
 void (*DoorOnTimeUpWarning)(std::uint8_t AMinutes) = nullptr;
 TDoorProc DoorOnUsage = DefaultOnUsage;
+
+void DoorResetHooks() {
+    DoorOnCLP = nullptr;
+    DoorOnHangup = DefaultOnHangup;
+    DoorOnLocalLogin = DefaultOnLocalLogin;
+    DoorOnStatusBar = DefaultOnStatusBar;
+    DoorOnSysopKey = nullptr;
+    DoorOnTimeOut = DefaultOnTimeOut;
+    DoorOnTimeOutWarning = nullptr;
+    DoorOnTimeUp = DefaultOnTimeUp;
+    DoorOnTimeUpWarning = nullptr;
+    DoorOnUsage = DefaultOnUsage;
+}
 
 namespace {
 

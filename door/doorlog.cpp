@@ -3,21 +3,19 @@
 
 #include "door/platform/logfile.h"
 #include "door/platform/system.h"
+#include "door/state.h"
 
 #include <algorithm>
 #include <ctime>
 
 std::string DoorLogFileName;
-std::int64_t DoorLogMaxBytes = 1 << 20;
+std::int64_t DoorLogMaxBytes = kDoorLogMaxBytes;
 
 namespace {
 
 // A line longer than this (a long failure text) is cut.
 constexpr std::size_t kMaxText = 400;
 constexpr std::size_t kMaxAlias = 40;
-
-std::string FEnding;
-bool FSessionLogged = false; // a start line was written, and its end line is still due
 
 // One line of text: line ends and other control bytes become blanks, runs of blanks one blank.
 std::string OneLine(const std::string& AText, std::size_t AMax) {
@@ -47,19 +45,21 @@ void DoorTellBbs(const std::string& AReason) {
 }
 
 void DoorLogEnding(const std::string& AHow) {
-    if (FEnding.empty()) FEnding = AHow;
+    std::string& ending = DoorState().LogEnding;
+    if (ending.empty()) ending = AHow;
 }
 
 void DoorLogSessionStart(const std::string& ADetails) {
-    FEnding.clear();
+    DoorState().LogEnding.clear();
     DoorLog("session start: " + ADetails);
-    FSessionLogged = !DoorLogFileName.empty();
+    DoorState().LogEndDue = !DoorLogFileName.empty();
 }
 
 void DoorLogSessionEnd() {
-    if (!FSessionLogged) return;
-    FSessionLogged = false;
-    DoorLog("session end: " + (FEnding.empty() ? std::string("ended") : FEnding));
+    TDoorState& state = DoorState();
+    if (!state.LogEndDue) return;
+    state.LogEndDue = false;
+    DoorLog("session end: " + (state.LogEnding.empty() ? std::string("ended") : state.LogEnding));
 }
 
 std::string DoorLogTimeText(TDateTime ATime) {
@@ -68,4 +68,3 @@ std::string DoorLogTimeText(TDateTime ATime) {
     if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0) return "?";
     return text;
 }
-

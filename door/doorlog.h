@@ -14,6 +14,7 @@ extern std::string DoorLogFileName;
 // A log that would grow beyond this many bytes is first moved to DoorLogFileName + ".1"
 // (replacing the older one) and started afresh, so the two files never hold much more.
 extern std::int64_t DoorLogMaxBytes;
+inline constexpr std::int64_t kDoorLogMaxBytes = 1 << 20; // its start value
 
 // Appends one line: "2024-03-05 21:04:59 node 3 [Alias] AText". Control bytes in the alias and
 // the text become blanks, and a text over a line's length is cut. A log that cannot be written

@@ -7,6 +7,7 @@
 #include "door/net/comm.h"
 #include "door/output.h"
 #include "door/shutdown.h"
+#include "door/state.h"
 #include "door/stringutils.h"
 #include "door/term/ansi.h"
 #include "door/term/console.h"
@@ -24,15 +25,11 @@ std::int64_t WholeSeconds(TDateTime AFrom, TDateTime ATo) {
     return seconds < 0 ? -seconds : seconds;
 }
 
-// Set once the event pass has reported a lost carrier. Until then a lost caller is reported
-// at once instead of at the next whole second, so the node is handed back promptly; afterwards
-// passes keep their once-a-second pace, also when a replaced hang-up hook lets the door go on.
-bool HangupReported = false;
-
 // True when the carrier has gone and no pass has reported it yet.
 bool HangupDue() {
-    if (DoorCarrier()) HangupReported = false; // a new connection starts afresh
-    return !HangupReported && !DoorCarrier();
+    bool& reported = DoorState().HangupReported;
+    if (DoorCarrier()) reported = false; // a new connection starts afresh
+    return !reported && !DoorCarrier();
 }
 
 } // namespace
@@ -136,16 +133,16 @@ void DoorEndSession(const std::string& AMessage, const std::string& AHow) {
 }
 
 void DoorDoEvents() {
-    // A hook that reads keys would otherwise start a pass inside the pass.
-    static bool running = false;
+    bool& running = DoorState().EventPassRunning;
     if (!DoorSession.Events || running) return;
     if (!HangupDue() && WholeSeconds(DoorSession.EventsTime, DoorSteadyNow()) < 1) return;
     struct TRunning {
-        TRunning() { running = true; }
-        ~TRunning() { running = false; } // also when a hook throws
-    } guard;
+        bool& Running;
+        explicit TRunning(bool& ARunning) : Running(ARunning) { Running = true; }
+        ~TRunning() { Running = false; } // also when a hook throws
+    } guard(running);
     if (!DoorCarrier()) {
-        HangupReported = true;
+        DoorState().HangupReported = true;
         Call(DoorOnHangup);
     }
     if (DoorSession.DoIdleCheck && DoorSecondsIdle() > DoorSession.MaxIdle) Call(DoorOnTimeOut);

@@ -6,9 +6,10 @@
 #include "door/keys.h"
 #include "door/net/comm.h"
 #include "door/output.h"
-#include "door/shutdown.h"
 #include "door/platform/ending.h"
 #include "door/platform/wait.h"
+#include "door/shutdown.h"
+#include "door/state.h"
 #include "door/term/console.h"
 
 #include <chrono>
@@ -79,22 +80,20 @@ char ReadLocalKey() {
     return ch;
 }
 
-// The caller's bytes between two keys: only a UTF-8 character may run on from one key to the next.
-TKeyDecoder RemoteDecoder;
-
 // Reads what the caller's next bytes come to: a key (extended for the four cursor keys), or
 // nothing when they were a report or any other sequence, which vanishes whole. A sequence
 // that stops coming ends after the sequence wait. Event passes run meanwhile, so a sequence that
 // never ends cannot hold off the limits.
 char ReadRemoteKey() {
-    if (RemoteDecoder.Busy()) RemoteDecoder.TimeOut(); // a read that a hook broke off
+    TKeyDecoder& decoder = DoorState().RemoteDecoder;
+    if (decoder.Busy()) decoder.TimeOut(); // a read that a hook broke off
     for (;;) {
         TTermInput input;
-        if (!RemoteDecoder.Busy() || WaitRemoteByte()) {
-            input = RemoteDecoder.Take(static_cast<std::uint8_t>(CommPeekChar()));
+        if (!decoder.Busy() || WaitRemoteByte()) {
+            input = decoder.Take(static_cast<std::uint8_t>(CommPeekChar()));
             if (input.Used) CommReadChar();
         } else {
-            input = RemoteDecoder.TimeOut();
+            input = decoder.TimeOut();
         }
         switch (input.Kind) {
         case TTermInputKind::None: DoorDoEvents(); continue;

@@ -5,14 +5,21 @@
 #include "door/platform/ending.h"
 #include "door/platform/system.h"
 #include "door/platform/wait.h"
+#include "door/state.h"
 
 #include <algorithm>
 #include <filesystem>
 
+namespace {
+
+constexpr const char* kProgramNameAndVersion = "Portek v13.09.02";
+
+} // namespace
+
 TDoorDropInfo DoorDropInfo;
 TDoorLastKey DoorLastKey;
 TDoorMOREPrompts DoorMOREPrompts;
-std::string DoorProgramNameAndVersion = "Portek v13.09.02";
+std::string DoorProgramNameAndVersion = kProgramNameAndVersion;
 TDoorSession DoorSession;
 bool Stdio = false;
 
@@ -36,9 +43,6 @@ void SystemDelay(std::int32_t AMilliseconds) {
     DoorSleep(AMilliseconds);
 }
 
-// The program's path as DoorStartup was given it (argv[0]); empty before.
-std::string FProgramPath;
-
 } // namespace
 
 TDateTime (*DoorNow)() = SystemNow;
@@ -60,12 +64,24 @@ bool DoorSleep(std::int32_t AMilliseconds) {
     }
 }
 
+void DoorResetSessionGlobals() {
+    DoorDropInfo = {};
+    DoorLastKey = {};
+    DoorMOREPrompts = {};
+    DoorProgramNameAndVersion = kProgramNameAndVersion;
+    DoorSession = {};
+    Stdio = false;
+    DoorNow = SystemNow;
+    DoorSteadyNow = SteadyNow;
+    DoorDelay = SystemDelay;
+}
+
 void DoorSetProgramPath(const std::string& APath) {
-    FProgramPath = APath;
+    DoorState().ProgramPath = APath;
 }
 
 std::string DoorProgramFileName() {
-    std::string path = FProgramPath;
+    std::string path = DoorState().ProgramPath;
     if (path.empty()) path = SystemProgramPath();
     return std::filesystem::path(path).filename().string();
 }

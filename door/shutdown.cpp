@@ -5,6 +5,7 @@
 #include "door/doorlog.h"
 #include "door/net/comm.h"
 #include "door/platform/ending.h"
+#include "door/state.h"
 #include "door/term/console.h"
 #include "door/term/screen.h"
 
@@ -12,13 +13,11 @@
 
 namespace {
 
-// The exit guard acts at most once, and only once DoorStartup has armed it.
-bool FExitGuardArmed = false;
-
 // The exit guard's last output; true when it was armed, so that the caller is to be handed back.
 bool ExitGuardOutput() {
-    if (!FExitGuardArmed) return false;
-    FExitGuardArmed = false;
+    bool& armed = DoorState().ExitGuardArmed;
+    if (!armed) return false;
+    armed = false;
     DoorTextAttr(7);
     DoorCursorDown(255);
     DoorCursorLeft(255);
@@ -36,16 +35,18 @@ void RunShutdown() {
 } // namespace
 
 void DoorArmExit() {
+    // Once per process: an atexit registration cannot be undone, so it is no session state.
     static bool registered = false;
     if (registered) return;
-    // What the shutdown uses is made first, so that it is destroyed only after the shutdown ran.
-    LocalScreen();
+    // What the shutdown uses (the session object with the layers' state, the console back-end)
+    // is made first, so that it is destroyed only after the shutdown ran.
+    DoorState();
     ConsoleIsTerminal();
     registered = std::atexit(RunShutdown) == 0;
 }
 
 void DoorArmExitGuard() {
-    FExitGuardArmed = true;
+    DoorState().ExitGuardArmed = true;
 }
 
 void DoorExit() {

@@ -7,6 +7,7 @@
 #include "door/dropfiles.h"
 #include "door/events.h"
 #include "door/net/comm.h"
+#include "door/net/netstate.h"
 #include "door/net/termprobe.h"
 #include "door/platform/ending.h"
 #include "door/platform/system.h"
@@ -97,7 +98,7 @@ void RefuseWithoutAnsi() {
 // A caller whose terminal is known to be smaller than 80 by 24 is told once, then the door goes
 // on.
 void WarnSmallTerminal() {
-    const std::string warning = TermSizeWarning(DoorTerminal);
+    const std::string warning = TermSizeWarning(NetState().Terminal);
     if (warning.empty()) return;
     DoorWriteLn(warning);
     DoorDelay(2500);
@@ -192,7 +193,7 @@ bool FillDropInfo(TDoorSessionKind AKind, const TDoorCommandLine& ACommandLine) 
 } // namespace
 
 void DoorDetectTerminal(bool AForceUtf8) {
-    DoorTerminal = {};
+    NetState().Terminal = {};
     CommSetUtf8(false);
     if (DoorLocal() || Stdio) return;
     TermDetect(AForceUtf8);

@@ -42,6 +42,7 @@ TDoorSessionKind DoorChooseSession(const TDoorCommandLine& ACommandLine);
 // plain pipe and speaks telnet to the caller itself.
 bool DoorRawSocket(const TDoorCommandLine& ACommandLine, const TDoorDropInfo& ADropInfo);
 
-// Decides DoorTerminal (door/net/termprobe.h) for a remote caller and sets the transport's UTF-8
-// mode from it (TermDetect); a local session, or one with -X, gets an unknown terminal in CP437.
+// Decides the caller's terminal (NetState().Terminal, door/net/netstate.h) for a remote caller and
+// sets the transport's UTF-8 mode from it (TermDetect); a local session, or one with -X, gets an
+// unknown terminal in CP437.
 void DoorDetectTerminal(bool AForceUtf8);

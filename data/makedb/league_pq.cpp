@@ -9,6 +9,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -44,7 +45,7 @@ class TScrubber {
 std::string Trimmed(std::string AText) {
     while (!AText.empty() && (AText.back() == '\n' || AText.back() == ' ')) AText.pop_back();
     for (auto& c : AText)
-        if (c == '\n') c = ' ';
+        if (c == '\n' || c == '\t') c = ' ';
     return AText;
 }
 

@@ -4,6 +4,7 @@
 // themselves are in comm_posix.cpp and comm_windows.cpp.
 #include "door/net/comm.h"
 
+#include "door/net/netstate.h"
 #include "door/net/telnet.h"
 #include "door/platform/comm.h"
 #include "door/platform/ending.h"
@@ -18,26 +19,18 @@
 namespace {
 
 constexpr std::uint8_t kIAC = 255;
-constexpr std::size_t kReceiveSize = 1024;
-constexpr std::size_t kUnreadSize = 256; // room for keys put back (CommUnread)
+constexpr std::size_t kReceiveSize = TCommState::kReceiveSize;
 
-bool FOpen = false;
-bool FCarrier = true;
-// Received keys not yet taken, already filtered: FBuffer[FPos, FLen).
-std::uint8_t FBuffer[kReceiveSize + kUnreadSize];
-std::size_t FPos = 0;
-std::size_t FLen = 0;
-TTelnetReceiver FReceiver;
-// Bytes 0x80 to 0xFF go out as the UTF-8 of their CP437 glyphs (CommSetUtf8).
-bool FUtf8 = false;
-// Byte 255 goes out doubled (telnet mode).
-bool FDoubleIac = true;
+TCommState& Comm() {
+    return NetState().Comm;
+}
 
 // Sends every byte unless the connection is gone or stalls.
 void SendAll(const std::uint8_t* AData, std::size_t ALen) {
+    TCommState& c = Comm();
     using namespace std::chrono;
     auto lastProgress = steady_clock::now();
-    while (ALen > 0 && FOpen && FCarrier) {
+    while (ALen > 0 && c.Open && c.Carrier) {
         std::size_t sent = 0;
         const TSockIo result = SockSend(AData, ALen, sent);
         if (result == TSockIo::Done) {
@@ -50,40 +43,42 @@ void SendAll(const std::uint8_t* AData, std::size_t ALen) {
             // Waits until the socket takes more, the caller has taken nothing for the stall
             // limit, or the door is ending.
             const auto waited = duration_cast<milliseconds>(steady_clock::now() - lastProgress);
-            if (waited.count() >= CommSendStallMs) {
-                FCarrier = false;
+            if (waited.count() >= c.SendStallMs) {
+                c.Carrier = false;
                 continue;
             }
-            const auto wait = SockWaitWritable(static_cast<int>(CommSendStallMs - waited.count()),
-                                               DoorSignalFd());
+            const auto wait =
+                SockWaitWritable(static_cast<int>(c.SendStallMs - waited.count()), DoorSignalFd());
             if (wait == TSockWait::Ending) return; // the rest is dropped: nobody waits any more
             continue;
         }
-        if (result == TSockIo::Gone) FCarrier = false;
+        if (result == TSockIo::Gone) c.Carrier = false;
         return;
     }
 }
 
 // Fills the empty buffer with what has arrived, without waiting.
 void ReceiveData() {
-    if (!FOpen || !FCarrier) return;
+    TCommState& c = Comm();
+    if (!c.Open || !c.Carrier) return;
     std::size_t got = 0;
-    const TSockIo result = SockReceive(FBuffer, kReceiveSize, got);
-    if (result == TSockIo::Gone) FCarrier = false;
+    const TSockIo result = SockReceive(c.Buffer, kReceiveSize, got);
+    if (result == TSockIo::Gone) c.Carrier = false;
     if (result != TSockIo::Done) return;
-    FPos = 0;
-    FLen = TelnetFilter(FReceiver, FBuffer, got);
+    c.Pos = 0;
+    c.Len = TelnetFilter(c.Receiver, c.Buffer, got);
 }
 
 // Waits up to ATimeoutMs (-1: no limit) for a received byte; false when none came, none can come
 // any more or the door is ending.
 bool WaitForByte(int ATimeoutMs) {
+    TCommState& c = Comm();
     using namespace std::chrono;
     const auto deadline = steady_clock::now() + milliseconds(ATimeoutMs);
-    while (FPos == FLen) {
+    while (c.Pos == c.Len) {
         ReceiveData();
-        if (FPos < FLen) break;
-        if (!FOpen || !FCarrier) return false;
+        if (c.Pos < c.Len) break;
+        if (!c.Open || !c.Carrier) return false;
         int wait = -1;
         if (ATimeoutMs >= 0) {
             const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
@@ -98,57 +93,62 @@ bool WaitForByte(int ATimeoutMs) {
 
 } // namespace
 
-int CommSendStallMs = 60000;
-
 void CommOpen(std::int32_t ACommNumber, TCommMode AMode) {
-    if (FOpen) CommClose(false);
-    FPos = FLen = 0;
-    FReceiver = {};
-    FReceiver.Raw = AMode == TCommMode::Raw;
-    FDoubleIac = AMode == TCommMode::Telnet;
-    FUtf8 = false;
-    FCarrier = SockOpen(ACommNumber);
-    if (!FCarrier) return;
-    FOpen = true;
+    TCommState& c = Comm();
+    if (c.Open) CommClose(false);
+    c.Pos = c.Len = 0;
+    c.Receiver = {};
+    c.Receiver.Raw = AMode == TCommMode::Raw;
+    c.DoubleIac = AMode == TCommMode::Telnet;
+    c.Utf8 = false;
+    c.Carrier = SockOpen(ACommNumber);
+    if (!c.Carrier) return;
+    c.Open = true;
     if (AMode == TCommMode::Raw) return;
     CommWriteRaw(std::string("\xFF\xFB\x00", 3)); // IAC WILL TRANSMIT-BINARY
     CommWriteRaw(std::string("\xFF\xFB\x01", 3)); // IAC WILL ECHO
 }
 
 void CommClose(bool ADisconnect) {
-    if (!FOpen) return;
+    TCommState& c = Comm();
+    if (!c.Open) return;
     SockClose(ADisconnect);
-    FOpen = false;
-    FPos = FLen = 0;
+    c.Open = false;
+    c.Pos = c.Len = 0;
 }
 
 bool CommCarrier() {
-    return FCarrier;
+    TCommState& c = Comm();
+    return c.Carrier;
 }
 
 bool CommCharAvail() {
-    if (FPos == FLen) ReceiveData();
-    return FPos < FLen;
+    TCommState& c = Comm();
+    if (c.Pos == c.Len) ReceiveData();
+    return c.Pos < c.Len;
 }
 
 char CommPeekChar() {
+    TCommState& c = Comm();
     if (!WaitForByte(-1)) return 0;
-    return static_cast<char>(FBuffer[FPos]);
+    return static_cast<char>(c.Buffer[c.Pos]);
 }
 
 char CommReadChar() {
+    TCommState& c = Comm();
     if (!WaitForByte(-1)) return 0;
-    return static_cast<char>(FBuffer[FPos++]);
+    return static_cast<char>(c.Buffer[c.Pos++]);
 }
 
 void CommWrite(const std::string& AText) {
+    TCommState& c = Comm();
     // Encoded and doubled into a fixed chunk: no allocation on the output path.
     std::uint8_t chunk[2048];
     std::size_t used = 0;
-    for (char c : AText) {
-        char glyph[3] = {c};
-        const std::size_t length = FUtf8 && static_cast<std::uint8_t>(c) >= 0x80
-                                       ? Cp437Utf8(static_cast<std::uint8_t>(c), glyph)
+    for (char ch : AText) {
+        char glyph[3] = {ch};
+        const std::size_t length = c.Utf8 && static_cast<std::uint8_t>(ch) >= 0x80
+                                       ? Cp437Utf8(static_cast<std::uint8_t>(ch), glyph)
                                        : 1;
         if (used + 2 * length > sizeof chunk) {
             SendAll(chunk, used);
@@ -157,7 +157,7 @@ void CommWrite(const std::string& AText) {
         for (std::size_t i = 0; i < length; ++i) {
             const auto b = static_cast<std::uint8_t>(glyph[i]);
             chunk[used++] = b;
-            if (b == kIAC && FDoubleIac) chunk[used++] = kIAC;
+            if (b == kIAC && c.DoubleIac) chunk[used++] = kIAC;
         }
     }
     SendAll(chunk, used);
@@ -173,16 +173,18 @@ void CommWriteBlock(const void* Block, std::int32_t BlockLen) {
 }
 
 TWaitHandle CommHandle() {
-    return FOpen && FCarrier ? SockReadHandle() : kNoWaitHandle;
+    TCommState& c = Comm();
+    return c.Open && c.Carrier ? SockReadHandle() : kNoWaitHandle;
 }
 
 void CommUnread(const std::string& AKeys) {
-    const std::size_t buffered = FLen - FPos;
-    const std::size_t count = std::min(AKeys.size(), sizeof FBuffer - buffered);
-    std::memmove(FBuffer + count, FBuffer + FPos, buffered);
-    std::memcpy(FBuffer, AKeys.data(), count);
-    FPos = 0;
-    FLen = count + buffered;
+    TCommState& c = Comm();
+    const std::size_t buffered = c.Len - c.Pos;
+    const std::size_t count = std::min(AKeys.size(), sizeof c.Buffer - buffered);
+    std::memmove(c.Buffer + count, c.Buffer + c.Pos, buffered);
+    std::memcpy(c.Buffer, AKeys.data(), count);
+    c.Pos = 0;
+    c.Len = count + buffered;
 }
 
 bool CommWaitChar(int ATimeoutMs) {
@@ -190,17 +192,21 @@ bool CommWaitChar(int ATimeoutMs) {
 }
 
 void CommSetUtf8(bool AUtf8) {
-    FUtf8 = AUtf8;
+    TCommState& c = Comm();
+    c.Utf8 = AUtf8;
 }
 
 bool CommUtf8() {
-    return FUtf8;
+    TCommState& c = Comm();
+    return c.Utf8;
 }
 
 bool CommBuffered() {
-    return FPos < FLen;
+    TCommState& c = Comm();
+    return c.Pos < c.Len;
 }
 
 const TTelnetTerminal& CommTerminal() {
-    return FReceiver.Terminal;
+    TCommState& c = Comm();
+    return c.Receiver.Terminal;
 }

@@ -64,10 +64,8 @@ TWaitHandle CommHandle();
 // True when received bytes are already buffered (then a wait would not report them).
 bool CommBuffered();
 
-// How long a send may wait without the caller taking a single byte before the caller counts
-// as gone (carrier lost, remaining output dropped), in milliseconds. A stalled connection
-// must not hang the node.
-extern int CommSendStallMs;
+// A send that the caller takes nothing of for NetState().Comm.SendStallMs (door/net/netstate.h)
+// counts the caller as gone.
 
 // What the caller's client has reported about its terminal (window size, terminal type) since
 // CommOpen, if anything.

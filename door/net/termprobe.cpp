@@ -4,11 +4,10 @@
 
 #include "door/keys.h"
 #include "door/net/comm.h"
+#include "door/net/netstate.h"
 
 #include <algorithm>
 #include <chrono>
-
-TDoorTerminal DoorTerminal;
 
 bool TermTypeIsCp437(const std::string& AType) {
     std::string type = AType;
@@ -87,29 +86,29 @@ int ReadReports(TCursorReport* AOut, int ACount, TClock::time_point ADeadline) {
 } // namespace
 
 void TermDetect(bool AForceUtf8) {
-    DoorTerminal = {};
+    TDoorTerminal& terminal = NetState().Terminal;
+    terminal = {};
     CommSetUtf8(false);
     CommCharAvail(); // takes in what the client has sent so far: its reports count first
     const bool charsetKnown = AForceUtf8 || TermTypeIsCp437(CommTerminal().Type);
     const bool sizeKnown = CommTerminal().Columns > 0 && CommTerminal().Rows > 0;
-    DoorTerminal.Utf8 = AForceUtf8;
+    terminal.Utf8 = AForceUtf8;
     if (!charsetKnown || !sizeKnown) {
         const auto deadline = TClock::now() + std::chrono::milliseconds(kProbeLimitMs);
         CommWriteRaw(TermProbeText(!charsetKnown, !sizeKnown));
         TCursorReport reports[3];
         const int wanted = (charsetKnown ? 0 : 2) + (sizeKnown ? 0 : 1);
         const int got = ReadReports(reports, wanted, deadline);
-        if (!charsetKnown && got >= 2)
-            DoorTerminal.Utf8 = TermProbeSaysUtf8(reports[0], reports[1]);
+        if (!charsetKnown && got >= 2) terminal.Utf8 = TermProbeSaysUtf8(reports[0], reports[1]);
         if (!sizeKnown && got == wanted) {
-            DoorTerminal.Rows = reports[wanted - 1].Row;
-            DoorTerminal.Columns = reports[wanted - 1].Column;
+            terminal.Rows = reports[wanted - 1].Row;
+            terminal.Columns = reports[wanted - 1].Column;
         }
     }
     // A window size reported while the probe ran counts too.
     if (CommTerminal().Columns > 0 && CommTerminal().Rows > 0) {
-        DoorTerminal.Columns = CommTerminal().Columns;
-        DoorTerminal.Rows = CommTerminal().Rows;
+        terminal.Columns = CommTerminal().Columns;
+        terminal.Rows = CommTerminal().Rows;
     }
-    CommSetUtf8(DoorTerminal.Utf8);
+    CommSetUtf8(terminal.Utf8);
 }

@@ -2,16 +2,10 @@
 // reported or from its answers to cursor position requests at start-up.
 #pragma once
 
+#include "door/net/netstate.h"
+
 #include <cstdint>
 #include <string>
-
-// What the door knows about the remote caller's terminal.
-struct TDoorTerminal {
-    bool Utf8 = false;         // glyphs go out as UTF-8 instead of CP437 bytes
-    std::uint16_t Columns = 0; // 0: not known
-    std::uint16_t Rows = 0;
-};
-extern TDoorTerminal DoorTerminal;
 
 // True for the terminal types that BBS terminal programs report ("ansi", "ansi-bbs", "syncterm",
 // "pcansi", ...): they take CP437. Any other type settles nothing and the probe decides.
@@ -42,11 +36,12 @@ std::string TermSizeWarning(const TDoorTerminal& ATerminal);
 // How long the probe waits for the terminal's answers in all, in milliseconds.
 inline constexpr int kProbeLimitMs = 900;
 
-// Decides DoorTerminal for the remote caller on the transport and sets the transport's UTF-8 mode
-// from it. -U (AForceUtf8) gives UTF-8. Otherwise what the telnet client reported counts first: a
-// BBS terminal type means CP437, a window size is the size. What remains unknown is asked of the
-// terminal with TermProbeText; a terminal that does not answer within kProbeLimitMs is taken as
-// CP437 of unknown size. Keys typed ahead of the answers stay for the key reader; answers that
-// come after the limit reach the key reader, which swallows them. A broken answer is dropped and
-// counts as an answer that told nothing; an answer given twice counts once.
+// Decides the caller's terminal (NetState().Terminal, door/net/netstate.h) for the remote caller on
+// the transport and sets the transport's UTF-8 mode from it. -U (AForceUtf8) gives UTF-8. Otherwise
+// what the telnet client reported counts first: a BBS terminal type means CP437, a window size is
+// the size. What remains unknown is asked of the terminal with TermProbeText; a terminal that does
+// not answer within kProbeLimitMs is taken as CP437 of unknown size. Keys typed ahead of the
+// answers stay for the key reader; answers that come after the limit reach the key reader, which
+// swallows them. A broken answer is dropped and counts as an answer that told nothing; an answer
+// given twice counts once.
 void TermDetect(bool AForceUtf8);

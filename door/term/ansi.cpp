@@ -4,44 +4,17 @@
 
 #include "door/term/console.h"
 #include "door/term/screen.h"
+#include "door/term/termstate.h"
 
 #include <algorithm>
 #include <string_view>
 
 namespace {
 
-// Parameters beyond this count in one sequence are read but ignored: the list must stay bounded
-// whatever arrives over the wire or out of an art file.
-constexpr int MaxAnsiParams = 32;
-
-// The digits of the parameter being read, kept as a number; a value that leaves the 32-bit range
-// is remembered as such and counts as 0.
-struct TAnsiNumber {
-    std::int64_t Value = 0;
-    bool Overflow = false;
-    void Reset() { *this = {}; }
-    void AddDigit(int d) {
-        if (Overflow) return;
-        Value = Value * 10 + d;
-        if (Value > INT32_MAX) Overflow = true;
-    }
-    std::int32_t Get() const { return Overflow ? 0 : static_cast<std::int32_t>(Value); }
-};
-
-// The parameters of the current sequence; Items[0] is a place holder, the parameters are
-// Items[1] to Items[Count].
-struct TAnsiParams {
-    std::array<std::int32_t, MaxAnsiParams + 1> Items{};
-    int Count = 0;
-    void Clear() { Count = 0; }
-    std::int32_t operator[](int i) const { return i <= Count ? Items[i] : 0; }
-};
-
-TAnsiParserState AnsiParserState = TAnsiParserState::None;
-TAnsiNumber AnsiBuffer;
-TAnsiParams AnsiParams;
-std::uint8_t AnsiAttr = 7;
-std::int32_t AnsiXY = 257;
+// The emulator's state between two writes.
+TAnsiEmulator& Emu() {
+    return TermState().Emulator;
+}
 
 std::string Csi(std::int32_t n, char final) {
     std::string s = "\x1b[";
@@ -51,13 +24,14 @@ std::string Csi(std::int32_t n, char final) {
 }
 
 void AddAnsiParam() {
-    if (AnsiParams.Count < MaxAnsiParams) AnsiParams.Items[++AnsiParams.Count] = AnsiBuffer.Get();
-    AnsiBuffer.Reset();
+    TAnsiEmulator& e = Emu();
+    if (e.Params.Count < kMaxAnsiParams) e.Params.Items[++e.Params.Count] = e.Number.Get();
+    e.Number.Reset();
 }
 
 // P1 taken as at least 1.
 int Count1() {
-    return std::max(AnsiParams[1], 1);
+    return std::max(Emu().Params[1], 1);
 }
 
 // Moves the cursor by a number of rows and columns, stopping at the window's edges.
@@ -83,15 +57,15 @@ void ColumnAbsolute(TScreen& s) {
 
 // Cursor to row P1, column P2; missing parameters count as 0, and 0 as 1.
 void CursorPosition(TScreen& s) {
-    s.GotoXY(std::max(AnsiParams[2], 1), std::max(AnsiParams[1], 1));
+    s.GotoXY(std::max(Emu().Params[2], 1), std::max(Emu().Params[1], 1));
 }
 
 void EraseDisplay(TScreen& s) {
-    if (AnsiParams[1] == 2) s.ClrScr();
+    if (Emu().Params[1] == 2) s.ClrScr();
 }
 
 void EraseLine(TScreen& s) {
-    if (AnsiParams[1] == 0) s.ClrEol();
+    if (Emu().Params[1] == 0) s.ClrEol();
 }
 
 void InsertLines(TScreen& s) {
@@ -105,7 +79,7 @@ void DeleteLines(TScreen& s) {
 }
 
 void SetMode(TScreen& s, bool on) {
-    if (AnsiParams[1] != 25) return;
+    if (Emu().Params[1] != 25) return;
     if (on)
         s.CursorOn();
     else
@@ -113,11 +87,11 @@ void SetMode(TScreen& s, bool on) {
 }
 
 void SaveCursor(TScreen& s) {
-    AnsiXY = s.WhereX() + 256 * s.WhereY();
+    Emu().SavedXY = s.WhereX() + 256 * s.WhereY();
 }
 
 void RestoreCursor(TScreen& s) {
-    s.GotoXY(AnsiXY & 255, (AnsiXY >> 8) & 255);
+    s.GotoXY(Emu().SavedXY & 255, (Emu().SavedXY >> 8) & 255);
 }
 
 // One SGR parameter applied to the local attribute.
@@ -131,12 +105,12 @@ void SelectGraphic(TScreen& s, std::int32_t v) {
     case 7:
     case 27: s.SetTextAttr(((a >> 4) & 0x07) | ((a & 0x07) << 4)); return;
     case 8:
-        AnsiAttr = a;
+        Emu().ConcealedAttr = a;
         s.SetTextAttr(0);
         return;
     case 22: s.LowVideo(); return;
     case 25: s.SetTextAttr(a & 0x7F); return;
-    case 28: s.SetTextAttr(AnsiAttr); return;
+    case 28: s.SetTextAttr(Emu().ConcealedAttr); return;
     default: break;
     }
     if (v >= 30 && v <= 37) {
@@ -148,7 +122,7 @@ void SelectGraphic(TScreen& s, std::int32_t v) {
 }
 
 void SelectGraphics(TScreen& s) {
-    for (int i = 1; i <= AnsiParams.Count; ++i) SelectGraphic(s, AnsiParams[i]);
+    for (int i = 1; i <= Emu().Params.Count; ++i) SelectGraphic(s, Emu().Params[i]);
 }
 
 // Carries out the sequence that ends in AFinal on the local screen.
@@ -178,25 +152,25 @@ void HandleCode(char AFinal) {
 }
 
 // Feeds one byte that follows an ESC; the final letter carries the sequence out.
-void ParseSequenceByte(char c) {
-    if (AnsiParserState == TAnsiParserState::HaveEscape) {
+void ParseSequenceByte(TAnsiEmulator& e, char c) {
+    if (e.State == TAnsiParserState::HaveEscape) {
         if (c == '[') {
-            AnsiBuffer.Reset();
-            AnsiParams.Clear();
-            AnsiParserState = TAnsiParserState::HaveBracket;
+            e.Number.Reset();
+            e.Params.Clear();
+            e.State = TAnsiParserState::HaveBracket;
         } else {
-            AnsiParserState = TAnsiParserState::None;
+            e.State = TAnsiParserState::None;
         }
         return;
     }
     if (c == ' ' || c == '<' || c == '=' || c == '>' || c == '?') return;
     if (c >= '0' && c <= '9') {
-        AnsiBuffer.AddDigit(c - '0');
+        e.Number.AddDigit(c - '0');
     } else if (c == ';') {
         AddAnsiParam();
     } else {
         AddAnsiParam();
-        AnsiParserState = TAnsiParserState::None;
+        e.State = TAnsiParserState::None;
         HandleCode(c);
     }
 }
@@ -261,31 +235,27 @@ std::string AnsiBlink(bool on, std::uint8_t ACurrent) {
 
 void AnsiWrite(const std::string& AText) {
     TScreen& s = LocalScreen();
+    TAnsiEmulator& e = Emu();
     const std::string_view text(AText);
     std::size_t runStart = 0; // start of the plain characters not yet written
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (AnsiParserState == TAnsiParserState::None) {
+        if (e.State == TAnsiParserState::None) {
             if (c == '\x1b') {
                 s.Write(text.substr(runStart, i - runStart));
                 runStart = i + 1;
-                AnsiParserState = TAnsiParserState::HaveEscape;
+                e.State = TAnsiParserState::HaveEscape;
             }
             continue;
         }
-        ParseSequenceByte(c);
+        ParseSequenceByte(e, c);
         runStart = i + 1;
     }
-    if (AnsiParserState == TAnsiParserState::None && runStart < text.size())
-        s.Write(text.substr(runStart));
+    if (e.State == TAnsiParserState::None && runStart < text.size()) s.Write(text.substr(runStart));
     ConsoleRefresh();
 }
 
 void AnsiReset() {
-    AnsiParserState = TAnsiParserState::None;
-    AnsiBuffer.Reset();
-    AnsiParams.Clear();
-    AnsiAttr = 7;
-    AnsiXY = 257;
+    Emu() = {};
     LocalScreen().Reset();
 }

@@ -30,5 +30,3 @@ void AnsiWrite(const std::string& AText);
 // Clears the emulator's parser state and saved values and resets the local screen model to its
 // start state (for tests and tools that draw several independent screens).
 void AnsiReset();
-
-enum class TAnsiParserState { None, HaveEscape, HaveBracket };

@@ -16,11 +16,6 @@ TConsoleBackend& Backend() {
 
 } // namespace
 
-std::unique_ptr<TConsoleBackend>& ConsoleBackendSlot() {
-    static std::unique_ptr<TConsoleBackend> backend;
-    return backend;
-}
-
 void ConsoleRefresh() {
     Backend().Refresh(LocalScreen());
 }

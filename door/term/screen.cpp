@@ -3,11 +3,6 @@
 
 #include <algorithm>
 
-TScreen& LocalScreen() {
-    static TScreen screen;
-    return screen;
-}
-
 void TScreen::Reset() {
     for (auto& row : Cells_) row.fill(TScreenCell{});
     Win_ = TScreenWindow{};

@@ -1,5 +1,7 @@
-// The game date and month lengths.
+// The game date, month lengths and the digits of a date key.
 #include "game/rules/gamedate.h"
+
+#include <cstdio>
 
 std::int32_t Day = 0;
 std::int32_t Month = 0;
@@ -20,6 +22,12 @@ std::int32_t DaysInMonth(std::int32_t AYear, std::int32_t AMonth) {
     if (AMonth < 1 || AMonth > 12) return 0;
     bool leap = (AYear % 4 == 0 && AYear % 100 != 0) || AYear % 400 == 0;
     return AMonth == 2 && leap ? 29 : LENGTHS[AMonth - 1];
+}
+
+std::string KeyDigits(std::int32_t AValue) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", static_cast<int>(AValue));
+    return text;
 }
 
 void StepMonthBack(std::int32_t& AMonth, std::int32_t& AYear) {

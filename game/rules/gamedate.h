@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 // The game date: 0 until GetToday sets it to the local date; the calendar and the monthly
 // boards may move it.
@@ -41,6 +42,9 @@ void SetGameDate(const std::tm& ALocal);
 
 // Number of days of AMonth (1-12) in AYear, Gregorian calendar; 0 for a month out of range.
 std::int32_t DaysInMonth(std::int32_t AYear, std::int32_t AMonth);
+
+// A month or a day as a date key writes it: two digits ("05"); a larger number as it is.
+std::string KeyDigits(std::int32_t AValue);
 
 // Steps AMonth and AYear one month back (January goes to December of the year before).
 void StepMonthBack(std::int32_t& AMonth, std::int32_t& AYear);

@@ -2,7 +2,6 @@
 #include "game/store/database.h"
 
 #include "door/doorlog.h"
-#include "door/stringutils.h"
 #include "game/rules/gamedate.h"
 #include "game/store/host.h"
 
@@ -136,7 +135,7 @@ void RetryDatabase(TDatabaseStep AKind, const std::string& AWhat,
 }
 
 std::string DateKey(std::int32_t AYear, std::int32_t AMonth, std::int32_t ADay) {
-    return std::to_string(AYear) + "-" + TwoDigits(AMonth) + "-" + TwoDigits(ADay);
+    return std::to_string(AYear) + "-" + KeyDigits(AMonth) + "-" + KeyDigits(ADay);
 }
 
 bool IsPlayableWord(const std::string& AWord) {

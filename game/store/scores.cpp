@@ -1,10 +1,10 @@
 // Score records and played days of the session's caller, and the best scores of a day.
 #include "game/store/scores.h"
 
-#include "door/stringutils.h"
 #include "game/store/database.h"
 #include "game/store/host.h"
 
+#include <charconv>
 #include <stdexcept>
 
 TDaysArray DaysPlayed;
@@ -12,9 +12,12 @@ TDaysArray DaysPlayed;
 namespace {
 
 std::int32_t ParseDatePart(const std::string& AText) {
-    const auto value = ReadInteger(AText, TIntegerText::Digits);
-    if (!value) throw std::invalid_argument("date part \"" + AText + "\" is not a whole number");
-    return *value;
+    std::int32_t value = 0;
+    const char* end = AText.data() + AText.size();
+    const auto [at, error] = std::from_chars(AText.data(), end, value);
+    if (error != std::errc{} || at != end || AText[0] == '-') // digits alone, in range
+        throw std::invalid_argument("date part \"" + AText + "\" is not a whole number");
+    return value;
 }
 
 TGameDate ParseDate(const std::string& AMonth, const std::string& ADay, const std::string& AYear) {

@@ -7,6 +7,7 @@
 #include "door/net/comm.h"
 #include "door/net/termprobe.h"
 #include "door/startup.h"
+#include "door/state.h"
 #include "tests/support/kit_fixture.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 #include <thread>
 
 namespace {
+
+const auto RealSteadyNow = DoorSteadyNow; // the session clock the kit starts with
 
 using StartupTest = KitTest;
 
@@ -99,9 +102,40 @@ TEST_F(StartupTest, RawDoorSocketFromTheDropFileOrTheSwitch) {
         while (!keys.ends_with('.') && CommWaitChar(2000)) keys += CommReadChar();
         return std::vector<std::string>{
             std::to_string(std::count(sent.begin(), sent.end(), '\xFF')),
-            std::to_string(DoorTerminal.Columns) + "x" + std::to_string(DoorTerminal.Rows), keys,
-            Received(), log.substr(log.rfind(", ") + 2)};
+            std::to_string(NetState().Terminal.Columns) + "x" +
+                std::to_string(NetState().Terminal.Rows),
+            keys, Received(), log.substr(log.rfind(", ") + 2)};
     });
+}
+
+// The reset for tests leaves nothing of a session behind: after a remote session that set every
+// part of the kit's state, the kit shows what it showed fresh.
+TEST_F(StartupTest, TheResetLeavesNothingOfASessionBehind) {
+    const auto fresh = [] {
+        DoorResetForTests();
+        std::filesystem::remove("door.log");
+        DoorLogFileName = "door.log", DoorNow = [] { return FakeNow; };
+        DoorLogSessionEnd();          // an end line still due
+        NewExitProc();                // an armed exit guard
+        AnsiWrite("\x1b[u\x1b[28mX"); // the emulator's saved cursor and attribute, a cut sequence
+        return Shot(LocalScreen()) + ReadFile("door.log") + DoorProgramFileName() +
+               (ConsoleKeyPressed() ? " key" : "") + (CommCarrier() ? "" : " no carrier") +
+               (CommUtf8() ? " UTF-8" : "") + (CommHandle() != kNoWaitHandle ? " open" : "") +
+               (DoorSession.Events || DoorOnHangup != DefaultOnHangup ? " session" : "") +
+               std::to_string(NetState().Terminal.Columns + DoorState().HangupReported);
+    };
+    const std::string before = fresh();
+    const TSocketPair pair = TestSocketPair();
+    TestClose(std::exchange(Caller, pair.Caller));
+    Send("\x1b[1;1R\x1b[1;2R\x1b[30;100R"); // UTF-8, 100x30
+    Startup({"-N1", ("-S" + std::to_string(pair.Door)).c_str()});
+    DoorOnHangup = [] {};
+    AnsiWrite("\x1b[5;5H\x1b[s\x1b[1;31m\x1b[8m\x1b[");
+    ConsolePushKeys("k");
+    HangUp();
+    while (DoorCarrierNow()) CommWaitChar(100);
+    DoorKeyPressed(); // the pass that reports the hang-up
+    EXPECT_EQ(fresh(), before);
 }
 
 TEST_F(StartupTest, LocalLoginAndDropFilesThatStayLocal) {
@@ -199,7 +233,6 @@ TEST_F(StartupTest, UsageAndFailureScreensEndTheProgram) {
         const std::string all = ReadFile("door.log.1") + ReadFile("door.log");
         EXPECT_TRUE(all.starts_with("xxx") && std::count(all.begin(), all.end(), '\n') == 25);
     }
-    DoorLogMaxBytes = 1 << 20;
 }
 
 using namespace std::string_literals;
@@ -268,9 +301,9 @@ TEST_F(DoorTest, OutputKeysAndLineEditorTables) {
         std::size_t requests = 0;
         for (std::size_t at = 0; (at = sent.find("\x1b[6n", at)) != std::string::npos; ++at)
             ++requests;
-        return std::vector{(DoorTerminal.Utf8 ? "UTF-8 "s : "CP437 "s) +
-                               std::to_string(DoorTerminal.Columns) + "x" +
-                               std::to_string(DoorTerminal.Rows),
+        return std::vector{(NetState().Terminal.Utf8 ? "UTF-8 "s : "CP437 "s) +
+                               std::to_string(NetState().Terminal.Columns) + "x" +
+                               std::to_string(NetState().Terminal.Rows),
                            std::to_string(requests), keys, Received()};
     });
     CommSetUtf8(false);
@@ -522,10 +555,10 @@ TEST(Comm, LostConnectionsEndTheCarrierForGood) {
         TLink link; // a caller who stops reading cannot hang the door
         TestSetBuffers(link.Caller, 4096, 4096);
         TestSetBuffers(link.Bbs, 4096, 4096);
-        CommSendStallMs = 200;
+        NetState().Comm.SendStallMs = 200;
         CommWrite(std::string(16 << 20, 'x'));
         EXPECT_FALSE(CommCarrier());
-        CommSendStallMs = 60000;
+        NetState().Comm.SendStallMs = 60000;
         CommWrite(std::string(1 << 20, 'y')); // dropped without another wait
     }
 }

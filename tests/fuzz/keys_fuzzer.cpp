@@ -8,6 +8,7 @@
 #include "door/keys.h"
 #include "door/net/comm.h"
 #include "door/net/telnet.h"
+#include "door/reset.h"
 #include "door/term/ansi.h"
 #include "door/term/console.h"
 #include "door/term/screen.h"
@@ -78,9 +79,6 @@ void CheckDecoder(const std::string& ABytes) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASize) {
-    static const bool once = (
-        ConsoleUseHeadless(), DoorDelay = [](std::int32_t) {}, true);
-    (void)once;
     if (ASize < 8 || ASize > 65536) return 0; // all of it must fit the socket before the reads
     const std::uint8_t mode = AData[0], visible = AData[1], maxLength = AData[2];
     const std::string sets[] = {DOOR_INPUT_CHARS_ALL, DOOR_INPUT_CHARS_ALPHA,
@@ -95,8 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASi
                       remote = take(ASize);
     CheckTelnetSplit(remote, (std::size_t{AData[7]} << 8 | visible) % (remote.size() + 1));
     CheckDecoder(remote);
-    AnsiReset();
-    while (ConsoleKeyPressed()) ConsoleReadKey();
+    DoorResetForTests(); // each input on a fresh kit: no key, screen or decoder state left over
+    DoorDelay = [](std::int32_t) {};
     ConsolePushKeys(local);
     NowMs = 0; // the clock moves a second or more at every reading: an event pass is always due
     TickMs = 1000 + 1000 * (AData[5] % 4);
@@ -106,9 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASi
     DoorOnHangup = DoorOnTimeOut = DoorOnTimeUp = [] { throw TEnded{}; };
     DoorOnTimeOutWarning =
         DoorOnTimeUpWarning = [](std::uint8_t AMinutes) { Check(AMinutes <= 5); };
-    DoorOnStatusBar = DefaultOnStatusBar;
     DoorOnSysopKey = (mode & 4) ? +[](char AKey) { return AKey == 68; } : nullptr;
-    DoorLastKey = {};
     DoorLastKey.Time = DoorSession.TimeOn = DoorSteadyNow();
     if (mode & 8) LocalScreen().SetWindow(1, 1, 80, 24);
 

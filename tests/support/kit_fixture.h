@@ -1,13 +1,13 @@
-// The one unit-test fixture: the kit as a door finds it before start-up (headless console, fresh
-// screen, default hooks, a fake clock, no pauses, no winner's text) in a temporary working
-// directory, and on demand a remote caller on a socket pair and a game database built from
-// data/schema.sql.
+// The one unit-test fixture: the kit as a door finds it before start-up (the kit's one reset:
+// headless console, fresh screen, default hooks), a fake clock, no pauses, no winner's text, in a
+// temporary working directory, and on demand a remote caller on a socket pair and a game
+// database built from data/schema.sql.
 #pragma once
 
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/net/comm.h"
-#include "door/term/screen.h"
+#include "door/reset.h"
 #include "door/term/ansi.h"
 #include "door/term/console.h"
 #include "door/term/screen.h"
@@ -62,19 +62,9 @@ class KitTest : public ::testing::Test {
                 std::fputs("ended inside a test\n", stderr), std::_Exit(1);
         });
         InTest = guard == 0 && parentDir == nullptr;
-        ConsoleUseHeadless();
-        AnsiReset();
-        DoorDropInfo = {.Alias = "Bob"};
-        DoorLastKey = {};
-        DoorSession = {};
-        Stdio = false;
+        DoorResetForTests();
+        DoorDropInfo.Alias = "Bob";
         StrWinnerText.clear();
-        DoorOnHangup = DefaultOnHangup, DoorOnTimeOut = DefaultOnTimeOut,
-        DoorOnTimeUp = DefaultOnTimeUp;
-        DoorOnStatusBar = DefaultOnStatusBar, DoorOnLocalLogin = DefaultOnLocalLogin,
-        DoorOnUsage = DefaultOnUsage;
-        DoorOnSysopKey = nullptr, DoorOnTimeOutWarning = DoorOnTimeUpWarning = nullptr,
-        DoorOnCLP = nullptr;
         FakeNow = TDateTime{} + std::chrono::hours(24 * 365 * 50);
         DoorNow = DoorSteadyNow = [] { return FakeNow; }; // one fake clock for date and session
         Delays.clear(), DoorDelay = [](std::int32_t AMs) { Delays.push_back(AMs); };
@@ -83,12 +73,9 @@ class KitTest : public ::testing::Test {
         std::filesystem::current_path(Dir);
     }
     void TearDown() override {
-        CommClose(false);
+        DoorResetForTests();
         TestClose(Caller);
         CloseGameDatabase();
-        DoorLogFileName.clear();
-        DoorNow = RealNow, DoorSteadyNow = RealSteadyNow, DoorDelay = RealDelay;
-        while (ConsoleKeyPressed()) ConsoleReadKey();
         std::filesystem::current_path(Home);
         std::filesystem::remove_all(Dir);
         TestSetEnv(kTestDirVariable, nullptr);
@@ -141,7 +128,4 @@ class KitTest : public ::testing::Test {
 
     std::filesystem::path Dir, Home = std::filesystem::current_path();
     TTestSocket Caller = kNoSocket;
-    TDateTime (*RealNow)() = DoorNow;
-    TDateTime (*RealSteadyNow)() = DoorSteadyNow;
-    void (*RealDelay)(std::int32_t) = DoorDelay;
 };

@@ -2,7 +2,6 @@
 // the boards that rank totals read one row per player instead of summing years of scores) and
 // the start-up upgrade of a file made by an earlier version.
 #include "door/doorlog.h"
-#include "door/stringutils.h"
 #include "game/store/host.h"
 #include "game/store/schema_sql.h"
 #include "game/store/sqlite/sqlitestore.h"
@@ -122,7 +121,7 @@ std::vector<TScoreTotal> TSqliteStore::TopAllTimeTotals(int ALimit) {
 std::vector<TScoreTotal> TSqliteStore::TopMonthTotals(std::int32_t AYear, std::int32_t AMonth,
                                                       int ALimit) {
     SqlConnection& conn = Connection();
-    const std::string month = std::to_string(AYear) + "-" + TwoDigits(AMonth);
+    const std::string month = std::to_string(AYear) + "-" + KeyDigits(AMonth);
     if (!HasScoreTotals(conn)) {
         SqlStatement query(conn,
                            "select strUserName, sum(intScore) as p, COUNT(DISTINCT dtDate) AS "

@@ -49,7 +49,8 @@ TEST_P(StoreTest, ScoreRowsPerCallerAndDayStoredAndMatchedExactly) {
     }
     EXPECT_EQ(Sql("SELECT strUserName, intScore FROM tblScores ORDER BY intScore DESC"), expected);
     EXPECT_THROW(DayPlayedCheck("3", "x", "2024"), std::invalid_argument); // before the database
-    EXPECT_THROW(SetScore(10, "", "5", "2024"), std::invalid_argument);
+    for (const char* part : {"", "5x", "-5", "+5", "99999999999"})
+        EXPECT_THROW(SetScore(10, part, "5", "2024"), std::invalid_argument) << part;
 }
 
 // A won score meets the database held by another connection, with a read and then with a write

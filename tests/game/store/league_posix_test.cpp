@@ -64,16 +64,20 @@ TEST_F(LeagueTest, MakeDbBuildsRefusesKeepsScoresAndBoards) {
     Sql("INSERT INTO tblScores VALUES ('ALPHA', 'Bob', '2024-03-05', 160)");
     Sql("INSERT INTO tblWordsByDate VALUES ('2024-03-05', 'cider')");
     EXPECT_TRUE(MakeDb({}) == 1 && Output.find("holds 1 score;") != std::string::npos) << Output;
+    // Totals gone wrong, and a board's right to connect lost (a restore into a new database).
+    const std::string role = "glimra_" + Db + "_alpha";
     Sql("UPDATE tblTotals SET intTotal = 5; DELETE FROM tblMonthTotals");
+    Sql("REVOKE CONNECT ON DATABASE " + Db + " FROM " + role);
     Lists("cider\nslate\n", "mound\nAAHED\n");
     ASSERT_EQ(MakeDb({"--add"}), 0) << Output;
     EXPECT_NE(Output.find("1 answer word and 2 accepted guesses"), std::string::npos) << Output;
     EXPECT_EQ(Sql("SELECT intTotal::text FROM tblTotals UNION ALL SELECT intDays::text FROM "
-                  "tblMonthTotals "
-                  "UNION ALL SELECT strWord FROM tblWordsByDate"),
+                  "tblMonthTotals UNION ALL SELECT strWord FROM tblWordsByDate"),
               (std::vector<std::string>{"160", "1", "cider"}));
-    EXPECT_EQ(Sql("SELECT has_database_privilege('public', current_database(), 'CONNECT')")[0],
-              "f");
+    const std::string connect = "', current_database(), 'CONNECT')";
+    EXPECT_EQ(Sql("SELECT has_database_privilege('public" + connect + ", has_database_privilege('" +
+                  role + connect)[0],
+              "f|t");
     ASSERT_EQ(MakeDb({"--force"}), 0) << Output;
     EXPECT_EQ(Sql("SELECT (SELECT count(*) FROM tblScores) + (SELECT count(*) FROM tblTotals) + "
                   "(SELECT count(*) FROM tblWordsByDate) || strBoard FROM tblBoards"),
@@ -114,25 +118,20 @@ TEST_F(LeagueTest, ABoardsRoleMayDoOnlyWhatTheServerAllows) {
     for (const char* refused :
          {"INSERT INTO tblScores VALUES ('BETA', 'Eve', '2024-03-06', 1)",
           "UPDATE tblScores SET intScore = 1 WHERE strBoard = 'BETA'",
-          "UPDATE tblScores SET strBoard = 'BETA'",
-          "UPDATE tblScores SET strUserName = 'Eve'",
-          "DELETE FROM tblScores",
-          "TRUNCATE tblScores",
-          "UPDATE tblWords SET strWord = 'zzzzz'",
-          "DELETE FROM tblWords",
-          "INSERT INTO tblWords VALUES ('zzzzz')",
-          "DELETE FROM tblAllWords",
-          "UPDATE tblWordsByDate SET strWord = 'apple'",
-          "DELETE FROM tblWordsByDate",
-          "INSERT INTO tblWordsByDate VALUES ('2024-03-05', 'apple')",
-          "UPDATE tblTotals SET intTotal = 0",
-          "DELETE FROM tblMonthTotals",
+          "UPDATE tblScores SET strBoard = 'BETA'", "UPDATE tblScores SET strUserName = 'Eve'",
+          "DELETE FROM tblScores", "TRUNCATE tblScores", "UPDATE tblWords SET strWord = 'zzzzz'",
+          "DELETE FROM tblWords", "INSERT INTO tblWords VALUES ('zzzzz')",
+          "DELETE FROM tblAllWords", "UPDATE tblWordsByDate SET strWord = 'apple'",
+          "DELETE FROM tblWordsByDate", "INSERT INTO tblWordsByDate VALUES ('2024-03-05', 'apple')",
+          "UPDATE tblTotals SET intTotal = 0", "DELETE FROM tblMonthTotals",
           "INSERT INTO tblTotals VALUES ('ALPHA', 'Eve', 9)",
           "INSERT INTO tblBoards VALUES ('GAMMA', 'glimra_x')",
           "UPDATE tblBoards SET strRole = current_user WHERE strBoard = 'BETA'",
           "INSERT INTO tblSpoolApplied (strBoard, strEntry) VALUES ('BETA', 'e2')",
-          "DROP TABLE tblScores",
-          "CREATE TABLE public.tblMine (a int)",
+          "DROP TABLE tblScores", "CREATE TABLE public.tblMine (a int)",
+          // A table of its own in front of tblBoards, to pass as another board.
+          "CREATE TEMP TABLE tblBoards AS SELECT 'BETA'::text AS strBoard, current_user AS "
+          "strRole; INSERT INTO tblScores VALUES ('BETA', 'Eve', '2024-03-06', 1)",
           "ALTER TABLE tblScores DISABLE ROW LEVEL SECURITY",
           "CREATE OR REPLACE FUNCTION fnMyBoard() RETURNS text LANGUAGE sql AS $$ SELECT "
           "'BETA' $$"}) {
