@@ -14,6 +14,7 @@
 #include <optional>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -74,7 +75,7 @@ class LeagueStoreTest : public ::testing::Test, public TLeagueDb {
     }
     void TearDown() override {
         SpoolStepHook = nullptr;
-        fs::remove_all(ScoreSpoolDir);
+        fs::remove_all(std::exchange(ScoreSpoolDir, "glimraspool"));
     }
     std::vector<std::string> Rows(const std::string& ASql) const { return PgRows(Admin(), ASql); }
     std::size_t Spooled() const {
