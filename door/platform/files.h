@@ -30,3 +30,7 @@ class TFileReader {
     int FError = 0;
     bool FNotRegular = false;
 };
+
+// Makes what was written to the file or directory AName durable (fsync, FlushFileBuffers), so
+// that it survives a crash of the machine; false when that failed.
+bool SyncToDisk(const std::string& AName);

@@ -1,11 +1,13 @@
 // The store's host: the door kit behind every callback, set before the program's first statement
 // so that every program and test built on the game finds the store wired to the kit.
-#include "door/term/ansi.h"
 #include "door/door.h"
 #include "door/doorlog.h"
 #include "door/events.h"
 #include "door/platform/ending.h"
+#include "door/platform/files.h"
+#include "door/platform/wait.h"
 #include "door/shutdown.h"
+#include "door/term/ansi.h"
 #include "game/screens/theme.h"
 #include "game/store/host.h"
 
@@ -38,6 +40,11 @@ TStoreHost KitHost() {
         if (end) end();
     };
     host.LocalNotice = [](const std::string& AText) { AnsiWrite(AText); };
+    host.SyncToDisk = [](const std::string& AName) { return SyncToDisk(AName); };
+    host.WaitReadable = [](int ASocket, std::int32_t AMs) {
+        const TWaitHandle socket = ASocket;
+        return WaitForAny(&socket, 1, AMs) == 0;
+    };
     return host;
 }
 

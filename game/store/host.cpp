@@ -1,6 +1,7 @@
 // The store's one host, with waits of its own until the program sets it.
 #include "game/store/host.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -17,6 +18,8 @@ TStoreHost& StoreHost() {
         TStoreHost made;
         made.Sleep = [](std::int32_t AMs) { return SleepFor(AMs), true; };
         made.Pause = SleepFor;
+        // Without the kit: a short sleep, after which the caller looks again.
+        made.WaitReadable = [](int, std::int32_t AMs) { return SleepFor(std::min(AMs, 5)), true; };
         return made;
     }();
     return host;

@@ -26,6 +26,11 @@ struct TStoreHost {
     std::function<void()> EndSession = [] {};
     // A line on the local console only (the start-up upgrade's progress).
     std::function<void(const std::string&)> LocalNotice = [](const std::string&) {};
+    // Waits up to AMs for the socket ASocket (a league server's) to have something to read;
+    // true when it has. A wait that ends early is harmless: the caller looks and waits again.
+    std::function<bool(int, std::int32_t)> WaitReadable;
+    // Makes a written file (or a directory's new entry) durable; false when that failed.
+    std::function<bool(const std::string&)> SyncToDisk = [](const std::string&) { return true; };
 };
 
 // The one host of the process.

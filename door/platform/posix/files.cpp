@@ -46,3 +46,10 @@ bool TFileReader::Close() {
     FHandle = kClosed;
     return ok;
 }
+
+bool SyncToDisk(const std::string& AName) {
+    const int fd = ::open(AName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}

@@ -64,3 +64,14 @@ bool TFileReader::Close() {
     FHandle = kClosed;
     return ok;
 }
+
+bool SyncToDisk(const std::string& AName) {
+    // A directory opens only with backup semantics; its entries are the file system's to keep.
+    HANDLE h = ::CreateFileA(AName.c_str(), GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool synced = ::FlushFileBuffers(h) != 0;
+    ::CloseHandle(h);
+    return synced;
+}
