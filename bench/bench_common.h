@@ -17,9 +17,19 @@
 #include <initializer_list>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace glimra_bench {
+
+// The whole of a file; throws when it cannot be read.
+inline std::string ReadFile(const std::string& APath) {
+    std::ifstream in(APath, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + APath);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 inline std::string SourceFile(const std::string& ARelative) {
     return (std::filesystem::path(__FILE__).parent_path().parent_path() / ARelative).string();

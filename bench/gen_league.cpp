@@ -6,6 +6,7 @@
 // boards of 25 players over the 10 years that end yesterday (about 3.65 million rows). Board
 // B01's role is bench_b01 with the password "bench"; the last line printed is its connection
 // string, for `scale --league`.
+#include "bench/bench_common.h"
 #include "game/store/host.h"
 #include "game/store/postgres/pgconn.h"
 
@@ -19,15 +20,8 @@
 
 namespace {
 
+using glimra_bench::ReadFile;
 using namespace std::chrono;
-
-std::string ReadFile(const std::string& APath) {
-    std::ifstream in(APath, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + APath);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The five-letter lines of a word list, one comma-separated text.
 std::string WordList(const std::string& APath) {

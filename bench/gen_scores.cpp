@@ -3,6 +3,7 @@
 //   gen_scores [-o FILE] [--callers N] [--years N] [--end YYYY-MM-DD] [--four-tables]
 // The default is 1,000 callers over the 10 years that end yesterday (about 3.6 million rows).
 // --four-tables leaves out every index and the totals, as in a file of an earlier version.
+#include "bench/bench_common.h"
 #include "game/store/sqlite/sqlitestore.h"
 
 #include <chrono>
@@ -18,15 +19,8 @@
 
 namespace {
 
+using glimra_bench::ReadFile;
 using namespace std::chrono;
-
-std::string ReadFile(const std::string& APath) {
-    std::ifstream in(APath, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + APath);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> ReadWords(const std::string& APath) {
     std::istringstream in(ReadFile(APath));
