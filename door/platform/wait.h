@@ -13,5 +13,9 @@ inline constexpr TWaitHandle kNoWaitHandle = -1;
 // (time-out or an interrupting signal).
 int WaitForAny(const TWaitHandle* AHandles, int ACount, int ATimeoutMs);
 
+// Waits up to ATimeoutMs for the socket ASocket to take data (a connect in progress has ended
+// once it does); true when it will.
+bool WaitWritable(TWaitHandle ASocket, int ATimeoutMs);
+
 // True when AHandle is ready for reading now (never waits); false for kNoWaitHandle.
 bool WaitHandleReady(TWaitHandle AHandle);

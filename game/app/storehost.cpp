@@ -45,6 +45,7 @@ TStoreHost KitHost() {
         const TWaitHandle socket = ASocket;
         return WaitForAny(&socket, 1, AMs) == 0;
     };
+    host.WaitWritable = [](int ASocket, std::int32_t AMs) { return WaitWritable(ASocket, AMs); };
     return host;
 }
 

@@ -20,6 +20,7 @@ TStoreHost& StoreHost() {
         made.Pause = SleepFor;
         // Without the kit: a short sleep, after which the caller looks again.
         made.WaitReadable = [](int, std::int32_t AMs) { return SleepFor(std::min(AMs, 5)), true; };
+        made.WaitWritable = made.WaitReadable;
         return made;
     }();
     return host;

@@ -29,6 +29,8 @@ struct TStoreHost {
     // Waits up to AMs for the socket ASocket (a league server's) to have something to read;
     // true when it has. A wait that ends early is harmless: the caller looks and waits again.
     std::function<bool(int, std::int32_t)> WaitReadable;
+    // The same for the socket to take data: a connect in progress has ended once it does.
+    std::function<bool(int, std::int32_t)> WaitWritable;
     // Makes a written file (or a directory's new entry) durable; false when that failed.
     std::function<bool(const std::string&)> SyncToDisk = [](const std::string&) { return true; };
 };

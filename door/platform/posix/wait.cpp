@@ -18,6 +18,11 @@ int WaitForAny(const TWaitHandle* AHandles, int ACount, int ATimeoutMs) {
     return -1;
 }
 
+bool WaitWritable(TWaitHandle ASocket, int ATimeoutMs) {
+    pollfd pfd{static_cast<int>(ASocket), POLLOUT, 0};
+    return ::poll(&pfd, 1, ATimeoutMs) > 0 && (pfd.revents & (POLLOUT | POLLERR | POLLHUP));
+}
+
 bool WaitHandleReady(TWaitHandle AHandle) {
     if (AHandle == kNoWaitHandle) return false;
     pollfd pfd{static_cast<int>(AHandle), POLLIN, 0};

@@ -1,6 +1,8 @@
 // Waiting on kernel objects (events, the console input) with WaitForMultipleObjects.
 #include "door/platform/wait.h"
 
+#include <winsock2.h>
+
 #include <windows.h>
 
 int WaitForAny(const TWaitHandle* AHandles, int ACount, int ATimeoutMs) {
@@ -20,6 +22,16 @@ int WaitForAny(const TWaitHandle* AHandles, int ACount, int ATimeoutMs) {
     const DWORD r = ::WaitForMultipleObjects(count, handles, FALSE, timeout);
     if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + count) return index[r - WAIT_OBJECT_0];
     return -1;
+}
+
+bool WaitWritable(TWaitHandle ASocket, int ATimeoutMs) {
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(static_cast<SOCKET>(ASocket), &writable);
+    FD_SET(static_cast<SOCKET>(ASocket), &failed); // a connect that failed
+    timeval limit{ATimeoutMs / 1000, (ATimeoutMs % 1000) * 1000};
+    return ::select(0, nullptr, &writable, &failed, ATimeoutMs < 0 ? nullptr : &limit) > 0;
 }
 
 bool WaitHandleReady(TWaitHandle AHandle) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <libpq-fe.h>
 
@@ -146,9 +147,11 @@ void TPgConnection::Connect() {
     // character the server stores and gives back unchanged, whatever the database's encoding.
     keywords.push_back("client_encoding"), values.push_back("LATIN1");
     keywords.push_back(nullptr), values.push_back(nullptr);
-    PGconn* conn = PQconnectdbParams(keywords.data(), values.data(), 1);
+    PGconn* conn = PQconnectStartParams(keywords.data(), values.data(), 1);
+    const std::string ended = conn ? AwaitConnect(conn) : "";
     if (!conn || PQstatus(conn) != CONNECTION_OK) {
-        const std::string reason = Scrub(OneLine(conn ? PQerrorMessage(conn) : "out of memory"));
+        const std::string reason =
+            ended.empty() ? Scrub(OneLine(conn ? PQerrorMessage(conn) : "out of memory")) : ended;
         PQfinish(conn);
         const TDatabaseFault fault =
             RefusedLogin(reason) ? TDatabaseFault::Other : TDatabaseFault::Unreachable;
@@ -159,6 +162,41 @@ void TPgConnection::Connect() {
     PQsetNoticeProcessor(
         conn, [](void*, const char*) {}, nullptr);
     FConn = conn;
+}
+
+// The connect_timeout in force for AConn, in milliseconds; 0 for none.
+static std::int64_t ConnectLimitMs(PGconn* AConn) {
+    std::int64_t seconds = 0;
+    PQconninfoOption* options = PQconninfo(AConn);
+    for (PQconninfoOption* option = options; option && option->keyword; ++option)
+        if (std::strcmp(option->keyword, "connect_timeout") == 0 && option->val)
+            seconds = std::atoll(option->val);
+    PQconninfoFree(options);
+    return seconds > 0 ? seconds * 1000 : 0;
+}
+
+// Drives a connect begun with PQconnectStartParams in slices, as Await does a statement, so that
+// an ending door or a caller gone is noticed within a slice even while a server's address does
+// not answer; the connect_timeout bounds the whole. "" when libpq has finished (connected or
+// failed, PQstatus says which); otherwise why the wait ended.
+std::string TPgConnection::AwaitConnect(PGconn* AConn) {
+    using namespace std::chrono;
+    const auto start = steady_clock::now();
+    const std::int64_t limitMs = ConnectLimitMs(AConn);
+    // libpq asks for a wait to write first: the socket's connect is in progress.
+    PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+    while (PQstatus(AConn) != CONNECTION_BAD && state != PGRES_POLLING_OK &&
+           state != PGRES_POLLING_FAILED) {
+        const auto waited = duration_cast<milliseconds>(steady_clock::now() - start).count();
+        if (limitMs > 0 && waited >= limitMs) return "timeout expired";
+        if (waited >= kWaitSliceMs && !StoreHost().MayKeepWaiting()) return "the wait ended";
+        // libpq may be polled only once the socket is ready as it asked: early, it would give up.
+        const bool ready = state == PGRES_POLLING_READING
+                               ? StoreHost().WaitReadable(PQsocket(AConn), kWaitSliceMs)
+                               : StoreHost().WaitWritable(PQsocket(AConn), kWaitSliceMs);
+        if (ready) state = PQconnectPoll(AConn);
+    }
+    return "";
 }
 
 void TPgConnection::Disconnect() {

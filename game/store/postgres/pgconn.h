@@ -69,6 +69,7 @@ class TPgConnection {
     std::string Scrub(std::string AText) const;
 
   private:
+    std::string AwaitConnect(pg_conn* AConn);
     void Await(const char* AWhat);
     TPgResult Collect(const char* AWhat);
     [[noreturn]] void Broken(const char* AWhat, const std::string& AReason);

@@ -9,9 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
 #include <optional>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -159,6 +162,25 @@ TEST_F(LeagueStoreTest, AWaitForTheServerEndsWhenTheDoorSays) {
     TPgConnection conn(Setting("ALPHA").Connection);
     EXPECT_THROW(conn.RunPlain("a long wait", "SELECT pg_sleep(60)"), GameDatabaseError);
     EXPECT_EQ(looks, 3);
+    // The same for a connect to an address that takes the connection and never answers.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    looks = 0;
+    TPgConnection silent("host=127.0.0.1 connect_timeout=20 port=" +
+                         std::to_string(ntohs(address.sin_port)));
+    try {
+        silent.Connect();
+        ADD_FAILURE() << "connected to nothing";
+    } catch (const GameDatabaseError& AError) {
+        EXPECT_NE(std::string(AError.what()).find("the wait ended"), std::string::npos)
+            << AError.what();
+    }
+    EXPECT_EQ(looks, 3);
+    close(listener);
 }
 
 // A door killed at each step of a score, or of the start-up's sending, loses nothing and counts
