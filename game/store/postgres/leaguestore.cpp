@@ -5,7 +5,6 @@
 #include "door/doorlog.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstdio>
 
@@ -29,9 +28,13 @@ const TPgStatement kDrawWord{"draw_word",
                              "OFFSET floor(random() * (SELECT count(*) FROM tblWords))::bigint "
                              "LIMIT 1"};
 // Both word lists, each word in lower case with how often it stands there in any case.
+// Every word a guess may be, lower case, with how often it stands in the accepted words, or
+// else in the answer words.
 const TPgStatement kWordLists{
-    "word_lists", "SELECT 0, lower(strWord), count(*) FROM tblAllWords GROUP BY 2 UNION ALL "
-                  "SELECT 1, lower(strWord), count(*) FROM tblWords GROUP BY 2"};
+    "word_lists",
+    "SELECT lower(strWord), count(*) FROM tblAllWords GROUP BY 1 UNION ALL "
+    "SELECT lower(w.strWord), count(*) FROM tblWords w WHERE NOT EXISTS (SELECT 1 FROM "
+    "tblAllWords a WHERE lower(a.strWord) = lower(w.strWord)) GROUP BY 1"};
 const TPgStatement kHasScore{"has_score", "SELECT 1 FROM tblScores WHERE strBoard = $1::text "
                                           "AND strUserName = $2::text AND dtDate = $3::date"};
 const TPgStatement kPlayedDays{
@@ -84,8 +87,9 @@ TLeagueStore::TLeagueStore(const TStoreSetting& ASetting)
     : FConn(ASetting.Connection), FBoard(ASetting.Board), FSpool(ScoreSpoolDir) {}
 
 TPgConnection& TLeagueStore::Db() {
+    // A new connection (the first, or one after the server went away) is checked before it is
+    // used; the check's first statement opens it.
     if (!FConn.Connected()) {
-        FConn.Connect();
         try {
             CheckBoard();
         } catch (...) {
@@ -209,17 +213,15 @@ std::optional<std::string> TLeagueStore::DrawWord() {
 std::int32_t TLeagueStore::WordMatches(const std::string& AGuess) {
     if (!FWordLists) {
         const TPgResult rows = Run(kWordLists, {});
-        std::array<std::unordered_map<std::string, std::int32_t>, 2> lists;
+        std::unordered_map<std::string, std::int32_t> words;
         for (int row = 0; row < rows.Rows(); ++row)
-            lists[rows.Int(row, 0) == 0 ? 0 : 1][rows.Text(row, 1)] =
-                static_cast<std::int32_t>(rows.Int(row, 2));
-        FWordLists = std::move(lists);
+            words[rows.Text(row, 0)] = static_cast<std::int32_t>(rows.Int(row, 1));
+        FWordLists = std::move(words);
     }
     std::string lower = AGuess;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const auto& list : *FWordLists)
-        if (const auto found = list.find(lower); found != list.end()) return found->second;
-    return 0;
+    const auto found = FWordLists->find(lower);
+    return found == FWordLists->end() ? 0 : found->second;
 }
 
 std::string TLeagueStore::PlayerBoard(const TPlayer& APlayer) const {

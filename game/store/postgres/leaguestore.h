@@ -6,7 +6,6 @@
 #include "game/store/postgres/spool.h"
 #include "game/store/store.h"
 
-#include <array>
 #include <unordered_map>
 
 class TLeagueStore final : public TGameStore {
@@ -52,6 +51,6 @@ class TLeagueStore final : public TGameStore {
     TPgConnection FConn;
     std::string FBoard;
     TScoreSpool FSpool;
-    // The accepted words and the answer words, lower case, with how often each stands there.
-    std::optional<std::array<std::unordered_map<std::string, std::int32_t>, 2>> FWordLists;
+    // Every word a guess may be, lower case, with how often it stands in its list.
+    std::optional<std::unordered_map<std::string, std::int32_t>> FWordLists;
 };
