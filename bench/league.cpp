@@ -5,6 +5,8 @@
 // ADMIN_CONNINFO takes back what the timed writes added. Each screen runs REPEATS times (default
 // 20) after one warm-up; the table shows the median and the slowest run in milliseconds. Screens
 // draw to a headless local console.
+#include "bench/bench_common.h"
+#include "bench/screen_work.h"
 #include "door/door.h"
 #include "door/stringutils.h"
 #include "door/term/console.h"
@@ -37,23 +39,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace glimra_bench;
 
 std::unique_ptr<TPgConnection> Admin;
 TDateTime LastDayNow{}, NewMonthNow{};
-
-TDateTime Noon(int AYear, int AMonth, int ADay) {
-    std::tm tm{};
-    tm.tm_year = AYear - 1900, tm.tm_mon = AMonth - 1, tm.tm_mday = ADay, tm.tm_hour = 12;
-    tm.tm_isdst = -1;
-    return std::chrono::system_clock::from_time_t(std::mktime(&tm));
-}
-
-void Menu() {
-    GetToday();
-    DayPlayedCheck(std::to_string(Month), std::to_string(Day), std::to_string(Year));
-    SetMonthlyAndDaily();
-}
 
 // A new door process: a new connection, its checks, the spool, the month's words, the menu.
 void StartupToMenu() {
@@ -63,12 +52,7 @@ void StartupToMenu() {
     CheckGameDatabaseWritable();
     SendKeptScores();
     DBCheck();
-    Menu();
-}
-
-void Board(void (*AScreen)()) {
-    ConsolePushKeys(" ");
-    AScreen();
+    MenuWork();
 }
 
 void OneDay() {
@@ -77,42 +61,9 @@ void OneDay() {
     GetOneDayScores(std::to_string(Day));
 }
 
-const char* const kNewcomer = "Bench Newcomer";
-
-struct TAsNewcomer {
-    std::string Caller = DoorDropInfo.Alias;
-    TAsNewcomer() { DoorDropInfo.Alias = kNewcomer; }
-    ~TAsNewcomer() { DoorDropInfo.Alias = Caller; }
-};
-
-void NewcomerScore(std::int32_t AScore) {
-    TAsNewcomer as;
-    GetToday();
-    SetScore(AScore, std::to_string(Month), std::to_string(Day), std::to_string(Year));
-}
-
-void GameStart() {
-    TAsNewcomer as;
-    GetToday();
-    DayPlayedCheck(std::to_string(Month), std::to_string(Day), std::to_string(Year));
-    NewcomerScore(0);
-    SetMonthlyAndDaily();
-    GetWord();
-}
-
 void GameEnd() {
     NewcomerScore(40);
     OneDay();
-}
-
-void WholeGame() {
-    TAsNewcomer as;
-    while (ConsoleKeyPressed()) ConsoleReadKey();
-    ConsolePushKeys("crane\rslate\rpious\rmount\rcider\rtoast\r  ");
-    GetToday();
-    Game();
-    GetOneDayScores(std::to_string(Day));
-    while (ConsoleKeyPressed()) ConsoleReadKey();
 }
 
 void ForgetNewcomer() {
@@ -133,19 +84,14 @@ void ForgetNewMonth() {
 // A door that has shown its menu and not yet read the word lists.
 void FreshDoor() {
     SetGameStore(nullptr);
-    Menu();
+    MenuWork();
 }
-
-struct TScreenWork {
-    const char* Name;
-    std::function<void()> Work, After, Before;
-};
 
 std::vector<TScreenWork> Screens() {
     return {
         {"start-up to menu", StartupToMenu, nullptr, nullptr},
         {"DBCheck, new month", NewMonth, ForgetNewMonth, nullptr},
-        {"menu (SetMonthlyAndDaily)", Menu, nullptr, nullptr},
+        {"menu (SetMonthlyAndDaily)", MenuWork, nullptr, nullptr},
         {"game start", GameStart, ForgetNewcomer, nullptr},
         {"game, first guess (lists)", [] { GuessInWordLists("crane"); }, nullptr, FreshDoor},
         {"game, one guess", [] { GuessInWordLists("crane"); }, nullptr, nullptr},
@@ -172,13 +118,9 @@ int main(int argc, char** argv) {
     try {
         ConsoleUseHeadless();
         StoreHost().MayKeepWaiting = [] { return true; }; // no caller who could leave
-        char dir[] = "/tmp/glimra-league-XXXXXX";
-        if (::mkdtemp(dir) == nullptr) throw std::runtime_error("cannot make a working directory");
-        for (const auto& art :
-             std::filesystem::directory_iterator(std::string(GLIMRA_SOURCE_DIR) + "/data/art"))
-            std::filesystem::copy_file(art.path(),
-                                       std::filesystem::path(dir) / art.path().filename());
-        std::filesystem::current_path(dir);
+        const std::filesystem::path dir =
+            EnterScratchDir({"header.ans", "del_glimra.ans", "menu.ans", "box.ans"});
+        if (dir.empty()) throw std::runtime_error("cannot make a working directory");
         DoorDropInfo.Alias = "Caller13";
         GameStoreSetting = {argv[1], argv[2]};
         Admin = std::make_unique<TPgConnection>(argv[3]);
@@ -191,18 +133,8 @@ int main(int argc, char** argv) {
         DoorNow = [] { return LastDayNow; };
         std::printf("%-28s %10s %10s\n", "screen (database work)", "median ms", "max ms");
         for (const TScreenWork& screen : Screens()) {
-            std::vector<double> ms;
-            for (int i = 0; i <= repeats; ++i) {
-                if (screen.Before) screen.Before();
-                const auto start = Clock::now();
-                screen.Work();
-                const auto stop = Clock::now();
-                if (screen.After) screen.After();
-                if (i > 0)
-                    ms.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
-            }
-            std::sort(ms.begin(), ms.end());
-            std::printf("%-28s %10.2f %10.2f\n", screen.Name, ms[ms.size() / 2], ms.back());
+            const TTiming timing = Time(screen, repeats);
+            std::printf("%-28s %10.2f %10.2f\n", screen.Name, timing.Median, timing.Max);
         }
         SetGameStore(nullptr);
         std::filesystem::current_path("/");

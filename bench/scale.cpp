@@ -3,6 +3,7 @@
 //   scale FILE [REPEATS]
 // Each screen runs REPEATS times (default 20) after one warm-up; the table shows the median and
 // the slowest run in milliseconds. Screens draw to a headless local console.
+#include "bench/screen_work.h"
 #include "door/door.h"
 #include "door/stringutils.h"
 #include "door/term/ansi.h"
@@ -36,15 +37,11 @@
 
 namespace {
 
+using namespace glimra_bench;
+
 using Clock = std::chrono::steady_clock;
 
 // ---- The database work of each screen --------------------------------------------------------
-
-void MenuWork() {
-    GetToday();
-    DayPlayedCheck(std::to_string(Month), std::to_string(Day), std::to_string(Year));
-    SetMonthlyAndDaily();
-}
 
 // The start-up's look for a database to upgrade; left out on the copy without indexes, which
 // it would upgrade.
@@ -56,12 +53,6 @@ void StartupToMenu() {
     if (LookForUpgrade) UpgradeGameDatabase();
     DBCheck();
     MenuWork();
-}
-
-// A board waits for a key at its end: one is queued for it.
-void Board(void (*AScreen)()) {
-    ConsolePushKeys(" ");
-    AScreen();
 }
 
 void TodayScoresWork() {
@@ -94,51 +85,14 @@ void BulletinsWork() {
     WriteBulletin();
 }
 
-const char* const kNewcomer = "Bench Newcomer";
-
-// A newcomer's game today, in its three moments: the start (played check, the 0 score, the
-// leaders, the word), each guess (looked up in both lists) and the end (the winning score, then
-// the day's board).
-struct TAsNewcomer {
-    std::string Caller = DoorDropInfo.Alias;
-    TAsNewcomer() { DoorDropInfo.Alias = kNewcomer; }
-    ~TAsNewcomer() { DoorDropInfo.Alias = Caller; }
-};
-
-void StoreNewcomerScore(std::int32_t AScore) {
-    GetToday();
-    SetScore(AScore, std::to_string(Month), std::to_string(Day), std::to_string(Year));
-}
-
-void GameStart() {
-    TAsNewcomer as;
-    GetToday();
-    DayPlayedCheck(std::to_string(Month), std::to_string(Day), std::to_string(Year));
-    StoreNewcomerScore(0);
-    SetMonthlyAndDaily();
-    GetWord();
-}
-
 void GameGuess(const char* AGuess) {
     GuessInWordLists(AGuess);
 }
 
 void GameEnd() {
     TAsNewcomer as;
-    StoreNewcomerScore(40);
+    NewcomerScore(40);
     OneDayScoresWork();
-}
-
-// The whole game as a caller plays it: six guesses typed, a key after the word is shown, a key
-// on the day's board.
-void WholeGame() {
-    TAsNewcomer as;
-    while (ConsoleKeyPressed()) ConsoleReadKey();
-    ConsolePushKeys("crane\rslate\rpious\rmount\rcider\rtoast\r  ");
-    GetToday();
-    Game();
-    GetOneDayScores(std::to_string(Day));
-    while (ConsoleKeyPressed()) ConsoleReadKey();
 }
 
 // The floor of every write: one immediate transaction with one row, made durable.
@@ -156,7 +110,7 @@ void ForgetCommit() {
 
 void NewcomerStarted() {
     TAsNewcomer as;
-    StoreNewcomerScore(0);
+    NewcomerScore(0);
 }
 
 void ForgetNewcomer() {
@@ -191,44 +145,7 @@ void ForgetNewMonth() {
         .Execute();
 }
 
-// Local noon of a date; a month past 12 runs on into the next year.
-TDateTime Noon(int AYear, int AMonth, int ADay) {
-    std::tm tm{};
-    tm.tm_year = AYear - 1900;
-    tm.tm_mon = AMonth - 1;
-    tm.tm_mday = ADay;
-    tm.tm_hour = 12;
-    tm.tm_isdst = -1;
-    return std::chrono::system_clock::from_time_t(std::mktime(&tm));
-}
-
 // ---- Timing --------------------------------------------------------------------------------
-
-struct TScreenWork {
-    const char* Name;
-    std::function<void()> Work;
-    std::function<void()> After;  // undoes what Work wrote, outside the timing
-    std::function<void()> Before; // prepares the database for Work, outside the timing
-};
-
-struct TTiming {
-    double Median = 0;
-    double Max = 0;
-};
-
-TTiming Time(const TScreenWork& AScreen, int ARepeats) {
-    std::vector<double> ms;
-    for (int i = 0; i <= ARepeats; ++i) {
-        if (AScreen.Before) AScreen.Before();
-        const auto start = Clock::now();
-        AScreen.Work();
-        const auto stop = Clock::now();
-        if (AScreen.After) AScreen.After();
-        if (i > 0) ms.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms.back()};
-}
 
 std::vector<TScreenWork> Screens() {
     return {
